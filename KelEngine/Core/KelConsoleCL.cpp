@@ -1,0 +1,60 @@
+#include "KelConsoleCL.h"
+
+#include <cstring>
+
+#include "KelFormatLine.h"
+#include "Win32/Console.h"
+
+KelConsoleCL::KelConsoleCL() = default;
+
+KelConsoleCL::~KelConsoleCL()
+{
+    Close();
+}
+
+void KelConsoleCL::Open(const char* title)
+{
+    if (m_output != nullptr)
+        return;
+    AllocConsole();
+    m_output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (m_output == INVALID_HANDLE_VALUE)
+        m_output = nullptr;
+    SetConsoleTitleA(title != nullptr ? title : "");
+}
+
+void KelConsoleCL::Close()
+{
+    if (m_output == nullptr)
+        return;
+    FreeConsole();
+    m_output = nullptr;
+}
+
+void KelConsoleCL::Printf(const char* format, ...)
+{
+    KelFormattedLine line;
+    va_list arguments;
+    va_start(arguments, format);
+    KelFormatLine(line, format, arguments);
+    va_end(arguments);
+    Write(line.text);
+}
+
+void KelConsoleCL::Write(const char* text)
+{
+    if (m_output == nullptr || text == nullptr)
+        return;
+    DWORD written = 0;
+    WriteConsoleA(m_output, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+}
+
+void KelConsolePrintf(const char* format, ...)
+{
+    KelFormattedLine line;
+    va_list arguments;
+    va_start(arguments, format);
+    KelFormatLine(line, format, arguments);
+    va_end(arguments);
+    KelConsoleCL::GetInstance()->Write(line.text);
+}
