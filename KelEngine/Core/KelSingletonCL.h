@@ -21,22 +21,23 @@ public:
                 s_own = new T(); // its constructor makes it current
             s_instance = s_own;
         }
-        return s_instance;
+        return static_cast<T*>(s_instance);
     }
 
     static void SetInstance(T* instance) { s_instance = instance; }
 
 protected:
-    KelSingletonCL() { s_instance = static_cast<T*>(this); }
+    KelSingletonCL() { s_instance = this; }
     ~KelSingletonCL()
     {
-        if (s_instance == static_cast<T*>(this))
+        if (s_instance == this)
             s_instance = nullptr;
     }
     KelSingletonCL(const KelSingletonCL&) = delete;
     KelSingletonCL& operator=(const KelSingletonCL&) = delete;
 
 private:
-    static inline T* s_instance = nullptr;
+    // Kept as the base: while the base is being built the object is not yet a T.
+    static inline KelSingletonCL* s_instance = nullptr;
     static inline T* s_own = nullptr;
 };
