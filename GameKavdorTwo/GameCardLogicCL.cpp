@@ -19,6 +19,28 @@ bool Inside(const CardList& list, int index)
     return index >= 0 && static_cast<size_t>(index) < list.size();
 }
 
+uint8_t CardAt(const CardList& list, int index)
+{
+    return Inside(list, index) ? list[index] : kCardNone;
+}
+
+bool EraseAt(CardList& list, int index)
+{
+    if (!Inside(list, index))
+        return false;
+    list.erase(list.begin() + index);
+    return true;
+}
+
+// Moves the stock cards that match to the end of the pile; both keep their order.
+template <class Match>
+void MoveToPile(CardList& stock, CardList& pile, Match match)
+{
+    auto picked = std::stable_partition(stock.begin(), stock.end(), [&](uint8_t card) { return !match(card); });
+    pile.insert(pile.end(), picked, stock.end());
+    stock.erase(picked, stock.end());
+}
+
 uint8_t PopFront(CardList& list)
 {
     if (list.empty())
@@ -84,19 +106,13 @@ GameCardPlayerCL* GameCardLogicCL::GetPlayerByIndex(int index)
 
 bool GameCardLogicCL::PickCardBySuit(int suit)
 {
-    auto picked = std::stable_partition(m_stock.begin(), m_stock.end(),
-                                        [suit](uint8_t card) { return GetSuit(card) != suit; });
-    m_pile.insert(m_pile.end(), picked, m_stock.end());
-    m_stock.erase(picked, m_stock.end());
+    MoveToPile(m_stock, m_pile, [suit](uint8_t card) { return GetSuit(card) == suit; });
     return true;
 }
 
 bool GameCardLogicCL::PickCardByValue(int face)
 {
-    auto picked = std::stable_partition(m_stock.begin(), m_stock.end(),
-                                        [face](uint8_t card) { return GetFace(card) != face; });
-    m_pile.insert(m_pile.end(), picked, m_stock.end());
-    m_stock.erase(picked, m_stock.end());
+    MoveToPile(m_stock, m_pile, [face](uint8_t card) { return GetFace(card) == face; });
     return true;
 }
 
@@ -123,15 +139,12 @@ int GameCardLogicCL::GetStockNum()
 
 uint8_t GameCardLogicCL::GetStockCard(int index)
 {
-    return Inside(m_stock, index) ? m_stock[index] : kCardNone;
+    return CardAt(m_stock, index);
 }
 
 bool GameCardLogicCL::DelStockCard(int index)
 {
-    if (!Inside(m_stock, index))
-        return false;
-    m_stock.erase(m_stock.begin() + index);
-    return true;
+    return EraseAt(m_stock, index);
 }
 
 uint8_t GameCardLogicCL::PopStockCard()
@@ -146,15 +159,12 @@ int GameCardLogicCL::GetPileNum()
 
 uint8_t GameCardLogicCL::GetPileCard(int index)
 {
-    return Inside(m_pile, index) ? m_pile[index] : kCardNone;
+    return CardAt(m_pile, index);
 }
 
 bool GameCardLogicCL::DelPileCard(int index)
 {
-    if (!Inside(m_pile, index))
-        return false;
-    m_pile.erase(m_pile.begin() + index);
-    return true;
+    return EraseAt(m_pile, index);
 }
 
 uint8_t GameCardLogicCL::PopPileCard()
