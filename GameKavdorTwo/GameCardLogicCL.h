@@ -18,7 +18,6 @@ class GameCardLogicCL
 {
 public:
     GameCardLogicCL();
-    virtual ~GameCardLogicCL();
     GameCardLogicCL(const GameCardLogicCL&) = delete;
     GameCardLogicCL& operator=(const GameCardLogicCL&) = delete;
 
@@ -84,6 +83,9 @@ public:
     virtual void CommitOutCard(int id);
     // Position in the player list, -1 when absent.
     virtual int GetPlayerIndex(int id);
+
+    // After the operations above, so that their places in the table stay fixed.
+    virtual ~GameCardLogicCL();
 
     // Where Shuffle takes its random numbers: a function answering a number below `bound`. The
     // default draws from the system's entropy source, so that no deal can be predicted from the
