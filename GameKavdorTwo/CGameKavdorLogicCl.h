@@ -60,6 +60,30 @@ public:
     int GetMultiple() const { return m_multiple; }
     int GetWinnerId() const { return m_winnerId; }
 
+    // The hint search: a play from `hand` (in the order candidates are to be tried) that beats
+    // `previous` (sorted, of the given type and card count), or failing that any bomb, or the
+    // four jokers. The hand and the previous play are copied; `out` receives the play.
+    bool SearchOutCard(const CardList& hand, const CardList& previous, int previousType, int previousCount,
+                       CardList& out);
+    // The finders try one start position j of a list of `count` cards. Only FindBomb empties
+    // `out`; the finders that pick wings rotate `list` in place.
+    bool FindBomb(CardList& list, int j, int count, CardList& out);
+    bool FindSingle(CardList& list, int j, int count, int mode, CardList& out);
+    bool FindPair(CardList& list, int j, int count, int mode, CardList& out);
+    bool FindThree(CardList& list, int j, int count, CardList& out);
+    bool FindThreeWithTwo(CardList& list, int j, int count, CardList& out);
+    bool FindStraight(CardList& list, int j, int count, int length, CardList& out);
+    bool FindDoubleStraight(CardList& list, int j, int count, int length, CardList& out);
+    bool FindThreeStraight(CardList& list, int j, int count, int length, CardList& out);
+    bool FindPlane(CardList& list, int j, int count, const CardList& previous, int previousCount, CardList& out);
+    // True when b lies k steps above a, counting the ace as 14; never for a 2.
+    static bool IsNextValue(uint8_t a, uint8_t b, int k);
+    // True when the cards hold both kinds of joker, or some face more than three times.
+    static bool HasBomb(const uint8_t* cards, int count);
+    // Appends the cards to `groups`, one group per face (the jokers share one), in order of
+    // first appearance.
+    static void GroupCardByValue(const uint8_t* cards, int count, std::vector<CardList>& groups);
+
 private:
     int m_baseScore = 0;
     int m_multiple = 1;
