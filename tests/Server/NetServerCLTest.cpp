@@ -1,0 +1,751 @@
+#include "NetServerCL.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+
+// Every wait in these tests gives up after this long instead of hanging the suite; nothing here
+// should take more than a few milliseconds.
+constexpr auto kDeadline = std::chrono::seconds(5);
+
+// A message: category 1, type 2, then the text as payload.
+Bytes Msg(const std::string& text)
+{
+    Bytes bytes(4 + text.size());
+    bytes[0] = 1;
+    bytes[2] = 2;
+    std::copy(text.begin(), text.end(), bytes.begin() + 4);
+    return bytes;
+}
+
+// A message of exactly `size` bytes whose content shows any byte out of place.
+Bytes Patterned(size_t size, uint8_t seed)
+{
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i)
+    {
+        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
+    }
+    return bytes;
+}
+
+Bytes Header(uint32_t length)
+{
+    return {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length >> 16),
+            static_cast<uint8_t>(length >> 24)};
+}
+
+Bytes Frame(const Bytes& message)
+{
+    Bytes frame = Header(static_cast<uint32_t>(message.size()));
+    frame.insert(frame.end(), message.begin(), message.end());
+    return frame;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+    {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// Records what the server reports and checks on the way that nothing is reported for a
+// connection after its OnDisconnect. Tests may act from inside OnMessage through `onMessage`.
+class Recorder : public NetServerCL::Handler
+{
+public:
+    void OnConnect(int connection) override
+    {
+        if (disconnects.count(connection) != 0)
+        {
+            ADD_FAILURE() << "OnConnect for connection " << connection << " after its OnDisconnect";
+        }
+        connected.push_back(connection);
+    }
+
+    void OnMessage(int connection, const uint8_t* message, size_t size) override
+    {
+        if (disconnects.count(connection) != 0)
+        {
+            ADD_FAILURE() << "OnMessage for connection " << connection << " after its OnDisconnect";
+        }
+        Bytes bytes(message, message + size);
+        if (onMessage)
+        {
+            onMessage(connection, bytes);
+        }
+        // Still readable after the callback closed the connection: the server must not have
+        // freed the bytes under it.
+        messages[connection].push_back(Bytes(message, message + size));
+    }
+
+    void OnDisconnect(int connection, const std::string& reason) override
+    {
+        disconnects[connection].push_back(reason);
+        if (onDisconnect)
+        {
+            onDisconnect(connection);
+        }
+    }
+
+    // The reason of a connection's only disconnect; empty while it is connected.
+    std::string ReasonOf(int connection) const
+    {
+        auto it = disconnects.find(connection);
+        return it == disconnects.end() || it->second.empty() ? std::string() : it->second.front();
+    }
+
+    std::function<void(int, const Bytes&)> onMessage;
+    std::function<void(int)> onDisconnect;
+    std::vector<int> connected;
+    std::map<int, std::vector<Bytes>> messages;
+    std::map<int, std::vector<std::string>> disconnects;
+};
+
+// The server runs in the test's thread: every wait polls it until a condition holds.
+class NetServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Listen("127.0.0.1", 0)) << server.LastError();
+        ASSERT_NE(server.Port(), 0);
+    }
+
+    bool PollUntil(const std::function<bool()>& condition)
+    {
+        auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        while (!condition())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+            {
+                return false;
+            }
+            server.Poll(5);
+        }
+        return true;
+    }
+
+    // Connects a client and returns the id the server gave it (0 on failure).
+    int Connect(NetClientCL& client)
+    {
+        size_t before = handler.connected.size();
+        if (!client.Connect("127.0.0.1", server.Port()) ||
+            !PollUntil([&] { return handler.connected.size() > before; }))
+        {
+            return 0;
+        }
+        return handler.connected.back();
+    }
+
+    // Receives one message on the client while the server keeps running.
+    bool ReceiveOn(NetClientCL& client, Bytes& message)
+    {
+        return PollUntil([&] { return client.Receive(message, 0) || !client.IsConnected(); }) &&
+               client.IsConnected();
+    }
+
+    // Waits until the client sees its connection closed by the server.
+    bool ClosedByServer(NetClientCL& client)
+    {
+        Bytes ignored;
+        return PollUntil([&] {
+            client.Receive(ignored, 0);
+            return !client.IsConnected();
+        });
+    }
+
+    bool Disconnected(int connection)
+    {
+        return PollUntil([&] { return handler.disconnects.count(connection) != 0; });
+    }
+
+    // Proves that a connection still works both ways.
+    void ExpectEcho(NetClientCL& client, int connection, const std::string& text)
+    {
+        size_t before = handler.messages[connection].size();
+        ASSERT_TRUE(client.Send(Msg(text)));
+        ASSERT_TRUE(PollUntil([&] { return handler.messages[connection].size() > before; }));
+        EXPECT_EQ(handler.messages[connection].back(), Msg(text));
+        ASSERT_TRUE(server.Send(connection, Msg("re:" + text)));
+        Bytes reply;
+        ASSERT_TRUE(ReceiveOn(client, reply));
+        EXPECT_EQ(reply, Msg("re:" + text));
+    }
+
+    Recorder handler;
+    NetServerCL server{handler};
+};
+
+TEST_F(NetServerTest, MessagesRoundTripBothWays)
+{
+    NetClientCL a;
+    NetClientCL b;
+    int idA = Connect(a);
+    int idB = Connect(b);
+    ASSERT_NE(idA, 0);
+    ASSERT_NE(idB, 0);
+    EXPECT_NE(idA, idB);
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+
+    ASSERT_TRUE(a.Send(Msg("from a")));
+    ASSERT_TRUE(b.Send(Msg("from b")));
+    ASSERT_TRUE(PollUntil([&] { return handler.messages[idA].size() == 1 && handler.messages[idB].size() == 1; }));
+    EXPECT_EQ(handler.messages[idA][0], Msg("from a"));
+    EXPECT_EQ(handler.messages[idB][0], Msg("from b"));
+
+    ASSERT_TRUE(server.Send(idB, Msg("to b")));
+    ASSERT_TRUE(server.Send(idA, Msg("to a")));
+    Bytes received;
+    ASSERT_TRUE(ReceiveOn(a, received));
+    EXPECT_EQ(received, Msg("to a"));
+    ASSERT_TRUE(ReceiveOn(b, received));
+    EXPECT_EQ(received, Msg("to b"));
+    EXPECT_TRUE(handler.disconnects.empty());
+}
+
+TEST_F(NetServerTest, SeveralFramesInOneWriteArriveAsSeparateMessagesInOrder)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    ASSERT_TRUE(client.SendRaw(Concat({Frame(Msg("one")), Frame(Msg("")), Frame(Msg("three"))})));
+    ASSERT_TRUE(PollUntil([&] { return handler.messages[id].size() >= 3; }));
+    EXPECT_EQ(handler.messages[id], (std::vector<Bytes>{Msg("one"), Msg(""), Msg("three")}));
+}
+
+TEST_F(NetServerTest, FrameSplitIntoSingleBytesArrivesWhole)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    Bytes frame = Frame(Msg("split into single bytes"));
+    for (size_t i = 0; i < frame.size(); ++i)
+    {
+        ASSERT_TRUE(client.SendRaw({frame[i]}));
+        server.Poll(0);
+        if (i + 1 < frame.size())
+        {
+            ASSERT_TRUE(handler.messages[id].empty()) << "dispatched after " << i + 1 << " bytes";
+        }
+    }
+    ASSERT_TRUE(PollUntil([&] { return !handler.messages[id].empty(); }));
+    EXPECT_EQ(handler.messages[id], std::vector<Bytes>{Msg("split into single bytes")});
+}
+
+TEST_F(NetServerTest, LargestMessagesPassBothWays)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+
+    // The client's write blocks until the server has read enough, so it runs beside the polls.
+    Bytes big = Patterned(NetServerCL::kMaxMessage, 3);
+    bool sent = false;
+    std::thread writer([&] { sent = client.Send(big); });
+    bool arrived = PollUntil([&] { return !handler.messages[id].empty(); });
+    writer.join();
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(handler.messages[id][0], big);
+
+    constexpr int kCount = 4;
+    for (int i = 0; i < kCount; ++i)
+    {
+        ASSERT_TRUE(server.Send(id, Patterned(NetServerCL::kMaxMessage, static_cast<uint8_t>(i))));
+    }
+    for (int i = 0; i < kCount; ++i)
+    {
+        Bytes received;
+        ASSERT_TRUE(ReceiveOn(client, received)) << "message " << i;
+        ASSERT_EQ(received, Patterned(NetServerCL::kMaxMessage, static_cast<uint8_t>(i))) << "message " << i;
+    }
+    EXPECT_TRUE(handler.disconnects.empty());
+}
+
+// A client socket with a tiny receive buffer: what the server sends beyond a few kilobytes has
+// to wait in the server's own queue until this side reads.
+class SmallWindowClient
+{
+public:
+    explicit SmallWindowClient(uint16_t port)
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int size = 4096;
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof(size));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+
+    ~SmallWindowClient() { close(m_fd); }
+
+    bool Connected() const { return m_connected; }
+
+    // Takes whatever has arrived without waiting.
+    void ReadAvailable(Bytes& into)
+    {
+        uint8_t chunk[4096];
+        ssize_t n;
+        while ((n = recv(m_fd, chunk, sizeof(chunk), MSG_DONTWAIT)) > 0)
+        {
+            into.insert(into.end(), chunk, chunk + n);
+        }
+    }
+
+private:
+    int m_fd = -1;
+    bool m_connected = false;
+};
+
+TEST_F(NetServerTest, OutputBeyondTheSocketBuffersIsWrittenAsThePeerReads)
+{
+    SmallWindowClient client(server.Port());
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(PollUntil([&] { return handler.connected.size() == 1; }));
+    int id = handler.connected.back();
+
+    // Three megabytes: far beyond what the small window lets through, below the server's limit.
+    constexpr int kCount = 48;
+    Bytes expected;
+    for (int i = 0; i < kCount; ++i)
+    {
+        Bytes message = Patterned(NetServerCL::kMaxMessage - static_cast<size_t>(i), static_cast<uint8_t>(i));
+        ASSERT_TRUE(server.Send(id, message)) << "message " << i;
+        Bytes frame = Frame(message);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    Bytes received;
+    ASSERT_TRUE(PollUntil([&] {
+        client.ReadAvailable(received);
+        return received.size() >= expected.size();
+    })) << "received " << received.size() << " of " << expected.size() << " bytes";
+    EXPECT_TRUE(received == expected);
+    EXPECT_TRUE(handler.disconnects.empty());
+}
+
+TEST_F(NetServerTest, SendRefusesMessagesOutsideTheFrameLimits)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    EXPECT_FALSE(server.Send(id, Bytes(NetServerCL::kMaxMessage + 1, 0)));
+    EXPECT_FALSE(server.Send(id, Bytes{1, 2, 3}));
+    EXPECT_FALSE(server.Send(id, Bytes{}));
+    EXPECT_FALSE(client.Send(Bytes(NetServerCL::kMaxMessage + 1, 0)));
+    EXPECT_FALSE(client.Send(Bytes{1, 2}));
+    // Nothing of the refused messages went out: the next ones are read cleanly on both sides.
+    ExpectEcho(client, id, "after refusals");
+    EXPECT_TRUE(handler.disconnects.empty());
+}
+
+struct BadFrame
+{
+    const char* name;
+    Bytes bytes;
+    const char* reason;
+};
+
+class NetServerBadFrameTest : public NetServerTest, public ::testing::WithParamInterface<BadFrame>
+{
+};
+
+TEST_P(NetServerBadFrameTest, ClosesOnlyTheOffendingConnection)
+{
+    NetClientCL bad;
+    NetClientCL good;
+    int idBad = Connect(bad);
+    int idGood = Connect(good);
+    ASSERT_NE(idBad, 0);
+    ASSERT_NE(idGood, 0);
+
+    // A good message in front of the bad frame is still delivered.
+    ASSERT_TRUE(bad.SendRaw(Concat({Frame(Msg("before")), GetParam().bytes})));
+    ASSERT_TRUE(Disconnected(idBad));
+    EXPECT_EQ(handler.disconnects[idBad], std::vector<std::string>{GetParam().reason});
+    EXPECT_EQ(handler.messages[idBad], std::vector<Bytes>{Msg("before")});
+    EXPECT_TRUE(ClosedByServer(bad));
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+    ExpectEcho(good, idGood, "still here");
+    EXPECT_EQ(handler.disconnects.count(idGood), 0u);
+}
+
+// Overlong lengths come without their body: the server must act on the length alone.
+INSTANTIATE_TEST_SUITE_P(
+    Frames, NetServerBadFrameTest,
+    ::testing::Values(BadFrame{"LengthZero", Header(0), "frame too short"},
+                      BadFrame{"LengthThree", Concat({Header(3), Bytes{1, 2, 3}}), "frame too short"},
+                      BadFrame{"OneOverTheLimit", Header(NetServerCL::kMaxMessage + 1), "frame too long"},
+                      BadFrame{"HugeLength", Header(0xFFFFFFFFu), "frame too long"}),
+    [](const ::testing::TestParamInfo<BadFrame>& info) { return std::string(info.param.name); });
+
+TEST_F(NetServerTest, OverlongFrameWithItsWholeBodyClosesWithFrameTooLong)
+{
+    NetClientCL bad;
+    NetClientCL good;
+    int idBad = Connect(bad);
+    int idGood = Connect(good);
+    ASSERT_NE(idBad, 0);
+    ASSERT_NE(idGood, 0);
+
+    // The write may fail once the server has closed; only the server's verdict matters.
+    Bytes frame = Concat({Header(NetServerCL::kMaxMessage + 1), Bytes(NetServerCL::kMaxMessage + 1, 9)});
+    std::thread writer([&] { bad.SendRaw(frame); });
+    bool closed = Disconnected(idBad);
+    writer.join();
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(handler.disconnects[idBad], std::vector<std::string>{"frame too long"});
+    EXPECT_TRUE(handler.messages[idBad].empty());
+    ExpectEcho(good, idGood, "unaffected");
+}
+
+TEST_F(NetServerTest, PeerCloseDeliversWhatWasSentThenOneDisconnect)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    bool sendInsideDisconnect = true;
+    size_t countInsideDisconnect = 99;
+    handler.onDisconnect = [&](int connection) {
+        // The connection is already gone for the handler: these must be ignored.
+        sendInsideDisconnect = server.Send(connection, Msg("too late"));
+        server.Close(connection, "again");
+        countInsideDisconnect = server.ConnectionCount();
+    };
+    ASSERT_TRUE(client.Send(Msg("last words")));
+    client.Close();
+    ASSERT_TRUE(Disconnected(id));
+    EXPECT_FALSE(sendInsideDisconnect);
+    EXPECT_EQ(countInsideDisconnect, 0u);
+    for (int i = 0; i < 10; ++i)
+    {
+        server.Poll(1);
+    }
+    EXPECT_EQ(handler.messages[id], std::vector<Bytes>{Msg("last words")});
+    EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"closed by peer"});
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+
+    // The connection is gone: later calls for it do nothing.
+    EXPECT_FALSE(server.Send(id, Msg("late")));
+    server.Close(id, "again");
+    EXPECT_EQ(handler.disconnects[id].size(), 1u);
+}
+
+TEST_F(NetServerTest, CloseFromInsideOnMessageStopsThatConnectionAfterFlushing)
+{
+    NetClientCL client;
+    NetClientCL other;
+    int id = Connect(client);
+    int otherId = Connect(other);
+    ASSERT_NE(id, 0);
+    ASSERT_NE(otherId, 0);
+    handler.onMessage = [&](int connection, const Bytes& message) {
+        if (message == Msg("quit"))
+        {
+            server.Send(connection, Msg("bye"));
+            server.Close(connection, "asked to leave");
+            // Anything further for it from inside the same callback is ignored.
+            EXPECT_FALSE(server.Send(connection, Msg("too late")));
+            server.Close(connection, "twice");
+        }
+    };
+
+    // The frames after "quit" arrive in the same read and must not be dispatched.
+    ASSERT_TRUE(client.SendRaw(Concat({Frame(Msg("hi")), Frame(Msg("quit")), Frame(Msg("after 1")),
+                                       Frame(Msg("after 2"))})));
+    ASSERT_TRUE(Disconnected(id));
+    EXPECT_EQ(handler.messages[id], (std::vector<Bytes>{Msg("hi"), Msg("quit")}));
+    EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"asked to leave"});
+
+    Bytes received;
+    ASSERT_TRUE(ReceiveOn(client, received));
+    EXPECT_EQ(received, Msg("bye"));
+    EXPECT_TRUE(ClosedByServer(client));
+    ExpectEcho(other, otherId, "unaffected");
+}
+
+TEST_F(NetServerTest, CloseOfAnotherConnectionFromInsideOnMessageDropsItsPendingMessages)
+{
+    NetClientCL kicker;
+    NetClientCL victim;
+    int kickerId = Connect(kicker);
+    int victimId = Connect(victim);
+    ASSERT_NE(kickerId, 0);
+    ASSERT_NE(victimId, 0);
+    handler.onMessage = [&](int connection, const Bytes& message) {
+        if (connection == kickerId && message == Msg("kick"))
+        {
+            server.Close(victimId, "kicked");
+        }
+    };
+    // Both writes are usually handled in one poll, the victim's after the kicker's; the
+    // recorder fails the test if any of the victim's messages is dispatched after its close.
+    ASSERT_TRUE(victim.SendRaw(Concat({Frame(Msg("v1")), Frame(Msg("v2"))})));
+    ASSERT_TRUE(kicker.Send(Msg("kick")));
+    ASSERT_TRUE(Disconnected(victimId));
+    EXPECT_EQ(handler.disconnects[victimId], std::vector<std::string>{"kicked"});
+    EXPECT_TRUE(ClosedByServer(victim));
+    ExpectEcho(kicker, kickerId, "kicker goes on");
+}
+
+TEST_F(NetServerTest, StopFromInsideOnMessageDisconnectsEveryoneOnce)
+{
+    NetClientCL a;
+    NetClientCL b;
+    int idA = Connect(a);
+    int idB = Connect(b);
+    ASSERT_NE(idA, 0);
+    ASSERT_NE(idB, 0);
+    handler.onMessage = [&](int, const Bytes& message) {
+        if (message == Msg("stop"))
+        {
+            server.Stop();
+        }
+    };
+    ASSERT_TRUE(b.SendRaw(Concat({Frame(Msg("stop")), Frame(Msg("ignored"))})));
+    ASSERT_TRUE(PollUntil([&] { return handler.disconnects.size() == 2; }));
+    EXPECT_EQ(handler.disconnects[idA], std::vector<std::string>{"server stopped"});
+    EXPECT_EQ(handler.disconnects[idB], std::vector<std::string>{"server stopped"});
+    EXPECT_EQ(handler.messages[idB], std::vector<Bytes>{Msg("stop")});
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+    EXPECT_TRUE(ClosedByServer(a));
+    EXPECT_TRUE(ClosedByServer(b));
+}
+
+TEST_F(NetServerTest, StopDisconnectsEveryoneAndStopsListening)
+{
+    NetClientCL clients[3];
+    std::vector<int> ids;
+    for (NetClientCL& client : clients)
+    {
+        ids.push_back(Connect(client));
+        ASSERT_NE(ids.back(), 0);
+    }
+    ASSERT_TRUE(server.Send(ids[1], Msg("farewell")));
+    server.Stop();
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+    ASSERT_EQ(handler.disconnects.size(), 3u);
+    for (int id : ids)
+    {
+        EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"server stopped"});
+    }
+    Bytes received;
+    ASSERT_TRUE(clients[1].Receive(received, 5000));
+    EXPECT_EQ(received, Msg("farewell"));
+    for (NetClientCL& client : clients)
+    {
+        EXPECT_TRUE(ClosedByServer(client));
+    }
+    NetClientCL late;
+    EXPECT_FALSE(late.Connect("127.0.0.1", server.Port()));
+    server.Stop();
+    EXPECT_EQ(handler.disconnects.size(), 3u);
+}
+
+TEST_F(NetServerTest, SendAndCloseForUnknownConnectionsAreIgnored)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    for (int unknown : {0, -1, id + 1000})
+    {
+        EXPECT_FALSE(server.Send(unknown, Msg("nobody")));
+        server.Close(unknown, "nobody");
+    }
+    EXPECT_TRUE(handler.disconnects.empty());
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+    ExpectEcho(client, id, "still served");
+}
+
+TEST_F(NetServerTest, PeerThatDoesNotReadIsClosedAsTooSlow)
+{
+    NetClientCL client;
+    int id = Connect(client);
+    ASSERT_NE(id, 0);
+    // The kernel's buffers take a few megabytes; past them and the server's own limit, Send
+    // gives up on the connection.
+    size_t sent = 0;
+    for (int i = 0; i < 1000 && server.Send(id, Patterned(NetServerCL::kMaxMessage, 0)); ++i)
+    {
+        sent += NetServerCL::kMaxMessage;
+    }
+    EXPECT_GT(sent, NetServerCL::kMaxPendingOutput);
+    EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"too slow"});
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+}
+
+TEST(NetServerListen, ReportsFailuresWithAReason)
+{
+    Recorder handler;
+    NetServerCL first(handler);
+    ASSERT_TRUE(first.Listen("127.0.0.1", 0)) << first.LastError();
+    EXPECT_FALSE(first.Listen("127.0.0.1", 0));
+    EXPECT_FALSE(first.LastError().empty());
+
+    NetServerCL second(handler);
+    EXPECT_FALSE(second.Listen("127.0.0.1", first.Port()));
+    EXPECT_FALSE(second.LastError().empty());
+    EXPECT_FALSE(second.Listen("300.1.2.3", 0));
+    EXPECT_FALSE(second.LastError().empty());
+    EXPECT_TRUE(second.Listen("0.0.0.0", 0)) << second.LastError();
+    EXPECT_NE(second.Port(), 0);
+}
+
+TEST(NetServerListen, ServesIpv6Loopback)
+{
+    Recorder handler;
+    NetServerCL server(handler);
+    if (!server.Listen("::1", 0))
+    {
+        GTEST_SKIP() << "no IPv6 loopback here: " << server.LastError();
+    }
+    NetClientCL client;
+    ASSERT_TRUE(client.Connect("::1", server.Port()));
+    ASSERT_TRUE(client.Send(Msg("over v6")));
+    auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (handler.messages.empty() && std::chrono::steady_clock::now() < deadline)
+    {
+        server.Poll(5);
+    }
+    ASSERT_EQ(handler.messages.size(), 1u);
+    EXPECT_EQ(handler.messages.begin()->second, std::vector<Bytes>{Msg("over v6")});
+}
+
+// A plain socket peer, so that the client can be fed bytes the server would never send.
+class RawPeer
+{
+public:
+    RawPeer()
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof(address);
+        if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), size) == 0 && listen(m_listen, 1) == 0 &&
+            getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        {
+            m_port = ntohs(address.sin_port);
+        }
+    }
+
+    ~RawPeer()
+    {
+        if (m_peer >= 0)
+        {
+            close(m_peer);
+        }
+        close(m_listen);
+    }
+
+    uint16_t Port() const { return m_port; }
+
+    bool Accept()
+    {
+        m_peer = accept(m_listen, nullptr, nullptr);
+        return m_peer >= 0;
+    }
+
+    bool Write(const Bytes& bytes)
+    {
+        return send(m_peer, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+
+private:
+    int m_listen = -1;
+    int m_peer = -1;
+    uint16_t m_port = 0;
+};
+
+class NetClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(peer.Port(), 0);
+        ASSERT_TRUE(client.Connect("127.0.0.1", peer.Port()));
+        ASSERT_TRUE(peer.Accept());
+    }
+
+    RawPeer peer;
+    NetClientCL client;
+};
+
+TEST_F(NetClientTest, ReceiveTimeoutKeepsPartialFrameForTheNextCall)
+{
+    Bytes message;
+    EXPECT_FALSE(client.Receive(message, 50));
+    EXPECT_TRUE(client.IsConnected());
+
+    Bytes first = Frame(Msg("first"));
+    Bytes half(first.begin(), first.begin() + 6);
+    ASSERT_TRUE(peer.Write(half));
+    EXPECT_FALSE(client.Receive(message, 50));
+    EXPECT_FALSE(client.Receive(message, 0));
+    EXPECT_TRUE(client.IsConnected());
+
+    ASSERT_TRUE(peer.Write(Concat({Bytes(first.begin() + 6, first.end()), Frame(Msg("second"))})));
+    ASSERT_TRUE(client.Receive(message, 5000));
+    EXPECT_EQ(message, Msg("first"));
+    ASSERT_TRUE(client.Receive(message, 5000));
+    EXPECT_EQ(message, Msg("second"));
+    EXPECT_FALSE(client.Receive(message, 0));
+    EXPECT_TRUE(client.IsConnected());
+}
+
+TEST_F(NetClientTest, BadFrameLengthFromTheServerClosesTheClient)
+{
+    for (uint32_t length : {0u, 3u, static_cast<uint32_t>(NetServerCL::kMaxMessage + 1)})
+    {
+        SCOPED_TRACE(length);
+        RawPeer server;
+        NetClientCL victim;
+        ASSERT_TRUE(victim.Connect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(server.Accept());
+        ASSERT_TRUE(server.Write(Concat({Frame(Msg("ok")), Header(length), Bytes(8, 0)})));
+        Bytes message;
+        ASSERT_TRUE(victim.Receive(message, 5000));
+        EXPECT_EQ(message, Msg("ok"));
+        EXPECT_FALSE(victim.Receive(message, 5000));
+        EXPECT_FALSE(victim.IsConnected());
+        EXPECT_FALSE(victim.Send(Msg("after")));
+    }
+}
+
+TEST(NetClient, FailsCleanlyWithoutAServer)
+{
+    uint16_t port = 0;
+    {
+        RawPeer closedSoon;
+        port = closedSoon.Port();
+    }
+    ASSERT_NE(port, 0);
+    NetClientCL client;
+    EXPECT_FALSE(client.Connect("127.0.0.1", port));
+    EXPECT_FALSE(client.IsConnected());
+    Bytes message;
+    EXPECT_FALSE(client.Receive(message, 0));
+    EXPECT_FALSE(client.Send(Msg("nobody")));
+    EXPECT_FALSE(client.SendRaw({1, 2, 3}));
+}
+} // namespace
