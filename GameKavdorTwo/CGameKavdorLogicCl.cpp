@@ -249,6 +249,35 @@ int KavdorCompareCardGroup(const uint8_t* cardsA, int countA, const uint8_t* car
     return KavdorCompareCard(static_cast<uint8_t>(keyA), static_cast<uint8_t>(keyB));
 }
 
+void KavdorSortCards(CardList& cards)
+{
+    // Real cards are sorted by bucket: the big jokers, the small jokers, then the faces from
+    // the 2 down to the 3, each bucket in its original order. A list with other bytes takes the
+    // comparison itself, whose order for those bytes is not a simple ranking.
+    std::array<int, 16> sizes{};
+    for (uint8_t card : cards)
+    {
+        if (card < 1 || card > kCardBigJoker)
+        {
+            std::stable_sort(cards.begin(), cards.end(),
+                             [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
+            return;
+        }
+    }
+    auto bucket = [](uint8_t card) {
+        return card == kCardBigJoker ? 0 : card == kCardSmallJoker ? 1 : 15 - kTables.rank[card];
+    };
+    for (uint8_t card : cards)
+        ++sizes[bucket(card)];
+    std::array<int, 16> next{};
+    for (int b = 1; b < 16; ++b)
+        next[b] = next[b - 1] + sizes[b - 1];
+    CardList sorted(cards.size());
+    for (uint8_t card : cards)
+        sorted[next[bucket(card)]++] = card;
+    cards.swap(sorted);
+}
+
 CGameKavdorLogicCl::CGameKavdorLogicCl()
 {
     InitCardTypeName();

@@ -94,3 +94,6 @@ private:
 int KavdorGetCardType(const uint8_t* cards, int count, int* outKey);
 int KavdorCompareCard(uint8_t a, uint8_t b);
 int KavdorCompareCardGroup(const uint8_t* cardsA, int countA, const uint8_t* cardsB, int countB);
+// Sorts a card list from the highest rank to the lowest, keeping equal faces in their order:
+// the order of a stable sort that puts a before b when KavdorCompareCard(a, b) = 1.
+void KavdorSortCards(CardList& cards);

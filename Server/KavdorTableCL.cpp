@@ -20,11 +20,6 @@ constexpr int kMaxDealsWithoutBid = 5;
 // Extra coins a force leave costs, in stakes of the hand, shared by the seats that stayed.
 constexpr int kEscapePenaltyStakes = 3;
 
-void SortHighToLow(CardList& cards)
-{
-    std::stable_sort(cards.begin(), cards.end(), [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
-}
-
 std::string CardsText(const CardList& cards)
 {
     static const char* kFaces[] = {"?", "A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
@@ -201,7 +196,7 @@ void KavdorTableCL::SendHandState(int playerId)
         if (player == nullptr)
             continue;
         CardList hand = player->Hand();
-        SortHighToLow(hand);
+        KavdorSortCards(hand);
         if (seat == ownSeat)
             Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_DEAL).I32(PlayerAt(seat)).Cards(hand));
         else
@@ -670,7 +665,7 @@ void KavdorTableCL::Deal(int64_t now)
     {
         int playerId = PlayerAt(seat);
         CardList hand = m_referee->GetPlayerById(playerId)->Hand();
-        SortHighToLow(hand);
+        KavdorSortCards(hand);
         NetMsgWriterCL deal(NET_CATEGORY_GAME, GAME_DEAL);
         deal.I32(playerId).Cards(hand);
         Send(playerId, deal);
@@ -738,7 +733,7 @@ void KavdorTableCL::FinishBidding(int landlordSeat, int bid, int64_t now)
     CardList& hand = m_referee->GetPlayerById(landlordId)->Hand();
     hand.insert(hand.end(), m_baseCards.begin(), m_baseCards.end());
     CardList sorted = hand;
-    SortHighToLow(sorted);
+    KavdorSortCards(sorted);
     Log("seat %d is the landlord at %d; base cards %s", landlordSeat, bid, CardsText(m_baseCards).c_str());
 
     m_turn = -1;
@@ -777,7 +772,7 @@ void KavdorTableCL::AskPlay(int seat, bool follow, int64_t now)
 bool KavdorTableCL::Play(int seat, CardList cards, int64_t now)
 {
     int playerId = PlayerAt(seat);
-    SortHighToLow(cards);
+    KavdorSortCards(cards);
     int before = m_referee->GetMultiple();
     int result = m_referee->OutCard(playerId, cards.data(), static_cast<int>(cards.size()));
     if (result != KAVDOR_OUT_ACCEPTED && result != KAVDOR_OUT_LAST_CARDS)
@@ -939,7 +934,7 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
     if (player == nullptr)
         return;
     CardList hand = player->Hand();
-    SortHighToLow(hand);
+    KavdorSortCards(hand);
     if (m_phase == BIDDING)
     {
         int highest = *std::max_element(m_bids, m_bids + kSeats);

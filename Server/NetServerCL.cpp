@@ -243,7 +243,8 @@ void NetServerCL::Poll(int timeoutMs)
     }
 
     // The handler may close, send to or stop anything from inside its callbacks, so every
-    // connection is looked up again by id after each callback rather than held on to.
+    // connection is looked up again by id after each callback rather than held on to. Poll
+    // itself must not be called from a callback.
     for (size_t i = 0; i < fds.size(); ++i)
     {
         short revents = fds[i].revents;

@@ -1,14 +1,15 @@
 // kavdor-server: the table server, or with --selfplay a run of bot-only hands for measuring.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 
+#include "KavdorSelfPlayCL.h"
 #include "KavdorServerCL.h"
 
 namespace
@@ -28,50 +29,22 @@ void Usage()
             "       kavdor-server --selfplay N   (N hands by four bots in-process, then statistics)\n");
 }
 
-// N hands by four bots at one table without sockets or delays.
-int SelfPlay(int hands)
+// N hands by four bots at one table without sockets or delays, with a progress line.
+int SelfPlay(long hands)
 {
-    class Quiet : public KavdorTableListenerCL
-    {
-    public:
-        void SendToPlayer(int, const std::vector<uint8_t>&) override {}
-        void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerRecord>&) override
-        {
-            ++handsDone;
-            if (table.Referee().GetWinnerId() == table.PlayerAt(table.LastLandlordSeat()))
-                ++landlordWins;
-            for (const auto& play : table.LastHandPlays())
-                plays += play.cards.empty() ? 0 : 1;
-        }
-        void OnPlayerLeftTable(KavdorTableCL&, int) override {}
-        void Log(const std::string&) override {}
-        long handsDone = 0, landlordWins = 0, plays = 0;
-    } listener;
-
-    KavdorTableOptions options;
-    options.botDelayMs = 0;
-    options.verbose = false;
-    // Self-play needs speed, not secrecy: one seeded generator instead of the entropy source.
-    auto engine = std::make_shared<std::mt19937_64>(std::random_device{}());
-    options.random = [engine](uint32_t bound) { return static_cast<uint32_t>((*engine)() % bound); };
-    KavdorTableCL table(1, options, listener);
-    table.AddBots(0);
+    KavdorSelfPlayCL selfPlay;
     auto start = std::chrono::steady_clock::now();
-    long reported = 0;
-    while (listener.handsDone < hands)
+    long step = std::max(1L, hands / 20);
+    while (selfPlay.Hands() < hands)
     {
-        table.Tick(0);
-        if (listener.handsDone - reported >= std::max(1, hands / 10))
-        {
-            reported = listener.handsDone;
-            fprintf(stderr, "\rselfplay: %ld / %d hands", listener.handsDone, hands);
-        }
+        selfPlay.Play(std::min(step, hands - selfPlay.Hands()));
+        fprintf(stderr, "\rselfplay: %ld / %ld hands", selfPlay.Hands(), hands);
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fprintf(stderr, "\rselfplay: %ld / %d hands\n", listener.handsDone, hands);
+    fprintf(stderr, "\n");
     printf("hands: %ld\nseconds: %.3f\nhands per second: %.0f\nlandlord win rate: %.1f%%\nplays per hand: %.1f\n",
-           listener.handsDone, seconds, listener.handsDone / seconds, 100.0 * listener.landlordWins / listener.handsDone,
-           static_cast<double>(listener.plays) / listener.handsDone);
+           selfPlay.Hands(), seconds, selfPlay.Hands() / seconds, 100.0 * selfPlay.LandlordWins() / selfPlay.Hands(),
+           static_cast<double>(selfPlay.Plays()) / selfPlay.Hands());
     return 0;
 }
 } // namespace
@@ -107,7 +80,7 @@ int main(int argc, char** argv)
         else if (arg == "--quiet")
             options.verbose = false;
         else if (arg == "--selfplay")
-            return SelfPlay(std::max(1, atoi(value())));
+            return SelfPlay(std::max(1L, atol(value())));
         else
         {
             Usage();

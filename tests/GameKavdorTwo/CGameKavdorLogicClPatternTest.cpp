@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -206,4 +208,20 @@ TEST(KavdorPatterns, CountsAndSuits)
     Cards spades = {1, 5, 13};
     EXPECT_TRUE(logic.IsSameSuit(spades.data(), 3));
     EXPECT_FALSE(logic.IsSameSuit(spades.data(), 0));
+}
+
+TEST(KavdorPatterns, SortMatchesTheStableSortByComparison)
+{
+    std::mt19937 random(4);
+    for (int i = 0; i < 2000; ++i)
+    {
+        Cards cards(random() % 40);
+        for (uint8_t& card : cards)
+            card = static_cast<uint8_t>(i % 4 == 0 ? random() % 256 : 1 + random() % 54);
+        Cards expected = cards;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
+        KavdorSortCards(cards);
+        EXPECT_EQ(cards, expected);
+    }
 }
