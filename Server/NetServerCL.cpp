@@ -391,8 +391,8 @@ bool NetServerCL::Connection::Flush(NetServerCL& server, int id)
     Connection& connection = *it->second;
     while (connection.Pending() > 0)
     {
-        ssize_t n = send(connection.fd, connection.output.data() + connection.outputSent, connection.Pending(),
-                         MSG_NOSIGNAL | MSG_DONTWAIT);
+        const uint8_t* from = connection.output.data() + connection.outputSent;
+        ssize_t n = send(connection.fd, from, connection.Pending(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0)
         {
             int error = errno;
@@ -417,8 +417,8 @@ bool NetServerCL::Connection::Flush(NetServerCL& server, int id)
     else if (connection.outputSent >= connection.output.size() / 2)
     {
         // Keep the buffer from growing without bound while a peer reads slowly but steadily.
-        connection.output.erase(connection.output.begin(),
-                                connection.output.begin() + static_cast<std::ptrdiff_t>(connection.outputSent));
+        auto sentEnd = connection.output.begin() + static_cast<std::ptrdiff_t>(connection.outputSent);
+        connection.output.erase(connection.output.begin(), sentEnd);
         connection.outputSent = 0;
     }
     return true;
@@ -533,7 +533,8 @@ bool NetClientCL::Connect(const std::string& address, uint16_t port)
             } while (ready < 0 && errno == EINTR);
             int soError = 0;
             socklen_t size = sizeof(soError);
-            connected = ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0 && soError == 0;
+            connected = ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0 &&
+                        soError == 0;
         }
         if (connected && SetNonBlocking(fd, false))
         {
@@ -617,7 +618,8 @@ bool NetClientCL::Receive(std::vector<uint8_t>& message, int timeoutMs)
         int wait = -1;
         if (timeoutMs >= 0)
         {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = left > 0 ? static_cast<int>(left) : 0;
         }
         pollfd p{m_fd, POLLIN, 0};
