@@ -228,6 +228,7 @@ TEST(KavdorServer, MessagesOfOneHandInOrder)
     size_t hand = client.Log().size();
     client.Send(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_READY));
     ASSERT_TRUE(client.PlayUntilResults(1, 30000));
+    client.Pump(300, false); // what follows the result; then the table waits for this player
     std::vector<uint16_t> types = TypesOf(client.Log(), hand);
     // Ready, running, turn length, score info, the deal and the others' counts, the first bid.
     std::vector<uint16_t> start(types.begin(), types.begin() + 9);
