@@ -20,9 +20,16 @@ CardList HandList(const CardList& hand, int offset)
     return list;
 }
 
-// Selects, for each chosen card, the first hand position with that code not selected yet.
-void Select(const CardList& hand, const CardList& cards, KavdorHandChoice& choice)
+int PositiveModulo(int value, int modulus)
 {
+    int result = value % modulus;
+    return result < 0 ? result + modulus : result;
+}
+} // namespace
+
+KavdorHandChoice KavdorSelectCards(const CardList& hand, const CardList& cards)
+{
+    KavdorHandChoice choice;
     std::vector<bool> taken(hand.size(), false);
     for (uint8_t card : cards)
     {
@@ -38,14 +45,8 @@ void Select(const CardList& hand, const CardList& cards, KavdorHandChoice& choic
         }
     }
     choice.action = KavdorHandChoice::PLAY;
+    return choice;
 }
-
-int PositiveModulo(int value, int modulus)
-{
-    int result = value % modulus;
-    return result < 0 ? result + modulus : result;
-}
-} // namespace
 
 const CardList* KavdorPlayToBeat(const KavdorSeatPlays& played, int ownSeat)
 {
@@ -84,7 +85,9 @@ KavdorHandChoice KavdorHint(const CardList& hand, const KavdorSeatPlays& played,
         choice.action = KavdorHandChoice::PASS;
         return choice;
     }
-    Select(hand, out, choice);
+    int offset = choice.hintOffset;
+    choice = KavdorSelectCards(hand, out);
+    choice.hintOffset = offset;
     // The card that decided the candidate: the lowest of a run or bomb, the three of a three
     // with two, otherwise the last card chosen.
     size_t deciding = choice.indices.size() - 1;
@@ -130,6 +133,6 @@ KavdorHandChoice KavdorAutoPlay(const CardList& hand, const KavdorSeatPlays& pla
         return choice;
     CardList out;
     if (logic.SearchOutCard(list, *previous, previousType, previousCount, out))
-        Select(hand, out, choice);
+        return KavdorSelectCards(hand, out);
     return choice;
 }

@@ -25,6 +25,9 @@ struct KavdorHandChoice
 // The played cards of the four seats, by seat number; null where a seat has no record.
 typedef std::array<const CardList*, 4> KavdorSeatPlays;
 
+// A play of `cards`: for each, the first hand position with that code not chosen yet.
+KavdorHandChoice KavdorSelectCards(const CardList& hand, const CardList& cards);
+
 // The play to beat for a seat: the cards of the seat before it, or of the one before that, or
 // of the one after it, whichever first holds cards. Null when there is none.
 const CardList* KavdorPlayToBeat(const KavdorSeatPlays& played, int ownSeat);

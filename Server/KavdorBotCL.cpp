@@ -15,22 +15,6 @@ std::array<int, 55> FaceCounts(const CardList& hand)
     return held;
 }
 
-KavdorHandChoice PlayCards(const CardList& hand, const CardList& cards)
-{
-    KavdorHandChoice choice;
-    choice.action = KavdorHandChoice::PLAY;
-    std::vector<bool> taken(hand.size(), false);
-    for (uint8_t card : cards)
-        for (size_t i = 0; i < hand.size(); ++i)
-            if (!taken[i] && hand[i] == card)
-            {
-                taken[i] = true;
-                choice.indices.push_back(static_cast<int>(i));
-                choice.cards.push_back(card);
-                break;
-            }
-    return choice;
-}
 } // namespace
 
 int KavdorBotCL::ChooseBid(const CardList& hand, int highest)
@@ -57,7 +41,7 @@ KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatP
         const CardList* previous = leading ? nullptr : KavdorPlayToBeat(played, seat);
         if (previous == nullptr || KavdorCompareCardGroup(hand.data(), static_cast<int>(hand.size()),
                                                           previous->data(), static_cast<int>(previous->size())) == 1)
-            return PlayCards(hand, hand);
+            return KavdorSelectCards(hand, hand);
     }
     if (leading)
     {
@@ -72,7 +56,7 @@ KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatP
                 for (uint8_t c : hand)
                     if (GetFace(c) == face)
                         group.push_back(c);
-                return PlayCards(hand, group);
+                return KavdorSelectCards(hand, group);
             }
         }
         CardList lowest;
@@ -80,7 +64,7 @@ KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatP
         for (uint8_t c : hand)
             if (GetFace(c) == face)
                 lowest.push_back(c);
-        return PlayCards(hand, lowest);
+        return KavdorSelectCards(hand, lowest);
     }
     choice.action = KavdorHandChoice::PASS;
     if (partnerStands)
