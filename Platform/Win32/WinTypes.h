@@ -22,6 +22,27 @@ typedef void* HMODULE;
 typedef HMODULE HINSTANCE;
 typedef DWORD* LPDWORD;
 struct SECURITY_ATTRIBUTES;
+// A window of the host: what drawing is presented to (see Win32/Window.h).
+class Win32Window;
+typedef Win32Window* HWND;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef int32_t HRESULT; // 32 bits, so that the error codes are negative
+
+struct RECT
+{
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+typedef RECT* LPRECT;
+
+struct POINT
+{
+    LONG x;
+    LONG y;
+};
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 #ifndef TRUE

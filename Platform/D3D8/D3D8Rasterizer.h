@@ -1,0 +1,86 @@
+#pragma once
+// The CPU rasteriser under the software Direct3D 8 device: triangles and one-pixel lines in
+// screen space, drawn into a 32-bit A8R8G8B8 (or X8R8G8B8) target with Direct3D 8's rules:
+//
+// - pixel centres lie at integer coordinates: pixel (px, py) is covered by a triangle when the
+//   point (px, py) is inside it; points on an edge follow the top-left rule (covered on a top or
+//   left edge, not on a bottom or right edge); positions are snapped to 1/256 pixel first and
+//   edges are evaluated exactly, so triangles sharing an edge never both cover a pixel of it;
+//   triangles with a vertex that is not a finite number are skipped;
+// - colour and texture coordinates are interpolated linearly in screen space and evaluated at
+//   the pixel centre;
+// - texture sampling: the texel grid has texel centres at (i + 0.5) / size; point filtering
+//   takes the texel containing u * size (floor), linear filtering blends the four texels around
+//   u * size - 0.5; addressing clamps (or wraps) texel indices;
+// - stage 0 combines texture and diffuse as the texture-stage operations say (modulate:
+//   channel * channel / 255 rounded to nearest, i.e. (a * b + 127) / 255; select arg1 / arg2;
+//   disable); without a texture the texture argument reads as opaque white;
+// - with blending enabled, result = src * srcFactor + dst * destFactor per channel, each factor
+//   in 0..255 as D3DBLEND says, rounded to nearest and clamped to 255;
+//   otherwise the source replaces the target;
+// - everything is clipped to the clip rectangle (the viewport within the target); an empty
+//   clip rectangle draws nothing.
+//
+// Most quads of the engine are axis-aligned with texels mapped one to one; those take a fast
+// path that produces exactly the pixels of the general path.
+
+#include <cstdint>
+
+#include "D3D8Types.h"
+
+struct D3D8RasterTarget
+{
+    uint32_t* pixels;
+    int width;
+    int height;
+    int pitch; // in pixels
+    // X8R8G8B8 targets read their alpha as 255 and keep writing 255 there.
+    bool hasAlpha;
+};
+
+struct D3D8RasterTexture
+{
+    const uint32_t* pixels; // A8R8G8B8
+    int width;
+    int height;
+    int pitch; // in pixels
+};
+
+struct D3D8RasterVertex
+{
+    float x, y; // screen space, pixels
+    float z;
+    uint32_t diffuse; // A8R8G8B8
+    float u, v;
+};
+
+struct D3D8RasterState
+{
+    const D3D8RasterTexture* texture = nullptr; // stage 0; null: no texture
+    DWORD colorOp = D3DTOP_MODULATE;
+    DWORD colorArg1 = D3DTA_TEXTURE;
+    DWORD colorArg2 = D3DTA_DIFFUSE;
+    DWORD alphaOp = D3DTOP_SELECTARG1;
+    DWORD alphaArg1 = D3DTA_TEXTURE;
+    DWORD alphaArg2 = D3DTA_DIFFUSE;
+    DWORD magFilter = D3DTEXF_POINT;
+    DWORD minFilter = D3DTEXF_POINT;
+    DWORD addressU = D3DTADDRESS_WRAP;
+    DWORD addressV = D3DTADDRESS_WRAP;
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE;
+    DWORD destBlend = D3DBLEND_ZERO;
+    DWORD cullMode = D3DCULL_CCW; // culls triangles that are counter-clockwise on the screen
+    bool lastPixel = true;        // lines: draw their last pixel
+    RECT clip{0, 0, 0, 0};        // left, top inclusive; right, bottom exclusive
+    bool fastPath = true;         // tests turn it off to compare against the general path
+};
+
+// Draws `count` triangles; each takes three entries of `indices` (positions in `vertices`).
+void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& state,
+                         const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
+// Draws `count` one-pixel lines, two indices each, with the colours of their ends interpolated
+// along the line; textures are ignored. A line covers the pixels a Bresenham walk from its
+// rounded start to its rounded end visits; the end pixel only with lastPixel.
+void D3D8RasterLines(const D3D8RasterTarget& target, const D3D8RasterState& state,
+                     const D3D8RasterVertex* vertices, const uint16_t* indices, int count);

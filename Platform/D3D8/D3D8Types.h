@@ -1,0 +1,327 @@
+#pragma once
+// Types, constants and result codes of the Direct3D 8 interfaces, with their Windows names and
+// values, for the software device of this folder.
+
+#include <cstdint>
+
+#include "Win32/WinTypes.h"
+
+typedef uint32_t D3DCOLOR;
+typedef unsigned long ULONG;
+
+#define D3D_SDK_VERSION 220
+
+#ifndef S_OK
+#define S_OK 0L
+#endif
+#define E_FAIL static_cast<HRESULT>(0x80004005L)
+#define E_OUTOFMEMORY static_cast<HRESULT>(0x8007000EL)
+#define E_NOTIMPL static_cast<HRESULT>(0x80004001L)
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+
+#define D3DERR_WRONGTEXTUREFORMAT static_cast<HRESULT>(0x88760818L)
+#define D3DERR_DRIVERINTERNALERROR static_cast<HRESULT>(0x88760827L)
+#define D3DERR_NOTFOUND static_cast<HRESULT>(0x88760866L)
+#define D3DERR_MOREDATA static_cast<HRESULT>(0x88760867L)
+#define D3DERR_DEVICELOST static_cast<HRESULT>(0x88760868L)
+#define D3DERR_DEVICENOTRESET static_cast<HRESULT>(0x88760869L)
+#define D3DERR_NOTAVAILABLE static_cast<HRESULT>(0x8876086AL)
+#define D3DERR_OUTOFVIDEOMEMORY static_cast<HRESULT>(0x8876017CL)
+#define D3DERR_INVALIDDEVICE static_cast<HRESULT>(0x8876086BL)
+#define D3DERR_INVALIDCALL static_cast<HRESULT>(0x8876086CL)
+#define D3DXERR_INVALIDDATA static_cast<HRESULT>(0x88760B59L)
+
+enum D3DFORMAT
+{
+    D3DFMT_UNKNOWN = 0,
+    D3DFMT_R8G8B8 = 20,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
+    D3DFMT_A1R5G5B5 = 25,
+    D3DFMT_A4R4G4B4 = 26,
+    D3DFMT_X4R4G4B4 = 30,
+    D3DFMT_D16 = 80,
+    D3DFMT_INDEX16 = 101,
+    D3DFMT_INDEX32 = 102,
+    D3DFMT_VERTEXDATA = 100,
+};
+
+enum D3DPOOL
+{
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_SCRATCH = 3,
+};
+
+#define D3DUSAGE_RENDERTARGET 0x00000001u
+#define D3DUSAGE_DEPTHSTENCIL 0x00000002u
+#define D3DUSAGE_WRITEONLY 0x00000008u
+#define D3DUSAGE_DYNAMIC 0x00000200u
+
+enum D3DRESOURCETYPE
+{
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VERTEXBUFFER = 6,
+    D3DRTYPE_INDEXBUFFER = 7,
+};
+
+enum D3DMULTISAMPLE_TYPE
+{
+    D3DMULTISAMPLE_NONE = 0,
+};
+
+// The 32-byte surface description.
+struct D3DSURFACE_DESC
+{
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    UINT Width;
+    UINT Height;
+};
+static_assert(sizeof(D3DSURFACE_DESC) == 32, "the surface description is 32 bytes");
+
+struct D3DVERTEXBUFFER_DESC
+{
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC
+{
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+};
+
+struct D3DLOCKED_RECT
+{
+    INT Pitch;
+    void* pBits;
+};
+
+#define D3DLOCK_READONLY 0x00000010u
+#define D3DLOCK_DISCARD 0x00002000u
+#define D3DLOCK_NOOVERWRITE 0x00001000u
+#define D3DLOCK_NOSYSLOCK 0x00000800u
+
+struct D3DMATRIX
+{
+    float m[4][4];
+};
+
+struct D3DVIEWPORT8
+{
+    DWORD X;
+    DWORD Y;
+    DWORD Width;
+    DWORD Height;
+    float MinZ;
+    float MaxZ;
+};
+
+struct D3DDISPLAYMODE
+{
+    UINT Width;
+    UINT Height;
+    UINT RefreshRate;
+    D3DFORMAT Format;
+};
+
+enum D3DSWAPEFFECT
+{
+    D3DSWAPEFFECT_DISCARD = 1,
+    D3DSWAPEFFECT_FLIP = 2,
+    D3DSWAPEFFECT_COPY = 3,
+};
+
+#define D3DPRESENT_INTERVAL_DEFAULT 0x00000000u
+#define D3DPRESENT_INTERVAL_IMMEDIATE 0x80000000u
+
+struct D3DPRESENT_PARAMETERS
+{
+    UINT BackBufferWidth;
+    UINT BackBufferHeight;
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    D3DSWAPEFFECT SwapEffect;
+    HWND hDeviceWindow;
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT FullScreen_PresentationInterval;
+};
+
+enum D3DDEVTYPE
+{
+    D3DDEVTYPE_HAL = 1,
+    D3DDEVTYPE_REF = 2,
+    D3DDEVTYPE_SW = 3,
+};
+
+#define D3DADAPTER_DEFAULT 0u
+#define D3DCREATE_MULTITHREADED 0x00000004u
+#define D3DCREATE_SOFTWARE_VERTEXPROCESSING 0x00000020u
+#define D3DCREATE_HARDWARE_VERTEXPROCESSING 0x00000040u
+#define D3DCREATE_DISABLE_DRIVER_MANAGEMENT 0x00000100u
+
+#define D3DCLEAR_TARGET 0x00000001u
+#define D3DCLEAR_ZBUFFER 0x00000002u
+#define D3DCLEAR_STENCIL 0x00000004u
+
+enum D3DPRIMITIVETYPE
+{
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+};
+
+enum D3DTRANSFORMSTATETYPE
+{
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_WORLD = 256,
+};
+
+enum D3DRENDERSTATETYPE
+{
+    D3DRS_ZENABLE = 7,
+    D3DRS_FILLMODE = 8,
+    D3DRS_SHADEMODE = 9,
+    D3DRS_ZWRITEENABLE = 14,
+    D3DRS_ALPHATESTENABLE = 15,
+    D3DRS_LASTPIXEL = 16,
+    D3DRS_SRCBLEND = 19,
+    D3DRS_DESTBLEND = 20,
+    D3DRS_CULLMODE = 22,
+    D3DRS_ZFUNC = 23,
+    D3DRS_ALPHAREF = 24,
+    D3DRS_ALPHAFUNC = 25,
+    D3DRS_DITHERENABLE = 26,
+    D3DRS_ALPHABLENDENABLE = 27,
+    D3DRS_FOGENABLE = 28,
+    D3DRS_LIGHTING = 137,
+    D3DRS_COLORVERTEX = 141,
+};
+#define D3D8_RENDERSTATE_COUNT 256
+
+enum D3DBLEND
+{
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+};
+
+enum D3DCULL
+{
+    D3DCULL_NONE = 1,
+    D3DCULL_CW = 2,
+    D3DCULL_CCW = 3,
+};
+
+enum D3DFILLMODE
+{
+    D3DFILL_POINT = 1,
+    D3DFILL_WIREFRAME = 2,
+    D3DFILL_SOLID = 3,
+};
+
+enum D3DCMPFUNC
+{
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+};
+
+enum D3DTEXTURESTAGESTATETYPE
+{
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_ADDRESSU = 13,
+    D3DTSS_ADDRESSV = 14,
+    D3DTSS_MAGFILTER = 16,
+    D3DTSS_MINFILTER = 17,
+    D3DTSS_MIPFILTER = 18,
+};
+#define D3D8_TEXTURESTAGE_STATE_COUNT 32
+#define D3D8_TEXTURE_STAGES 8
+
+enum D3DTEXTUREOP
+{
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+};
+
+#define D3DTA_DIFFUSE 0x00000000u
+#define D3DTA_CURRENT 0x00000001u
+#define D3DTA_TEXTURE 0x00000002u
+
+enum D3DTEXTUREADDRESS
+{
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+};
+
+enum D3DTEXTUREFILTERTYPE
+{
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+};
+
+#define D3DFVF_XYZ 0x002u
+#define D3DFVF_XYZRHW 0x004u
+#define D3DFVF_DIFFUSE 0x040u
+#define D3DFVF_TEX1 0x100u
+
+enum D3DBACKBUFFER_TYPE
+{
+    D3DBACKBUFFER_TYPE_MONO = 0,
+};
+
+// Bytes per pixel of a format (0 for formats that are not pixel formats).
+UINT D3D8BytesPerPixel(D3DFORMAT format);
+// A8R8G8B8 of a pixel of the format (alpha 255 for formats without alpha).
+uint32_t D3D8DecodePixel(D3DFORMAT format, const uint8_t* pixel);
+// Writes an A8R8G8B8 colour as a pixel of the format.
+void D3D8EncodePixel(D3DFORMAT format, uint32_t argb, uint8_t* pixel);

@@ -1,0 +1,70 @@
+#pragma once
+// The host's window as the engine sees it: a client area of some size, a minimised state, and
+// the place finished frames are shown. The host implements it on an SDL2 window; headless runs
+// and tests use MemoryWindow, which keeps the last frame in memory.
+
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "WinTypes.h"
+
+class Win32Window
+{
+public:
+    virtual ~Win32Window() = default;
+    virtual int ClientWidth() const = 0;
+    virtual int ClientHeight() const = 0;
+    virtual bool IsMinimised() const { return false; }
+    // Shows a finished frame: `pixels` are 32-bit A8R8G8B8 rows, `pitch` bytes apart.
+    virtual void PresentFrame(const uint32_t* pixels, int width, int height, int pitch) = 0;
+};
+
+class MemoryWindow : public Win32Window
+{
+public:
+    MemoryWindow(int width, int height) : m_width(width), m_height(height) {}
+    int ClientWidth() const override { return m_width; }
+    int ClientHeight() const override { return m_height; }
+    bool IsMinimised() const override { return m_minimised; }
+    void SetMinimised(bool minimised) { m_minimised = minimised; }
+    void Resize(int width, int height)
+    {
+        m_width = width;
+        m_height = height;
+    }
+    void PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_frameWidth = width;
+        m_frameHeight = height;
+        m_frame.resize(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(m_frame.data() + static_cast<size_t>(y) * width,
+                        reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * pitch,
+                        static_cast<size_t>(width) * 4);
+        ++m_frames;
+    }
+    // The last frame presented, rows packed.
+    std::vector<uint32_t> Frame(int* width = nullptr, int* height = nullptr) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (width != nullptr)
+            *width = m_frameWidth;
+        if (height != nullptr)
+            *height = m_frameHeight;
+        return m_frame;
+    }
+    int FramesPresented() const { return m_frames; }
+
+private:
+    int m_width;
+    int m_height;
+    bool m_minimised = false;
+    mutable std::mutex m_mutex;
+    std::vector<uint32_t> m_frame;
+    int m_frameWidth = 0;
+    int m_frameHeight = 0;
+    int m_frames = 0;
+};
