@@ -353,3 +353,44 @@ TEST_F(D3D8DeviceTest, ReferencesKeepBoundObjectsAlive)
     m_device->SetTexture(0, nullptr); // the last reference: the texture is gone
     EXPECT_GT(m_device->GetAvailableTextureMem(), before);
 }
+
+TEST_F(D3D8DeviceTest, LineListsWithoutTexture)
+{
+    struct LineVertex
+    {
+        float x, y, z;
+        D3DCOLOR diffuse;
+    };
+    LineVertex vertices[4] = {{2, 3, 0, 0xFFFF0000}, {10, 3, 0, 0xFFFF0000}, {5, 6, 0, 0xFF00FF00}, {5, 12, 0, 0xFF00FF00}};
+    uint16_t indices[4] = {0, 1, 2, 3};
+    IDirect3DVertexBuffer8* vb = nullptr;
+    IDirect3DIndexBuffer8* ib = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(sizeof(vertices), 0, 66, D3DPOOL_MANAGED, &vb), D3D_OK);
+    ASSERT_EQ(m_device->CreateIndexBuffer(sizeof(indices), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
+    BYTE* data = nullptr;
+    vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
+    memcpy(data, vertices, sizeof(vertices));
+    vb->Unlock();
+    ib->Lock(0, 0, &data, D3DLOCK_DISCARD);
+    memcpy(data, indices, sizeof(indices));
+    ib->Unlock();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_device->SetRenderState(D3DRS_LASTPIXEL, FALSE);
+    m_device->BeginScene();
+    m_device->SetVertexShader(66);
+    m_device->SetStreamSource(0, vb, sizeof(LineVertex));
+    m_device->SetIndices(ib, 0);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 4, 0, 2), D3D_OK);
+    m_device->EndScene();
+    m_device->SetStreamSource(0, nullptr, 0);
+    m_device->SetIndices(nullptr, 0);
+    vb->Release();
+    ib->Release();
+    std::vector<uint32_t> frame = Frame();
+    for (int x = 2; x < 10; ++x)
+        EXPECT_EQ(frame[3 * kWidth + x], 0xFFFF0000u) << x;
+    EXPECT_EQ(frame[3 * kWidth + 10], 0xFF000000u); // the last pixel is left out
+    for (int y = 6; y < 12; ++y)
+        EXPECT_EQ(frame[y * kWidth + 5], 0xFF00FF00u) << y;
+    EXPECT_EQ(frame[12 * kWidth + 5], 0xFF000000u);
+}
