@@ -7,6 +7,7 @@ KavdorSelfPlayCL::KavdorSelfPlayCL(uint64_t seed)
     KavdorTableOptions options;
     options.botDelayMs = 0;
     options.verbose = false;
+    options.botsPlayAlone = true;
     // Self-play needs speed, not secrecy: one seeded generator instead of the entropy source.
     auto engine = std::make_shared<std::mt19937_64>(seed != 0 ? seed : std::random_device{}());
     options.random = [engine](uint32_t bound) { return static_cast<uint32_t>((*engine)() % bound); };

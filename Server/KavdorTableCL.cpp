@@ -897,6 +897,26 @@ void KavdorTableCL::EndHand(int winnerSeat, int64_t now)
             SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
         }
     }
+    // With nobody left to play or watch, the table stops instead of letting bots play on:
+    // players who dropped lose their seats now.
+    bool anyoneHere = m_options.botsPlayAlone || !m_watchers.empty();
+    for (int seat = 0; seat < kSeats; ++seat)
+        anyoneHere = anyoneHere || (m_seats[seat] && !m_seats[seat]->bot && m_seats[seat]->connected);
+    if (!anyoneHere)
+    {
+        for (int seat = 0; seat < kSeats; ++seat)
+        {
+            if (!m_seats[seat])
+                continue;
+            if (!m_seats[seat]->bot)
+                m_listener.OnPlayerLeftTable(*this, m_seats[seat]->record.id);
+            m_seats[seat].reset();
+        }
+        m_creatorId = 0;
+        m_password.clear();
+        Log("nobody left at the table; it stops");
+        return;
+    }
     SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_START_READY));
     for (int seat = 0; seat < kSeats; ++seat)
         if (m_seats[seat] && (m_seats[seat]->bot || !m_seats[seat]->connected))

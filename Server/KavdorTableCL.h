@@ -45,6 +45,9 @@ struct KavdorTableOptions
     int botDelayMs = 800;
     int coinCost = 0;
     bool verbose = true;
+    // Bots go on playing at a table where nobody is left (self-play); otherwise such a table
+    // stops at the end of its hand.
+    bool botsPlayAlone = false;
     // Where the deals take their randomness; empty: the system's entropy source.
     GameCardLogicCL::RandomSource random;
 };

@@ -41,6 +41,7 @@ KavdorTableOptions FastOptions(uint32_t seed)
     KavdorTableOptions options;
     options.botDelayMs = 0;
     options.verbose = false;
+    options.botsPlayAlone = true;
     auto engine = std::make_shared<std::mt19937>(seed);
     options.random = [engine](uint32_t bound) { return (*engine)() % bound; };
     return options;
@@ -298,4 +299,25 @@ TEST(KavdorTable, StakeOnTheTableLottery)
     EXPECT_EQ(LastI32Of(recorder.messages[1], NET_CATEGORY_ROOM, ROOM_LOTTERY_WIN), 400);
     ASSERT_EQ(recorder.saved.size(), 1u);
     EXPECT_EQ(recorder.saved[0].coins, 1000 - 100 + 400 + table.LastResult()[0].coins);
+}
+
+TEST(KavdorTable, TableStopsWhenTheLastPlayerHasGone)
+{
+    Recorder recorder;
+    KavdorTableOptions options = FastOptions(8);
+    options.botsPlayAlone = false;
+    KavdorTableCL table(1, options, recorder);
+    table.Sit(Human(1, "one"), 0, 0);
+    Enter(table, 1, "", 0);
+    table.AddBots(0);
+    Request(table, 1, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_READY), 0);
+    ASSERT_NE(table.GetPhase(), KavdorTableCL::WAITING);
+    table.Disconnect(1, 0); // a bot plays his seat to the end of the hand
+    int64_t now = 0;
+    for (int i = 0; i < 1000 && recorder.hands == 0; ++i)
+        table.Tick(now += 60000);
+    EXPECT_EQ(recorder.hands, 1);
+    EXPECT_EQ(table.FreeSeats(), 4);
+    EXPECT_EQ(table.NextDeadline(), INT64_MAX);
+    EXPECT_EQ(recorder.left, (std::vector<int>{1}));
 }
