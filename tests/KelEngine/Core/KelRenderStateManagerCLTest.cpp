@@ -10,6 +10,7 @@
 #include "KelLogCL.h"
 #include "TestFolder.h"
 #include "Win32/Window.h"
+#include "TestDevice.h"
 
 namespace
 {
@@ -36,20 +37,7 @@ class RenderStateTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 48;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-        pp.hDeviceWindow = &m_window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &m_window, 0x144, &pp, &m_device),
-                  D3D_OK);
+        ASSERT_TRUE(CreateTestDevice(m_window, &m_d3d, &m_device));
     }
     void TearDown() override
     {

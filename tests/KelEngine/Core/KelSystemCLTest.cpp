@@ -12,6 +12,7 @@
 #include "Win32/Keyboard.h"
 #include "Win32/Time.h"
 #include "Win32/Window.h"
+#include "TestDevice.h"
 
 namespace
 {
@@ -84,18 +85,9 @@ TEST(KelSystemCLTest, VideoMemoryIsReadOnceFromTheDevice)
     EXPECT_EQ(system.GetAvailableVideoMemoryKb(), 0);
 
     MemoryWindow window(32, 32);
-    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 32;
-    pp.BackBufferHeight = 32;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-    pp.hDeviceWindow = &window;
-    pp.Windowed = TRUE;
+    IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &window, 0x144, &pp, &device), D3D_OK);
+    ASSERT_TRUE(CreateTestDevice(window, &d3d, &device));
     IDirect3DTexture8* used = nullptr;
     ASSERT_EQ(device->CreateTexture(256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &used), D3D_OK);
 

@@ -5,6 +5,7 @@
 
 #include "D3D8/D3D8.h"
 #include "Win32/Window.h"
+#include "TestDevice.h"
 
 namespace
 {
@@ -14,10 +15,7 @@ class D3D8DeviceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp = Parameters();
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &m_window, 0x144, &pp, &m_device), D3D_OK);
+        ASSERT_TRUE(CreateTestDevice(m_window, &m_d3d, &m_device));
         D3DMATRIX projection{};
         projection.m[0][0] = 2.0f / kWidth;
         projection.m[1][1] = -2.0f / kHeight;
@@ -42,20 +40,7 @@ protected:
     static constexpr int kWidth = 64;
     static constexpr int kHeight = 48;
 
-    D3DPRESENT_PARAMETERS Parameters()
-    {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = kWidth;
-        pp.BackBufferHeight = kHeight;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-        pp.hDeviceWindow = &m_window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        return pp;
-    }
+    D3DPRESENT_PARAMETERS Parameters() { return TestPresentParameters(m_window); }
 
     // One textured quad (x0, y0)-(x1, y1) with texture coordinates (0,0)-(u1,v1).
     HRESULT DrawQuad(float x0, float y0, float x1, float y1, float u1, float v1, D3DCOLOR diffuse)
