@@ -60,19 +60,6 @@ IDirect3D8* Direct3DCreate8(UINT sdkVersion)
     return new D3D8Impl();
 }
 
-ULONG D3D8Impl::AddRef()
-{
-    return ++m_references;
-}
-
-ULONG D3D8Impl::Release()
-{
-    ULONG left = --m_references;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT D3D8Impl::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode)
 {
     if (adapter != D3DADAPTER_DEFAULT || mode == nullptr)
@@ -121,19 +108,6 @@ D3D8DeviceImpl::~D3D8DeviceImpl()
     Replace(m_indices, static_cast<D3D8IndexBufferImpl*>(nullptr));
     ReleaseSwapChain();
     m_direct3d->Release();
-}
-
-ULONG D3D8DeviceImpl::AddRef()
-{
-    return ++m_references;
-}
-
-ULONG D3D8DeviceImpl::Release()
-{
-    ULONG left = --m_references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 bool D3D8DeviceImpl::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters)

@@ -11,6 +11,25 @@
 
 class D3D8DeviceImpl;
 
+// The reference count of a Direct3D object: created with one reference, deleted by the last
+// Release.
+template <class Interface>
+class D3D8RefCounted : public Interface
+{
+public:
+    ULONG AddRef() override { return ++m_references; }
+    ULONG Release() override
+    {
+        ULONG left = --m_references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> m_references{1};
+};
+
 // Memory of a pixel surface in its own format, plus an A8R8G8B8 copy for sampling when the
 // format is not A8R8G8B8 (refreshed lazily after every change).
 class D3D8SurfaceImpl final : public IDirect3DSurface8
@@ -62,15 +81,12 @@ private:
     D3D8RasterTexture m_sampleView{};
 };
 
-class D3D8TextureImpl final : public IDirect3DTexture8
+class D3D8TextureImpl final : public D3D8RefCounted<IDirect3DTexture8>
 {
 public:
     D3D8TextureImpl(D3D8DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                     D3DPOOL pool);
     ~D3D8TextureImpl() override;
-
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     DWORD GetLevelCount() override { return static_cast<DWORD>(m_levels.size()); }
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
@@ -84,21 +100,17 @@ public:
 
 private:
     D3D8DeviceImpl* m_device;
-    std::atomic<ULONG> m_references{1};
     D3DPOOL m_pool;
     std::vector<D3D8SurfaceImpl*> m_levels;
 };
 
 // Vertex and index buffers: bytes in memory.
 template <class Interface, class Desc>
-class D3D8BufferImpl final : public Interface
+class D3D8BufferImpl final : public D3D8RefCounted<Interface>
 {
 public:
     D3D8BufferImpl(D3D8DeviceImpl* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD fvf);
     ~D3D8BufferImpl() override;
-
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
     HRESULT Unlock() override;
@@ -111,7 +123,6 @@ public:
 
 private:
     D3D8DeviceImpl* m_device;
-    std::atomic<ULONG> m_references{1};
     std::vector<uint8_t> m_data;
     DWORD m_usage;
     D3DFORMAT m_format;
@@ -125,15 +136,12 @@ typedef D3D8BufferImpl<IDirect3DIndexBuffer8, D3DINDEXBUFFER_DESC> D3D8IndexBuff
 
 class D3D8Impl;
 
-class D3D8DeviceImpl final : public IDirect3DDevice8
+class D3D8DeviceImpl final : public D3D8RefCounted<IDirect3DDevice8>
 {
 public:
     D3D8DeviceImpl(D3D8Impl* direct3d, HWND window, const D3DPRESENT_PARAMETERS& parameters);
     ~D3D8DeviceImpl() override;
     bool Valid() const { return m_backBuffer != nullptr; }
-
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT TestCooperativeLevel() override;
     UINT GetAvailableTextureMem() override;
     HRESULT GetDirect3D(IDirect3D8** direct3d) override;
@@ -188,7 +196,6 @@ private:
     D3D8RasterState RasterState();
 
     std::recursive_mutex m_mutex;
-    std::atomic<ULONG> m_references{1};
     D3D8Impl* m_direct3d;
     HWND m_window;
     D3DPRESENT_PARAMETERS m_parameters{};
@@ -214,16 +221,11 @@ private:
     std::vector<uint16_t> m_indexScratch;
 };
 
-class D3D8Impl final : public IDirect3D8
+class D3D8Impl final : public D3D8RefCounted<IDirect3D8>
 {
 public:
-    ULONG AddRef() override;
-    ULONG Release() override;
     UINT GetAdapterCount() override { return 1; }
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviourFlags,
                          D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice8** device) override;
-
-private:
-    std::atomic<ULONG> m_references{1};
 };

@@ -170,19 +170,6 @@ size_t D3D8TextureImpl::ByteSize() const
     return bytes;
 }
 
-ULONG D3D8TextureImpl::AddRef()
-{
-    return ++m_references;
-}
-
-ULONG D3D8TextureImpl::Release()
-{
-    ULONG left = --m_references;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT D3D8TextureImpl::GetDevice(IDirect3DDevice8** device)
 {
     if (device == nullptr)
@@ -239,21 +226,6 @@ D3D8BufferImpl<Interface, Desc>::~D3D8BufferImpl()
 {
     m_device->Unregister(this, m_pool, 0);
     m_device->Release();
-}
-
-template <class Interface, class Desc>
-ULONG D3D8BufferImpl<Interface, Desc>::AddRef()
-{
-    return ++m_references;
-}
-
-template <class Interface, class Desc>
-ULONG D3D8BufferImpl<Interface, Desc>::Release()
-{
-    ULONG left = --m_references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 template <class Interface, class Desc>
