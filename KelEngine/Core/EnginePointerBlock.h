@@ -19,7 +19,7 @@ class KelCriticalSectionManagerCL;
 class KelLogCL;
 class KelConsoleCL;
 
-struct KelEnginePointerBlock
+struct EnginePointerBlock
 {
     KelEngineCL* engine;                           // 0: the engine root
     KelFontManagerCL* fontManager;                 // 1
@@ -37,5 +37,5 @@ struct KelEnginePointerBlock
     KelConsoleCL* console;                         // 13: the debug console
 };
 
-static_assert(sizeof(KelEnginePointerBlock) == 14 * sizeof(void*),
+static_assert(sizeof(EnginePointerBlock) == 14 * sizeof(void*),
               "the block is 14 pointers and nothing else");
