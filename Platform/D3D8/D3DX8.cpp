@@ -1,6 +1,5 @@
 #include "D3D8/D3DX8.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
+#include "D3D8/D3D8Internal.h"
 #include "Win32/Files.h"
 
 namespace
@@ -325,23 +325,13 @@ bool FormatHasAlpha(D3DFORMAT format)
     return format == D3DFMT_A8R8G8B8 || format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4;
 }
 
-class RenderToSurface : public ID3DXRenderToSurface
+class RenderToSurface : public D3D8RefCounted<ID3DXRenderToSurface>
 {
 public:
     RenderToSurface(IDirect3DDevice8* device, const D3DXRTS_DESC& desc, IDirect3DSurface8* depth)
         : m_device(device), m_desc(desc), m_depth(depth)
     {
         m_device->AddRef();
-    }
-
-    ULONG AddRef() override { return ++m_references; }
-
-    ULONG Release() override
-    {
-        ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT GetDevice(IDirect3DDevice8** device) override
@@ -444,7 +434,6 @@ private:
         m_savedDepth = nullptr;
     }
 
-    std::atomic<ULONG> m_references{1};
     IDirect3DDevice8* m_device;
     D3DXRTS_DESC m_desc;
     IDirect3DSurface8* m_depth;

@@ -54,22 +54,31 @@ protected:
         Vertex vertices[4] = {{x0, y0, 0, diffuse, 0, 0}, {x1, y0, 0, diffuse, u1, 0}, {x1, y1, 0, diffuse, u1, v1},
                               {x0, y1, 0, diffuse, 0, v1}};
         uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+        return Draw(D3DPT_TRIANGLELIST, 322, vertices, sizeof(Vertex), 4, indices, 6);
+    }
+
+    // Puts the vertices and indices into managed buffers and draws them, as the engine does.
+    HRESULT Draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, UINT stride, UINT vertexCount,
+                 const uint16_t* indices, UINT indexCount)
+    {
         IDirect3DVertexBuffer8* vb = nullptr;
         IDirect3DIndexBuffer8* ib = nullptr;
-        EXPECT_EQ(m_device->CreateVertexBuffer(sizeof(vertices), D3DUSAGE_WRITEONLY, 322, D3DPOOL_MANAGED, &vb), D3D_OK);
-        EXPECT_EQ(m_device->CreateIndexBuffer(sizeof(indices), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib),
+        EXPECT_EQ(m_device->CreateVertexBuffer(stride * vertexCount, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &vb),
+                  D3D_OK);
+        EXPECT_EQ(m_device->CreateIndexBuffer(indexCount * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib),
                   D3D_OK);
         BYTE* data = nullptr;
         vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
-        memcpy(data, vertices, sizeof(vertices));
+        memcpy(data, vertices, stride * vertexCount);
         vb->Unlock();
         ib->Lock(0, 0, &data, D3DLOCK_DISCARD);
-        memcpy(data, indices, sizeof(indices));
+        memcpy(data, indices, indexCount * 2);
         ib->Unlock();
-        m_device->SetVertexShader(322);
-        m_device->SetStreamSource(0, vb, sizeof(Vertex));
+        m_device->SetVertexShader(fvf);
+        m_device->SetStreamSource(0, vb, stride);
         m_device->SetIndices(ib, 0);
-        HRESULT result = m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
+        UINT perPrimitive = type == D3DPT_TRIANGLELIST ? 3 : 2;
+        HRESULT result = m_device->DrawIndexedPrimitive(type, 0, vertexCount, 0, indexCount / perPrimitive);
         m_device->SetStreamSource(0, nullptr, 0);
         m_device->SetIndices(nullptr, 0);
         vb->Release();
@@ -348,29 +357,11 @@ TEST_F(D3D8DeviceTest, LineListsWithoutTexture)
     };
     LineVertex vertices[4] = {{2, 3, 0, 0xFFFF0000}, {10, 3, 0, 0xFFFF0000}, {5, 6, 0, 0xFF00FF00}, {5, 12, 0, 0xFF00FF00}};
     uint16_t indices[4] = {0, 1, 2, 3};
-    IDirect3DVertexBuffer8* vb = nullptr;
-    IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(m_device->CreateVertexBuffer(sizeof(vertices), 0, 66, D3DPOOL_MANAGED, &vb), D3D_OK);
-    ASSERT_EQ(m_device->CreateIndexBuffer(sizeof(indices), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
-    BYTE* data = nullptr;
-    vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
-    memcpy(data, vertices, sizeof(vertices));
-    vb->Unlock();
-    ib->Lock(0, 0, &data, D3DLOCK_DISCARD);
-    memcpy(data, indices, sizeof(indices));
-    ib->Unlock();
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     m_device->SetRenderState(D3DRS_LASTPIXEL, FALSE);
     m_device->BeginScene();
-    m_device->SetVertexShader(66);
-    m_device->SetStreamSource(0, vb, sizeof(LineVertex));
-    m_device->SetIndices(ib, 0);
-    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 4, 0, 2), D3D_OK);
+    ASSERT_EQ(Draw(D3DPT_LINELIST, 66, vertices, sizeof(LineVertex), 4, indices, 4), D3D_OK);
     m_device->EndScene();
-    m_device->SetStreamSource(0, nullptr, 0);
-    m_device->SetIndices(nullptr, 0);
-    vb->Release();
-    ib->Release();
     std::vector<uint32_t> frame = Frame();
     for (int x = 2; x < 10; ++x)
         EXPECT_EQ(frame[3 * kWidth + x], 0xFFFF0000u) << x;
