@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 #include <sys/utsname.h>
 
 #include "D3D8/D3D8.h"
+#include "KelCanvasCL.h"
+#include "KelFontCL.h"
+#include "KelFontManagerCL.h"
 #include "KelGuard.h"
+#include "KelImageCL.h"
 #include "Win32/Files.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Text.h"
@@ -216,10 +222,54 @@ void KelSystemCL::CountQuad()
 
 void KelSystemCL::DrawDebugOverlay(KelCanvasCL* canvas)
 {
-    KEL_TRY(void) canvas;
-    // Text of the overlay: drawn once fonts exist
+    KEL_TRY
+    // Where the overlay's lines go.
+    constexpr int kBrowserLeft = 100;
+    constexpr int kBrowserTop = 100;
+    constexpr int kBrowserLineGap = 16;
+    constexpr int kBrowserPageGap = 20;
+    constexpr int kStatisticsLeft = 10;
+    constexpr int kStatisticsTop = 30;
+    constexpr int kStatisticsLineGap = 20;
+    auto opaque = [](uint32_t red, uint32_t green, uint32_t blue) -> D3DCOLOR {
+        return 0xFF000000u | red << 16 | green << 8 | blue;
+    };
+    // Draws the lines in the current font, each in its colour, and leaves the text colour as it
+    // was; returns where the next line would go.
+    auto drawLines = [&](int x, int y, int gap, std::initializer_list<std::pair<D3DCOLOR, const char*>> lines) {
+        const D3DCOLOR previous = canvas->GetTextColor();
+        for (const auto& [color, text] : lines)
+        {
+            canvas->SetTextColor(color);
+            canvas->DrawText(text, x, y, nullptr, false, 0);
+            y += gap;
+        }
+        canvas->SetTextColor(previous);
+        return y;
+    };
+
+    if (canvas != nullptr && m_fontBrowserMode != 0)
+    {
+        KelFontCL* font = KelFontManagerCL::GetInstance()->GetFontByIndex(m_selectedFont);
+        char counts[128];
+        std::snprintf(counts, sizeof counts, "当前字体库:%d/%d  当前页数:%d/%d", m_selectedFont + 1, FontCount(),
+                      m_selectedPage + 1, PageCount(m_selectedFont));
+        const std::string face = "当前字体的类型:" + (font != nullptr ? font->GetFaceName() : std::string());
+        const int next = drawLines(kBrowserLeft, kBrowserTop, kBrowserLineGap,
+                                   {{opaque(50, 255, 50), "<上>  <下>  键选择字体库"},
+                                    {opaque(50, 50, 255), "<左>  <右>  键反动当前页"},
+                                    {opaque(50, 255, 255), counts},
+                                    {opaque(255, 255, 50), face.c_str()}});
+        // The selected page itself, below the last line.
+        KelImageCL* page = font != nullptr ? font->GetPage(m_selectedPage) : nullptr;
+        if (page != nullptr)
+            page->Render(canvas, static_cast<float>(kBrowserLeft),
+                         static_cast<float>(next - kBrowserLineGap + kBrowserPageGap));
+    }
+
     if (!m_showStatistics)
         return;
+    const int quads = m_quadCount;
     // The quads of this frame have been reported; the next frame counts from 0.
     m_quadCount = 0;
     ++m_fpsFrames;
@@ -231,6 +281,20 @@ void KelSystemCL::DrawDebugOverlay(KelCanvasCL* canvas)
         m_fpsFrames = 0;
         m_fpsStartTick = now;
     }
+    if (canvas == nullptr)
+        return;
+    char memory[128];
+    std::snprintf(memory, sizeof memory, "vedio memory : %d / %d", GetAvailableVideoMemoryKb(),
+                  GetTotalVideoMemoryKb());
+    char quadLine[64];
+    std::snprintf(quadLine, sizeof quadLine, "每针绘制四边形数:%d", quads);
+    char fps[32];
+    std::snprintf(fps, sizeof fps, "FPS : %d", m_fps);
+    drawLines(kStatisticsLeft, kStatisticsTop, kStatisticsLineGap,
+              {{opaque(0, 255, 255), m_osDescription.c_str()},
+               {opaque(0, 255, 0), memory},
+               {opaque(255, 255, 255), quadLine},
+               {opaque(255, 255, 0), fps}});
     KEL_CATCH
 }
 

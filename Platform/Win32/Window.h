@@ -17,6 +17,9 @@ public:
     virtual int ClientWidth() const = 0;
     virtual int ClientHeight() const = 0;
     virtual bool IsMinimised() const { return false; }
+    // Where the client area's top-left corner lies on the screen. Hosts that deliver every mouse
+    // point in client coordinates (SDL2 and memory windows) keep it at (0, 0).
+    virtual POINT ClientOrigin() const { return POINT{0, 0}; }
     // Shows a finished frame: `pixels` are 32-bit A8R8G8B8 rows, `pitch` bytes apart.
     virtual void PresentFrame(const uint32_t* pixels, int width, int height, int pitch) = 0;
 };
@@ -68,3 +71,14 @@ private:
     int m_frameHeight = 0;
     int m_frames = 0;
 };
+
+// The window functions the engine calls. A null window has an empty client area, is not
+// minimised and cannot capture the mouse.
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL IsIconic(HWND window);
+// The window that receives the mouse while a button is held; one per process.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
+HWND GetCapture();
+// Turns a screen point into the window's client coordinates; FALSE for a null window or point.
+BOOL ScreenToClient(HWND window, POINT* point);

@@ -1,0 +1,272 @@
+#include "KelGuiConfig.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string_view>
+
+#include <pthread.h>
+#include <sys/stat.h>
+#include <tinyxml.h>
+
+#include "KelGuard.h"
+#include "KelLogCL.h"
+#include "KelSystemCL.h"
+#include "KelUIManagerCL.h"
+#include "Win32/Files.h"
+
+namespace
+{
+
+// The attributes of one kind element and of its piece elements. Where a name occurs twice the
+// first element counts, as it would for a look-up in the document itself.
+struct GuiKind
+{
+    KelGuiPiece self;
+    std::map<std::string, KelGuiPiece> pieces;
+};
+using GuiKindMap = std::map<std::string, GuiKind>;
+
+// What identifies one state of the file on disk: a control built after the file was replaced
+// must see the new content, while the fifteen pieces of one dialog share a single parse.
+struct FileStamp
+{
+    bool exists = false;
+    int64_t size = 0;
+    int64_t modifiedNs = 0;
+    uint64_t inode = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+struct GuiConfigCache
+{
+    std::mutex mutex;
+    bool filled = false;
+    std::string path;
+    FileStamp stamp;
+    // False when that state of the file could not be read or parsed; it has been logged once.
+    bool usable = false;
+    GuiKindMap kinds;
+};
+
+GuiConfigCache& Cache()
+{
+    // Never destroyed: a control built by a static object at process exit may still ask.
+    static GuiConfigCache* cache = new GuiConfigCache;
+    return *cache;
+}
+
+FileStamp StampOf(const std::string& path)
+{
+    FileStamp stamp;
+    struct stat status = {};
+    std::string resolved = ResolveWin32Path(path.c_str());
+    if (::stat(resolved.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return stamp;
+    stamp.exists = true;
+    stamp.size = static_cast<int64_t>(status.st_size);
+    stamp.modifiedNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    stamp.inode = static_cast<uint64_t>(status.st_ino);
+    return stamp;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content)
+{
+    FILE* file = Win32OpenFile(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    char chunk[16384];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        content.append(chunk, count);
+    bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+// TinyXML parses and frees nested elements recursively. A document cannot nest deeper than it
+// has element starts, so a small one is handled on the caller's stack and a larger one on a
+// thread whose stack grows with that count: a hostile file cannot exhaust the stack.
+constexpr size_t kElementsOnCallerStack = 1000;
+constexpr size_t kStackPerElement = 4096;
+constexpr size_t kStackReserve = 1024 * 1024;
+
+size_t CountElementStarts(std::string_view data)
+{
+    size_t count = 0;
+    for (size_t i = 0; i + 1 < data.size(); ++i)
+    {
+        unsigned char next = static_cast<unsigned char>(data[i + 1]);
+        // TinyXML takes any byte outside ASCII as a letter.
+        if (data[i] == '<' &&
+            (next >= 0x80 || next == '_' || (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')))
+            ++count;
+    }
+    return count;
+}
+
+KelGuiPiece ReadPiece(const TiXmlElement* element)
+{
+    KelGuiPiece piece;
+    if (const char* file = element->Attribute("file"))
+        piece.file = file;
+    if (const char* data = element->Attribute("data"))
+        piece.data = data;
+    return piece;
+}
+
+struct ParseJob
+{
+    std::string_view data;
+    GuiKindMap kinds;
+    bool parsed = false;
+    std::string error;
+};
+
+void RunParse(ParseJob& job)
+{
+    // Line ends become line feeds, as TinyXML does when it reads a file itself. No encoding
+    // conversion: the texture-info names and image IDs stay in the double-byte code page.
+    std::string text;
+    text.reserve(job.data.size());
+    for (size_t i = 0; i < job.data.size(); ++i)
+    {
+        char c = job.data[i];
+        if (c == '\r')
+        {
+            text += '\n';
+            if (i + 1 < job.data.size() && job.data[i + 1] == '\n')
+                ++i;
+        }
+        else
+            text += c;
+    }
+
+    TiXmlDocument document;
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+    const TiXmlElement* root = document.RootElement();
+    if (document.Error() || root == nullptr)
+    {
+        const char* description = document.Error() ? document.ErrorDesc() : "no root element";
+        job.error = std::string(description != nullptr ? description : "") + ", row " +
+                    std::to_string(document.ErrorRow());
+        return;
+    }
+    for (const TiXmlElement* kind = root->FirstChildElement(); kind != nullptr;
+         kind = kind->NextSiblingElement())
+    {
+        auto [entry, added] = job.kinds.try_emplace(kind->Value());
+        if (!added)
+            continue;
+        entry->second.self = ReadPiece(kind);
+        for (const TiXmlElement* piece = kind->FirstChildElement(); piece != nullptr;
+             piece = piece->NextSiblingElement())
+            entry->second.pieces.try_emplace(piece->Value(), ReadPiece(piece));
+    }
+    job.parsed = true;
+}
+
+void* RunParseThread(void* job)
+{
+    RunParse(*static_cast<ParseJob*>(job));
+    return nullptr;
+}
+
+bool ParseGuiConfig(std::string_view data, GuiKindMap& kinds, std::string& error)
+{
+    ParseJob job{data, {}, false, {}};
+    size_t elements = CountElementStarts(data);
+    if (elements <= kElementsOnCallerStack)
+        RunParse(job);
+    else
+    {
+        pthread_attr_t attributes;
+        if (pthread_attr_init(&attributes) != 0)
+        {
+            error = "no thread to parse on";
+            return false;
+        }
+        pthread_t thread;
+        size_t stack = kStackReserve + elements * kStackPerElement;
+        bool started = pthread_attr_setstacksize(&attributes, stack) == 0 &&
+                       pthread_create(&thread, &attributes, RunParseThread, &job) == 0;
+        pthread_attr_destroy(&attributes);
+        if (!started)
+        {
+            error = "no thread to parse on";
+            return false;
+        }
+        pthread_join(thread, nullptr);
+    }
+    if (!job.parsed)
+    {
+        error = job.error;
+        return false;
+    }
+    kinds = std::move(job.kinds);
+    return true;
+}
+
+// Brings the cache up to the file's current state; false when that state is unusable.
+bool Refresh(GuiConfigCache& cache, const std::string& path)
+{
+    FileStamp stamp = StampOf(path);
+    if (cache.filled && cache.path == path && cache.stamp == stamp)
+        return cache.usable;
+
+    cache.filled = true;
+    cache.path = path;
+    cache.stamp = stamp;
+    cache.usable = false;
+    cache.kinds.clear();
+
+    std::string content;
+    if (!stamp.exists || !ReadWholeFile(path, content))
+    {
+        KelLogPrintf("KelGetGuiPiece: cannot read the GUI configuration %s", path.c_str());
+        return false;
+    }
+    std::string error;
+    if (!ParseGuiConfig(content, cache.kinds, error))
+    {
+        cache.kinds.clear();
+        KelLogPrintf("KelGetGuiPiece: the GUI configuration %s is not valid XML (%s)", path.c_str(),
+                     error.c_str());
+        return false;
+    }
+    cache.usable = true;
+    return true;
+}
+
+} // namespace
+
+bool KelGetGuiPiece(const std::string& kind, const std::string& pieceName, KelGuiPiece* piece)
+{
+    KEL_TRY
+    if (piece == nullptr)
+        return false;
+    *piece = KelGuiPiece();
+
+    std::string path = KelMakePath(KelUIManagerCL::GetInstance()->GetGuiConfigM());
+    GuiConfigCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!Refresh(cache, path))
+        return false;
+
+    auto foundKind = cache.kinds.find(kind);
+    if (foundKind == cache.kinds.end())
+        return false;
+    if (pieceName.empty())
+    {
+        *piece = foundKind->second.self;
+        return true;
+    }
+    auto foundPiece = foundKind->second.pieces.find(pieceName);
+    if (foundPiece == foundKind->second.pieces.end())
+        return false;
+    *piece = foundPiece->second;
+    return true;
+    KEL_CATCH
+}
