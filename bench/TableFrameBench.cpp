@@ -22,9 +22,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "D3D8/D3D8.h"
+#include "FramePng.h"
 #include "D3D8/D3DX8.h"
 #include "Win32/Window.h"
 
@@ -94,8 +96,11 @@ public:
         m_device->BeginScene();
         SetCamera();
         // The background goes down opaque, with blending on as for every image.
+        m_current = m_background;
         AddQuad(0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight, kWidth, kHeight, 0.0f);
         Flush(m_background);
+        // A full batch flushes with the texture being drawn, so each batch names it first.
+        m_current = m_card;
         for (int i = 0; i < 200; ++i)
         {
             float x = static_cast<float>((97 * i + 7 * frame) % 741);
@@ -104,6 +109,7 @@ public:
             AddQuad(x, y, 60, 78, 0, 0, 60, 78, 60, 78, angle);
         }
         Flush(m_card);
+        m_current = m_atlas;
         for (int j = 0; j < 50; ++j)
         {
             float sx = static_cast<float>((5 * j) % 32 * 8);
@@ -116,14 +122,17 @@ public:
         m_device->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
+    void WritePng(const std::string& name) const { WriteFramePng(name, m_window.Frame(), kWidth, kHeight); }
+
     uint64_t Hash() const
     {
         std::vector<uint32_t> frame = m_window.Frame();
         uint32_t hash = 2166136261u;
+        // The back buffer's alpha byte depends on its format (X8 or A8); the picture does not.
         for (uint32_t pixel : frame)
             for (int b = 0; b < 4; ++b)
             {
-                hash ^= (pixel >> (8 * b)) & 255u;
+                hash ^= ((pixel | 0xFF000000u) >> (8 * b)) & 255u;
                 hash *= 16777619u;
             }
         return hash;
@@ -254,6 +263,7 @@ void table_frame(benchmark::State& state)
     std::sort(times.begin(), times.end());
     state.counters["median_ms"] = times[times.size() / 2];
     state.counters["hash"] = static_cast<double>(frame.Hash());
+    frame.WritePng("table_frame_" + std::to_string(state.range(0)) + std::to_string(state.range(1)));
 }
 BENCHMARK(table_frame)
     ->ArgNames({"opaque", "rotated"})

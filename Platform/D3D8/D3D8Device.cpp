@@ -467,7 +467,23 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
         if ((flags & D3DCLEAR_ZBUFFER) != 0)
         {
             uint16_t depth = static_cast<uint16_t>(std::clamp(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
-            fill(m_depth, area, [&](uint8_t* p) { memcpy(p, &depth, 2); });
+            if (D3D8BytesPerPixel(m_depth->Format()) == 2)
+            {
+                // The usual 16-bit depth buffer: whole rows at once, as for the target, since
+                // the screen clears it every frame.
+                LONG right = std::min<LONG>(area.right, static_cast<LONG>(m_depth->Width()));
+                LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(m_depth->Height()));
+                LONG left = std::max<LONG>(area.left, 0);
+                for (LONG y = std::max<LONG>(area.top, 0); y < bottom && left < right; ++y)
+                {
+                    uint8_t* row = m_depth->Bits() + static_cast<size_t>(y) * m_depth->Pitch();
+                    std::fill_n(reinterpret_cast<uint16_t*>(row) + left, right - left, depth);
+                }
+            }
+            else
+            {
+                fill(m_depth, area, [&](uint8_t* p) { memcpy(p, &depth, 2); });
+            }
         }
     }
     return D3D_OK;

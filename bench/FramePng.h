@@ -1,0 +1,27 @@
+#pragma once
+// Writes a benchmark's last frame as a PNG when KAVDOR_FRAME_PNG names a folder, so that a
+// person can look at what was timed (and compare the engine's frame with the device's).
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image_write.h>
+
+inline void WriteFramePng(const std::string& name, const std::vector<uint32_t>& frame, int width, int height)
+{
+    const char* folder = std::getenv("KAVDOR_FRAME_PNG");
+    if (folder == nullptr || frame.size() < static_cast<size_t>(width) * height)
+        return;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(frame.size() * 3);
+    for (uint32_t pixel : frame)
+    {
+        rgb.push_back(static_cast<uint8_t>(pixel >> 16));
+        rgb.push_back(static_cast<uint8_t>(pixel >> 8));
+        rgb.push_back(static_cast<uint8_t>(pixel));
+    }
+    std::string path = std::string(folder) + "/" + name + ".png";
+    stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3);
+}
