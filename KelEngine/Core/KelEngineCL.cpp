@@ -9,6 +9,7 @@
 #include "KelResourceManagerCL.h"
 #include "KelScreenManagerCL.h"
 #include "KelSystemCL.h"
+#include "KelTextureCL.h"
 #include "KelTextureInfoManagerCL.h"
 #include "Win32/Messages.h"
 #include "Win32/Window.h"
@@ -25,6 +26,8 @@ bool KelEngineCL::KelObjLoaderInit(HINSTANCE instance)
 {
     KEL_TRY
     KelSystemCL::GetInstance()->Initialize(instance);
+    // The texture-info registry in use now (possibly the host's) must be able to build textures.
+    KelInstallTextureFactory();
     if (m_direct3d == nullptr)
     {
         m_direct3d = Direct3DCreate8(D3D_SDK_VERSION);

@@ -11,6 +11,7 @@
 #include "KelScreenCL.h"
 #include "KelScreenManagerCL.h"
 #include "KelSystemCL.h"
+#include "KelTextureCL.h"
 #include "KelTextureInfoManagerCL.h"
 #include "TestFolder.h"
 #include "Win32/Keyboard.h"
@@ -118,6 +119,26 @@ TEST_F(KelEngineTest, ImageDirectoryLoadsItsTextureInfoFiles)
     ASSERT_NE(m_textureInfo.GetEntryMap("cards"), nullptr);
     EXPECT_EQ(m_textureInfo.GetEntryMap("cards")->count("back"), 1u);
     EXPECT_NE(ReadLog().find("设置图片资源目录 : pictures"), std::string::npos);
+}
+
+TEST_F(KelEngineTest, StartGivesTheRegistryInUseATextureFactory)
+{
+    // A registry installed after the image cache (as the host installs its own) has no factory
+    // until the engine starts.
+    KelTextureInfoManagerCL adopted;
+    adopted.SetModuleDirectoryProvider([this] { return m_folder.WinPath(); });
+    m_folder.Write("pictures/config/Cards.xml",
+                   "<textureInfo><texture ID=\"back\" image=\"back.png\"><rect left=\"0\" right=\"8\" "
+                   "top=\"0\" bottom=\"8\"/></texture></textureInfo>");
+    adopted.SetImageDirectory("pictures");
+    EXPECT_EQ(adopted.CreateTexture("cards", "back", false), nullptr);
+
+    ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
+    KelTextureCL* texture = adopted.CreateTexture("cards", "back", false);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetWidth(), 8);
+    KelReleaseTexture(texture);
+    m_engine.KelObjLoaderDestroy();
 }
 
 TEST_F(KelEngineTest, UpdateAdvancesTheClock)
