@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "D3D8/D3D8.h"
-#include "FramePng.h"
+#include "FrameCheck.h"
 #include "KelCanvasCL.h"
 #include "KelEngineCL.h"
 #include "KelRect.h"
@@ -137,19 +137,7 @@ public:
 
     void WritePng(const std::string& name) const { WriteFramePng(name, m_window.Frame(), kWidth, kHeight); }
 
-    uint32_t Hash() const
-    {
-        std::vector<uint32_t> frame = m_window.Frame();
-        uint32_t hash = 2166136261u;
-        // The back buffer's alpha byte depends on its format (X8 or A8); the picture does not.
-        for (uint32_t pixel : frame)
-            for (int b = 0; b < 4; ++b)
-            {
-                hash ^= ((pixel | 0xFF000000u) >> (8 * b)) & 255u;
-                hash *= 16777619u;
-            }
-        return hash;
-    }
+    uint32_t Hash() const { return FrameHash(m_window.Frame()); }
 
 private:
     void Draw(KelCanvasCL* canvas)

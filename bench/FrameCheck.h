@@ -1,6 +1,7 @@
 #pragma once
-// Writes a benchmark's last frame as a PNG when KAVDOR_FRAME_PNG names a folder, so that a
-// person can look at what was timed (and compare the engine's frame with the device's).
+// What the frame benchmarks print and write of their last frame: a hash of the picture, so
+// that a change in what is drawn is noticed, and a PNG when KAVDOR_FRAME_PNG names a folder, so
+// that a person can look at what was timed (and compare the engine's frame with the device's).
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,4 +25,18 @@ inline void WriteFramePng(const std::string& name, const std::vector<uint32_t>& 
     }
     std::string path = std::string(folder) + "/" + name + ".png";
     stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3);
+}
+
+// FNV-1a over the pixels' bytes. The back buffer's alpha byte depends on its format (X8 or A8);
+// the picture does not, so it is hashed as opaque.
+inline uint32_t FrameHash(const std::vector<uint32_t>& frame)
+{
+    uint32_t hash = 2166136261u;
+    for (uint32_t pixel : frame)
+        for (int b = 0; b < 4; ++b)
+        {
+            hash ^= ((pixel | 0xFF000000u) >> (8 * b)) & 255u;
+            hash *= 16777619u;
+        }
+    return hash;
 }
