@@ -9,14 +9,14 @@
 // The screen clears to its own grey instead of black; the opaque background covers every pixel,
 // so the picture is the same.
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "D3D8/D3D8.h"
 #include "FrameCheck.h"
@@ -85,29 +85,37 @@ public:
         m_screen = engine->CreateKelWindow("bench");
         m_screen->CreateDevice(&m_window, 0);
 
-        std::string background = Tga(kWidth, kHeight, [](int x, int y) {
-            return 0xFF000000u | static_cast<uint32_t>(x * 255 / 799) << 16 |
-                   static_cast<uint32_t>(y * 255 / 599) << 8 | static_cast<uint32_t>((x ^ y) & 255);
-        });
-        std::string card = Tga(60, 78, [opaqueCards](int x, int y) {
-            uint32_t a = static_cast<uint32_t>(x * 255 / 59);
-            if (opaqueCards)
-            {
-                int d = std::min(x, 59 - x) + std::min(y, 77 - y);
-                a = d < 4 ? 0 : d == 4 ? 128 : 255;
-            }
-            return a << 24 | static_cast<uint32_t>(255 - 3 * y) << 16 | static_cast<uint32_t>(4 * x) << 8 | 128u;
-        });
-        std::string atlas = Tga(256, 256, [](int x, int y) {
-            return static_cast<uint32_t>((7 * x + 13 * y) & 255) << 24 | 0x00FFFFFFu;
-        });
+        std::string background = Tga(kWidth, kHeight,
+                                     [](int x, int y)
+                                     {
+                                         return 0xFF000000u | static_cast<uint32_t>(x * 255 / 799) << 16 |
+                                                static_cast<uint32_t>(y * 255 / 599) << 8 |
+                                                static_cast<uint32_t>((x ^ y) & 255);
+                                     });
+        std::string card = Tga(60, 78,
+                               [opaqueCards](int x, int y)
+                               {
+                                   uint32_t a = static_cast<uint32_t>(x * 255 / 59);
+                                   if (opaqueCards)
+                                   {
+                                       int d = std::min(x, 59 - x) + std::min(y, 77 - y);
+                                       a = d < 4 ? 0 : d == 4 ? 128 : 255;
+                                   }
+                                   return a << 24 | static_cast<uint32_t>(255 - 3 * y) << 16 |
+                                          static_cast<uint32_t>(4 * x) << 8 | 128u;
+                               });
+        std::string atlas = Tga(
+            256, 256,
+            [](int x, int y) { return static_cast<uint32_t>((7 * x + 13 * y) & 255) << 24 | 0x00FFFFFFu; });
         const char* cardName = opaqueCards ? "bench_card_opaque.tga" : "bench_card.tga";
         m_background.reset(KelLoadTextureFromMemory("bench_background.tga", background.data(),
                                                     static_cast<UINT>(background.size())));
         // Every card is a texture of its own sharing the one cached image, as on a real table.
         for (int i = 0; i < 200; ++i)
-            m_cards.emplace_back(KelLoadTextureFromMemory(cardName, card.data(), static_cast<UINT>(card.size())));
-        m_atlas.reset(KelLoadTextureFromMemory("bench_atlas.tga", atlas.data(), static_cast<UINT>(atlas.size())));
+            m_cards.emplace_back(
+                KelLoadTextureFromMemory(cardName, card.data(), static_cast<UINT>(card.size())));
+        m_atlas.reset(
+            KelLoadTextureFromMemory("bench_atlas.tga", atlas.data(), static_cast<UINT>(atlas.size())));
         if (m_text)
             m_lines = TextLines();
         m_screen->SetRenderCallback([this](KelCanvasCL* canvas) { Draw(canvas); });
@@ -149,7 +157,8 @@ private:
             KelTextureCL* card = m_cards[static_cast<size_t>(i)].get();
             card->SetPosition(static_cast<float>((97 * i + 7 * m_frame) % 741),
                               static_cast<float>((61 * i + 5 * m_frame) % 523));
-            float degrees = m_rotated && i % 10 == 0 ? static_cast<float>((17 * i + 3 * m_frame) % 360) : 0.0f;
+            float degrees =
+                m_rotated && i % 10 == 0 ? static_cast<float>((17 * i + 3 * m_frame) % 360) : 0.0f;
             card->SetAngle(degrees * kPi / 180.0f);
             card->Render(canvas);
         }
@@ -158,14 +167,16 @@ private:
             int sx = (5 * j) % 32 * 8;
             int sy = (3 * j) % 21 * 12;
             m_atlas->SetRect(KelRect(sx, sy, sx + 8, sy + 12));
-            m_atlas->SetPosition(static_cast<float>(16 + (j % 25) * 20), static_cast<float>(540 + (j / 25) * 20));
+            m_atlas->SetPosition(static_cast<float>(16 + (j % 25) * 20),
+                                 static_cast<float>(540 + (j / 25) * 20));
             m_atlas->Render(canvas);
         }
         if (m_text)
         {
             canvas->SetTextColor(0xFFFFFFFF);
             for (size_t line = 0; line < m_lines.size(); ++line)
-                canvas->DrawText(m_lines[line].c_str(), 10, 10 + static_cast<int>(line) * 13, nullptr, false, 0);
+                canvas->DrawText(m_lines[line].c_str(), 10, 10 + static_cast<int>(line) * 13, nullptr, false,
+                                 0);
         }
     }
 
@@ -202,7 +213,8 @@ void Run(benchmark::State& state, bool opaque, bool rotated, bool text)
     {
         auto start = std::chrono::steady_clock::now();
         frame.Render(number++);
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     state.counters["median_ms"] = times[times.size() / 2];

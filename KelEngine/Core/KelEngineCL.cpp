@@ -85,7 +85,8 @@ KelScreenCL* KelEngineCL::CreateKelWindow(const std::string& name)
     if (m_direct3d == nullptr)
         return nullptr;
     KelScreenCL* screen = KelScreenManagerCL::GetInstance()->CreateScreen(name);
-    KelLogPrintf("创建窗口:%s , result:%d", name.c_str(), static_cast<int>(reinterpret_cast<intptr_t>(screen)));
+    KelLogPrintf("创建窗口:%s , result:%d", name.c_str(),
+                 static_cast<int>(reinterpret_cast<intptr_t>(screen)));
     return screen;
     KEL_CATCH
 }

@@ -25,13 +25,12 @@ constexpr DWORD kPausedSleepMs = 10;
 
 bool IsDeviceLossResult(HRESULT result)
 {
-    return result == D3DERR_DRIVERINTERNALERROR || result == D3DERR_DEVICELOST || result == D3DERR_INVALIDCALL;
+    return result == D3DERR_DRIVERINTERNALERROR || result == D3DERR_DEVICELOST ||
+           result == D3DERR_INVALIDCALL;
 }
-}
+} // namespace
 
-KelScreenCL::KelScreenCL(const std::string& name) : m_render([](KelCanvasCL*) {}), m_name(name)
-{
-}
+KelScreenCL::KelScreenCL(const std::string& name) : m_render([](KelCanvasCL*) {}), m_name(name) {}
 
 KelScreenCL::~KelScreenCL()
 {
