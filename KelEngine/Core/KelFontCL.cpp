@@ -1,6 +1,5 @@
 #include "KelFontCL.h"
 
-#include <pthread.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -20,7 +19,7 @@
 #include "KelSpriteCL.h"
 #include "KelTextureEntry.h"
 #include "KelTextureInfoManagerCL.h"
-#include "Win32/Files.h"
+#include "KelXmlFile.h"
 
 namespace
 {
@@ -76,39 +75,14 @@ struct ImageGlyph
 
 struct ImageFontJob
 {
-    const std::string* text;
     bool parsed = false;
     bool hasName = false;
     std::string name;
     std::vector<ImageGlyph> glyphs;
 };
 
-// Parsing, reading and freeing a document all recurse over its nesting. Documents with few
-// element starts (which bound the nesting) are handled on the caller's stack; larger ones on a
-// thread whose stack grows with that count, so that a hostile file cannot exhaust the stack.
-constexpr size_t kElementsOnCallerStack = 1000;
-constexpr size_t kStackPerElement = 4096;
-constexpr size_t kStackReserve = 1024 * 1024;
-
-size_t CountElementStarts(const std::string& data)
+void ReadImageFont(TiXmlDocument& document, ImageFontJob& job)
 {
-    size_t count = 0;
-    for (size_t i = 0; i + 1 < data.size(); ++i)
-    {
-        unsigned char next = static_cast<unsigned char>(data[i + 1]);
-        // TinyXML takes any byte outside ASCII as a letter.
-        if (data[i] == '<' &&
-            (next >= 0x80 || next == '_' || (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')))
-            ++count;
-    }
-    return count;
-}
-
-void RunImageFontParse(ImageFontJob& job)
-{
-    TiXmlDocument document;
-    // The bytes go to the parser unconverted, so the IDs stay in the double-byte code page.
-    document.Parse(job.text->c_str(), nullptr, TIXML_ENCODING_LEGACY);
     if (document.Error())
         return;
     const TiXmlElement* root = document.RootElement();
@@ -131,62 +105,6 @@ void RunImageFontParse(ImageFontJob& job)
         glyph.code = FirstCode(glyph.entry.id);
         job.glyphs.push_back(glyph);
     }
-}
-
-void* RunImageFontParseThread(void* job)
-{
-    RunImageFontParse(*static_cast<ImageFontJob*>(job));
-    return nullptr;
-}
-
-bool ParseImageFont(ImageFontJob& job)
-{
-    size_t elements = CountElementStarts(*job.text);
-    if (elements <= kElementsOnCallerStack)
-    {
-        RunImageFontParse(job);
-        return job.parsed;
-    }
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0)
-        return false;
-    pthread_t thread;
-    bool started = pthread_attr_setstacksize(&attributes, kStackReserve + elements * kStackPerElement) == 0 &&
-                   pthread_create(&thread, &attributes, RunImageFontParseThread, &job) == 0;
-    pthread_attr_destroy(&attributes);
-    if (!started)
-        return false;
-    pthread_join(thread, nullptr);
-    return job.parsed;
-}
-
-bool ReadWholeFile(const char* path, std::string& content)
-{
-    FILE* file = Win32OpenFile(path, "rb");
-    if (file == nullptr)
-        return false;
-    char chunk[16384];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, count);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    // TinyXML reads a file with its line ends made line feeds; do the same for the text.
-    std::string text;
-    text.reserve(content.size());
-    for (size_t i = 0; i < content.size(); ++i)
-    {
-        if (content[i] == '\r')
-        {
-            text += '\n';
-            if (i + 1 < content.size() && content[i + 1] == '\n')
-                ++i;
-        }
-        else
-            text += content[i];
-    }
-    content.swap(text);
-    return ok;
 }
 
 const KelGlyph kNoGlyph{};
@@ -563,14 +481,13 @@ bool KelFontCL::LoadImageFont(const char* path)
 {
     KEL_TRY
     std::string text;
-    if (path == nullptr || !ReadWholeFile(path, text))
+    if (path == nullptr || !KelReadXmlFile(path, text))
     {
         KelLogPrintf("加载图片字体失败 : %s", path != nullptr ? path : "");
         return false;
     }
     ImageFontJob job;
-    job.text = &text;
-    if (!ParseImageFont(job))
+    if (!KelParseXml(text, [&job](TiXmlDocument& document) { ReadImageFont(document, job); }) || !job.parsed)
     {
         KelLogPrintf("加载图片字体失败 : %s", path);
         return false;

@@ -253,6 +253,19 @@ bool KelImageTextureCL::LoadFromFileM(const char* path, D3DCOLOR)
 bool KelImageTextureCL::LoadFromFileImmediateM(const char* path, D3DCOLOR colorKey)
 {
     KEL_TRY
+    return LoadFileIntoPool(path, colorKey, D3DPOOL_MANAGED);
+    KEL_CATCH
+}
+
+bool KelImageTextureCL::LoadFromMemoryM(const char* name, const void* data, UINT size)
+{
+    KEL_TRY
+    return LoadMemoryIntoPool(name, data, size, D3DPOOL_MANAGED);
+    KEL_CATCH
+}
+
+bool KelImageTextureCL::LoadFileIntoPool(const char* path, D3DCOLOR colorKey, D3DPOOL pool)
+{
     if (path == nullptr || path[0] == '\0')
         return false;
     IDirect3DDevice8* device = KelGetCurrentDevice();
@@ -261,37 +274,39 @@ bool KelImageTextureCL::LoadFromFileImmediateM(const char* path, D3DCOLOR colorK
     bool loaded = device != nullptr && D3DXGetImageInfoFromFileA(path, &info) == D3D_OK;
     if (loaded)
         loaded = D3DXCreateTextureFromFileExA(device, path, info.Width, info.Height, info.MipLevels, 0,
-                                              info.Format, D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, colorKey,
-                                              nullptr, nullptr, &texture) == D3D_OK &&
-                 texture != nullptr;
-    if (!loaded)
-    {
-        KelLogPrintf("加载图片错误 : %s", path);
-        return false;
-    }
-    ReleaseTextureM();
-    Adopt(texture, path, 0);
-    return true;
-    KEL_CATCH
+                                              info.Format, pool, D3DX_FILTER_NONE, 0, colorKey, nullptr,
+                                              nullptr, &texture) == D3D_OK;
+    return ReplaceByLoaded(loaded ? texture : nullptr, path, "加载图片错误");
 }
 
-bool KelImageTextureCL::LoadFromMemoryM(const char* name, const void* data, UINT size)
+bool KelImageTextureCL::LoadMemoryIntoPool(const char* name, const void* data, UINT size, D3DPOOL pool)
 {
-    KEL_TRY
     if (name == nullptr || data == nullptr || size == 0)
         return false;
     IDirect3DDevice8* device = KelGetCurrentDevice();
     IDirect3DTexture8* texture = nullptr;
-    if (device == nullptr || D3DXCreateTextureFromFileInMemory(device, data, size, &texture) != D3D_OK ||
-        texture == nullptr)
+    HRESULT result = E_FAIL;
+    if (device != nullptr && pool == D3DPOOL_MANAGED)
+        result = D3DXCreateTextureFromFileInMemory(device, data, size, &texture);
+    else if (device != nullptr)
+        // Outside the managed pool the pixels are read back one by one: a single level, exactly
+        // as stored in the file.
+        result = D3DXCreateTextureFromFileInMemoryEx(device, data, size, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                                     D3DFMT_UNKNOWN, pool, D3DX_FILTER_NONE, 0, 0, nullptr,
+                                                     nullptr, &texture);
+    return ReplaceByLoaded(result == D3D_OK ? texture : nullptr, name, "内存加载图片错误");
+}
+
+bool KelImageTextureCL::ReplaceByLoaded(IDirect3DTexture8* texture, const char* name, const char* failure)
+{
+    if (texture == nullptr)
     {
-        KelLogPrintf("内存加载图片错误 : %s", name);
+        KelLogPrintf("%s : %s", failure, name);
         return false;
     }
     ReleaseTextureM();
     Adopt(texture, name, 0);
     return true;
-    KEL_CATCH
 }
 
 bool KelImageTextureCL::CreateImageM(const char* name, UINT width, UINT height, UINT levels, DWORD usage,
@@ -457,6 +472,20 @@ bool KelImageTextureCL::UnLockRect()
 bool KelImageTextureCL::Render(KelCanvasCL* canvas, float x, float y)
 {
     KEL_TRY
+    return Draw(canvas, KelRect(0, 0, GetImageWidth(), GetImageHeight()), x, y, 0xFFFFFFFF);
+    KEL_CATCH
+}
+
+bool KelImageTextureCL::RenderRect(KelCanvasCL* canvas, int left, int top, int width, int height,
+                                   D3DCOLOR color)
+{
+    KEL_TRY
+    return Draw(canvas, KelRect(left, top, left + width, top + height), 0.0f, 0.0f, color);
+    KEL_CATCH
+}
+
+bool KelImageTextureCL::Draw(KelCanvasCL* canvas, const KelRect& source, float x, float y, D3DCOLOR color)
+{
     if (canvas == nullptr)
         return false;
     KelSpriteCL* sprite = canvas->GetImageSprite();
@@ -466,25 +495,7 @@ bool KelImageTextureCL::Render(KelCanvasCL* canvas, float x, float y)
     float originY = 0.0f;
     canvas->GetOrigin(&originX, &originY);
     const D3DXVECTOR2 position{originX + x, originY + y};
-    const KelRect source(0, 0, GetImageWidth(), GetImageHeight());
-    return sprite->Draw(this, &source, &position, nullptr, 0.0f, 0xFFFFFFFF);
-    KEL_CATCH
-}
-
-bool KelImageTextureCL::RenderRect(KelCanvasCL* canvas, int left, int top, int width, int height,
-                                   D3DCOLOR color)
-{
-    KEL_TRY
-    if (canvas == nullptr)
-        return false;
-    KelSpriteCL* sprite = canvas->GetImageSprite();
-    if (sprite == nullptr)
-        return false;
-    D3DXVECTOR2 position{0.0f, 0.0f};
-    canvas->GetOrigin(&position.x, &position.y);
-    const KelRect source(left, top, left + width, top + height);
     return sprite->Draw(this, &source, &position, nullptr, 0.0f, color);
-    KEL_CATCH
 }
 
 bool KelImageTextureCL::BeRecreated()

@@ -70,6 +70,13 @@ public:
         UINT height = 0;
     };
 
+protected:
+    // Loads a file, or a file's bytes, into `pool` before returning and replaces the texture by
+    // the result; loaded textures take no video memory. A failure is logged and leaves the
+    // image as it was.
+    bool LoadFileIntoPool(const char* path, D3DCOLOR colorKey, D3DPOOL pool);
+    bool LoadMemoryIntoPool(const char* name, const void* data, UINT size, D3DPOOL pool);
+
 private:
     // Takes over the result of a finished background load; false while it still runs.
     bool TakePendingLoad();
@@ -77,6 +84,10 @@ private:
     void DropTexture();
     // Stores a texture made elsewhere, reading its level-0 description.
     void Adopt(IDirect3DTexture8* texture, const std::string& name, int chargedKb);
+    // Replaces the texture by a loaded one (null: the load failed, logged as `failure : name`).
+    bool ReplaceByLoaded(IDirect3DTexture8* texture, const char* name, const char* failure);
+    // Draws the source rectangle through the canvas's image batch at canvas origin + (x, y).
+    bool Draw(KelCanvasCL* canvas, const KelRect& source, float x, float y, D3DCOLOR color);
     // Replaces the texture by a copy of another format; `convert` maps one 32-bit pixel.
     bool ConvertTo16(D3DFORMAT format, D3DPOOL pool, DWORD usage, uint16_t (*convert)(uint32_t, bool));
 

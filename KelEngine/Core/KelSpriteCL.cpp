@@ -211,13 +211,17 @@ SourceArea MeasureSource(KelImageCL* image, const KelRect* source)
     return area;
 }
 
-void WriteQuad(KelSpriteVertex* quad, const float (&x)[4], const float (&y)[4], const SourceArea& area,
+// Fills a quad just appended to a batch; false when none could be appended (no device).
+bool WriteQuad(KelSpriteVertex* quad, const float (&x)[4], const float (&y)[4], const SourceArea& area,
                D3DCOLOR color)
 {
+    if (quad == nullptr)
+        return false;
     const float u[4] = {area.u0, area.u1, area.u1, area.u0};
     const float v[4] = {area.v0, area.v0, area.v1, area.v1};
     for (int i = 0; i < 4; ++i)
         quad[i] = KelSpriteVertex{x[i], y[i], -1.0f, color, u[i], v[i]};
+    return true;
 }
 
 KelImageCL* DrawnImage(KelImageCL* image)
@@ -322,11 +326,7 @@ bool KelSpriteCL::Draw(KelImageCL* image, const KelRect* source, const D3DXVECTO
             x[i] += position->x;
             y[i] += position->y;
         }
-    KelSpriteVertex* quad = AppendQuad(image);
-    if (quad == nullptr)
-        return false;
-    WriteQuad(quad, x, y, area, color);
-    return true;
+    return WriteQuad(AppendQuad(image), x, y, area, color);
     KEL_CATCH
 }
 
@@ -349,11 +349,7 @@ bool KelSpriteCL::DrawTransformed(KelImageCL* image, const KelRect* source, cons
     if (!m_identity)
         for (int i = 0; i < 4; ++i)
             TransformPoint(m_matrix, x[i], y[i]);
-    KelSpriteVertex* quad = AppendQuad(image);
-    if (quad == nullptr)
-        return false;
-    WriteQuad(quad, x, y, area, color);
-    return true;
+    return WriteQuad(AppendQuad(image), x, y, area, color);
     KEL_CATCH
 }
 
@@ -371,11 +367,7 @@ bool KelSpriteCL::DrawStretched(KelImageCL* image, const KelRect* source, const 
     float bottom = static_cast<float>(destination->bottom);
     const float x[4] = {left, right, right, left};
     const float y[4] = {top, top, bottom, bottom};
-    KelSpriteVertex* quad = AppendQuad(image);
-    if (quad == nullptr)
-        return false;
-    WriteQuad(quad, x, y, area, color);
-    return true;
+    return WriteQuad(AppendQuad(image), x, y, area, color);
     KEL_CATCH
 }
 

@@ -1,7 +1,5 @@
 #include "KelTextureInfoManagerCL.h"
 
-#include <pthread.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,35 +8,11 @@
 #include "KelGuard.h"
 #include "KelSystemCL.h"
 #include "KelLogCL.h"
+#include "KelXmlFile.h"
 #include "Win32/Files.h"
 
 namespace
 {
-
-// TinyXML parses and frees nested elements recursively, and so does the search for "texture"
-// elements. A document cannot nest deeper than it has element starts, so a document with few
-// of them is handled on the caller's stack, and a larger one on a thread whose stack grows with
-// that count: a hostile file can then not exhaust the stack.
-constexpr size_t kElementsOnCallerStack = 1000;
-// Generous for one nesting level of the parser, the search and the freeing together, also in
-// instrumented builds.
-constexpr size_t kStackPerElement = 4096;
-constexpr size_t kStackReserve = 1024 * 1024;
-
-bool IsElementNameStart(unsigned char c)
-{
-    // TinyXML takes any byte outside ASCII as a letter.
-    return c >= 0x80 || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-size_t CountElementStarts(std::string_view data)
-{
-    size_t count = 0;
-    for (size_t i = 0; i + 1 < data.size(); ++i)
-        if (data[i] == '<' && IsElementNameStart(static_cast<unsigned char>(data[i + 1])))
-            ++count;
-    return count;
-}
 
 void ReadInt(const TiXmlElement* element, const char* name, int32_t& value)
 {
@@ -79,69 +53,6 @@ void SearchElement(const TiXmlElement* element, KelTextureEntryMap& entries)
     for (const TiXmlElement* child = element->FirstChildElement(); child != nullptr;
          child = child->NextSiblingElement())
         SearchElement(child, entries);
-}
-
-// Everything that recurses over the document: parsing, searching and freeing it.
-struct ParseJob
-{
-    std::string_view data;
-    KelTextureInfoFile* file;
-    bool parsed = false;
-};
-
-void RunParse(ParseJob& job)
-{
-    // The file's bytes go to the parser unchanged: without an encoding conversion the names
-    // and IDs stay in the double-byte code page. Line ends are normalised to line feeds first,
-    // as TinyXML does when it reads a file itself; the parser stops at a NUL byte.
-    std::string text;
-    text.reserve(job.data.size());
-    for (size_t i = 0; i < job.data.size(); ++i)
-    {
-        char c = job.data[i];
-        if (c == '\r')
-        {
-            text += '\n';
-            if (i + 1 < job.data.size() && job.data[i + 1] == '\n')
-                ++i;
-        }
-        else
-            text += c;
-    }
-
-    TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
-    if (document.Error())
-        return;
-    job.parsed = true;
-    const TiXmlElement* root = document.RootElement();
-    if (root == nullptr)
-        return;
-    if (const char* name = root->Attribute("name"))
-        job.file->name = name;
-    if (const char* type = root->Attribute("type"))
-        job.file->type = type;
-    SearchElement(root, job.file->entries);
-}
-
-void* RunParseThread(void* job)
-{
-    RunParse(*static_cast<ParseJob*>(job));
-    return nullptr;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& content)
-{
-    FILE* file = Win32OpenFile(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    char chunk[16384];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, count);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
 }
 
 } // namespace
@@ -204,27 +115,25 @@ void KelReadTextureEntry(const TiXmlElement* element, KelTextureEntry& entry)
 
 bool KelParseTextureInfo(std::string_view data, KelTextureInfoFile& file)
 {
-    // Work on a copy so that a failed parse leaves the record as it was.
+    // Work on a copy so that a failed parse leaves the record as it was. The search for
+    // "texture" elements recurses, so it runs where the parser does.
     KelTextureInfoFile result = file;
-    ParseJob job{data, &result};
-    size_t elements = CountElementStarts(data);
-    if (elements <= kElementsOnCallerStack)
-        RunParse(job);
-    else
+    bool parsed = false;
+    auto read = [&](TiXmlDocument& document)
     {
-        pthread_attr_t attributes;
-        if (pthread_attr_init(&attributes) != 0)
-            return false;
-        pthread_t thread;
-        size_t stack = kStackReserve + elements * kStackPerElement;
-        bool started = pthread_attr_setstacksize(&attributes, stack) == 0 &&
-                       pthread_create(&thread, &attributes, RunParseThread, &job) == 0;
-        pthread_attr_destroy(&attributes);
-        if (!started)
-            return false;
-        pthread_join(thread, nullptr);
-    }
-    if (!job.parsed)
+        if (document.Error())
+            return;
+        parsed = true;
+        const TiXmlElement* root = document.RootElement();
+        if (root == nullptr)
+            return;
+        if (const char* name = root->Attribute("name"))
+            result.name = name;
+        if (const char* type = root->Attribute("type"))
+            result.type = type;
+        SearchElement(root, result.entries);
+    };
+    if (!KelParseXml(data, read) || !parsed)
         return false;
     file = std::move(result);
     return true;
@@ -278,7 +187,7 @@ bool KelTextureInfoManagerCL::LoadTextureInfo(const std::string& infoName, const
     KelTextureInfoFile& file = m_files[name];
     file.entries.clear();
     std::string content;
-    if (!ReadWholeFile(path, content) || !KelParseTextureInfo(content, file))
+    if (!KelReadXmlFile(path, content) || !KelParseTextureInfo(content, file))
     {
         KelLogPrintf("加载贴图信息失败 %s", name.c_str());
         return false;

@@ -6,7 +6,6 @@
 #include <mutex>
 #include <string_view>
 
-#include <pthread.h>
 #include <sys/stat.h>
 #include <tinyxml.h>
 
@@ -14,6 +13,7 @@
 #include "KelLogCL.h"
 #include "KelSystemCL.h"
 #include "KelUIManagerCL.h"
+#include "KelXmlFile.h"
 #include "Win32/Files.h"
 
 namespace
@@ -72,41 +72,6 @@ FileStamp StampOf(const std::string& path)
     return stamp;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content)
-{
-    FILE* file = Win32OpenFile(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    char chunk[16384];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.append(chunk, count);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
-
-// TinyXML parses and frees nested elements recursively. A document cannot nest deeper than it
-// has element starts, so a small one is handled on the caller's stack and a larger one on a
-// thread whose stack grows with that count: a hostile file cannot exhaust the stack.
-constexpr size_t kElementsOnCallerStack = 1000;
-constexpr size_t kStackPerElement = 4096;
-constexpr size_t kStackReserve = 1024 * 1024;
-
-size_t CountElementStarts(std::string_view data)
-{
-    size_t count = 0;
-    for (size_t i = 0; i + 1 < data.size(); ++i)
-    {
-        unsigned char next = static_cast<unsigned char>(data[i + 1]);
-        // TinyXML takes any byte outside ASCII as a letter.
-        if (data[i] == '<' &&
-            (next >= 0x80 || next == '_' || (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')))
-            ++count;
-    }
-    return count;
-}
-
 KelGuiPiece ReadPiece(const TiXmlElement* element)
 {
     KelGuiPiece piece;
@@ -117,95 +82,43 @@ KelGuiPiece ReadPiece(const TiXmlElement* element)
     return piece;
 }
 
-struct ParseJob
-{
-    std::string_view data;
-    GuiKindMap kinds;
-    bool parsed = false;
-    std::string error;
-};
-
-void RunParse(ParseJob& job)
-{
-    // Line ends become line feeds, as TinyXML does when it reads a file itself. No encoding
-    // conversion: the texture-info names and image IDs stay in the double-byte code page.
-    std::string text;
-    text.reserve(job.data.size());
-    for (size_t i = 0; i < job.data.size(); ++i)
-    {
-        char c = job.data[i];
-        if (c == '\r')
-        {
-            text += '\n';
-            if (i + 1 < job.data.size() && job.data[i + 1] == '\n')
-                ++i;
-        }
-        else
-            text += c;
-    }
-
-    TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
-    const TiXmlElement* root = document.RootElement();
-    if (document.Error() || root == nullptr)
-    {
-        const char* description = document.Error() ? document.ErrorDesc() : "no root element";
-        job.error = std::string(description != nullptr ? description : "") + ", row " +
-                    std::to_string(document.ErrorRow());
-        return;
-    }
-    for (const TiXmlElement* kind = root->FirstChildElement(); kind != nullptr;
-         kind = kind->NextSiblingElement())
-    {
-        auto [entry, added] = job.kinds.try_emplace(kind->Value());
-        if (!added)
-            continue;
-        entry->second.self = ReadPiece(kind);
-        for (const TiXmlElement* piece = kind->FirstChildElement(); piece != nullptr;
-             piece = piece->NextSiblingElement())
-            entry->second.pieces.try_emplace(piece->Value(), ReadPiece(piece));
-    }
-    job.parsed = true;
-}
-
-void* RunParseThread(void* job)
-{
-    RunParse(*static_cast<ParseJob*>(job));
-    return nullptr;
-}
-
 bool ParseGuiConfig(std::string_view data, GuiKindMap& kinds, std::string& error)
 {
-    ParseJob job{data, {}, false, {}};
-    size_t elements = CountElementStarts(data);
-    if (elements <= kElementsOnCallerStack)
-        RunParse(job);
-    else
+    // No encoding conversion: the texture-info names and image IDs stay in the double-byte
+    // code page.
+    GuiKindMap parsedKinds;
+    bool parsed = false;
+    auto read = [&](TiXmlDocument& document)
     {
-        pthread_attr_t attributes;
-        if (pthread_attr_init(&attributes) != 0)
+        const TiXmlElement* root = document.RootElement();
+        if (document.Error() || root == nullptr)
         {
-            error = "no thread to parse on";
-            return false;
+            const char* description = document.Error() ? document.ErrorDesc() : "no root element";
+            error = std::string(description != nullptr ? description : "") + ", row " +
+                    std::to_string(document.ErrorRow());
+            return;
         }
-        pthread_t thread;
-        size_t stack = kStackReserve + elements * kStackPerElement;
-        bool started = pthread_attr_setstacksize(&attributes, stack) == 0 &&
-                       pthread_create(&thread, &attributes, RunParseThread, &job) == 0;
-        pthread_attr_destroy(&attributes);
-        if (!started)
+        for (const TiXmlElement* kind = root->FirstChildElement(); kind != nullptr;
+             kind = kind->NextSiblingElement())
         {
-            error = "no thread to parse on";
-            return false;
+            auto [entry, added] = parsedKinds.try_emplace(kind->Value());
+            if (!added)
+                continue;
+            entry->second.self = ReadPiece(kind);
+            for (const TiXmlElement* piece = kind->FirstChildElement(); piece != nullptr;
+                 piece = piece->NextSiblingElement())
+                entry->second.pieces.try_emplace(piece->Value(), ReadPiece(piece));
         }
-        pthread_join(thread, nullptr);
-    }
-    if (!job.parsed)
+        parsed = true;
+    };
+    if (!KelParseXml(data, read))
     {
-        error = job.error;
+        error = "no thread to parse on";
         return false;
     }
-    kinds = std::move(job.kinds);
+    if (!parsed)
+        return false;
+    kinds = std::move(parsedKinds);
     return true;
 }
 
@@ -223,7 +136,7 @@ bool Refresh(GuiConfigCache& cache, const std::string& path)
     cache.kinds.clear();
 
     std::string content;
-    if (!stamp.exists || !ReadWholeFile(path, content))
+    if (!stamp.exists || !KelReadXmlFile(path, content))
     {
         KelLogPrintf("KelGetGuiPiece: cannot read the GUI configuration %s", path.c_str());
         return false;

@@ -557,12 +557,7 @@ bool KelWndBaseCL::IsVisibleM()
 void KelWndBaseCL::SetVisibleM(bool visible)
 {
     KEL_TRY
-    const bool changed = visible != m_visible;
-    m_visible = visible;
-    OnVisibleM(visible);
-    SendMessageM(KWM_VISIBLECHANGED, KelWndMsg{this, visible ? 1 : 0, 0, 0});
-    if (changed)
-        Invalidate();
+    ChangeShowing(m_visible, visible, &KelWndBaseCL::OnVisibleM, KWM_VISIBLECHANGED);
     KEL_CATCH
 }
 
@@ -574,13 +569,18 @@ bool KelWndBaseCL::IsShowM()
 void KelWndBaseCL::ShowM(bool show)
 {
     KEL_TRY
-    const bool changed = show != m_shown;
-    m_shown = show;
-    OnShowM(show);
-    SendMessageM(KWM_SHOWCHANGED, KelWndMsg{this, show ? 1 : 0, 0, 0});
+    ChangeShowing(m_shown, show, &KelWndBaseCL::OnShowM, KWM_SHOWCHANGED);
+    KEL_CATCH
+}
+
+void KelWndBaseCL::ChangeShowing(bool& flag, bool value, bool (KelWndBaseCL::*notify)(bool), int code)
+{
+    const bool changed = value != flag;
+    flag = value;
+    (this->*notify)(value);
+    SendMessageM(code, KelWndMsg{this, value ? 1 : 0, 0, 0});
     if (changed)
         Invalidate();
-    KEL_CATCH
 }
 
 bool KelWndBaseCL::IsEnableM()

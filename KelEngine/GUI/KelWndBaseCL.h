@@ -208,4 +208,9 @@ protected:
     bool m_raiseRequest = false;
     std::map<int, KelWndMsgFun> m_handlers;
     std::list<KelWndTimer> m_timers;
+
+private:
+    // Stores the shown or visible flag, tells the window and its handlers, and redraws only when
+    // the flag really changed.
+    void ChangeShowing(bool& flag, bool value, bool (KelWndBaseCL::*notify)(bool), int code);
 };
