@@ -12,22 +12,23 @@
 #include <gtest/gtest.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelCameraCL.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
 #include "KelRenderStateManagerCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
 #include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
 #include "TestDevice.h"
-#include "TestFolder.h"
 #include "Win32/Window.h"
+
+// Opaque colours the drawing tests paint with, as the back buffer holds them.
+inline constexpr uint32_t kRed = 0xFFFF0000u;
+inline constexpr uint32_t kGreen = 0xFF00FF00u;
+inline constexpr uint32_t kBlue = 0xFF0000FFu;
+inline constexpr uint32_t kYellow = 0xFFFFFF00u;
+inline constexpr uint32_t kMagenta = 0xFFFF00FFu;
+inline constexpr uint32_t kWhite = 0xFFFFFFFFu;
+inline constexpr float kPi = 3.14159265f;
 
 // An image over a texture of the test's own, so that drawing can be tested without the image
 // loaders. It can hold its texture back (a load still running), stand for another image (an
@@ -122,7 +123,7 @@ private:
 
 // A device on a memory window with a camera and canvas of the window's size, the log in a fresh
 // folder, and render-state stacks and a quad counter of the test's own.
-class DrawTest : public ::testing::Test
+class DrawTest : public LogFolderTest
 {
 protected:
     static constexpr int kWidth = 64;
@@ -223,14 +224,6 @@ protected:
         return count;
     }
 
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
     KelRenderStateManagerCL m_states;
     KelSystemCL m_system;
     MemoryWindow m_window{kWidth, kHeight};
@@ -242,41 +235,21 @@ protected:
 
 // The whole engine with a screen on a 64 x 48 memory window, for drawing that needs the current
 // screen: fonts (their pages are made on its device) and its paused state.
-class EngineDrawTest : public ::testing::Test
+class EngineDrawTest : public EngineTest
 {
 protected:
     static constexpr int kWidth = 64;
     static constexpr int kHeight = 48;
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(m_screen, nullptr);
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-        m_device = m_screen->GetDevice();
-    }
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
+    EngineDrawTest() : EngineTest(kWidth, kHeight) {}
+
+    void SetUp() override { ASSERT_NE(CreateScreenWithDevice(), nullptr); }
 
     std::vector<uint32_t> Frame() { return m_window.Frame(); }
     static uint32_t Pixel(const std::vector<uint32_t>& frame, int x, int y)
     {
         return frame[static_cast<size_t>(y * kWidth + x)];
     }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    KelRenderStateManagerCL m_states;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{kWidth, kHeight};
-    KelScreenCL* m_screen = nullptr;
-    IDirect3DDevice8* m_device = nullptr;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const KelRect& rect)

@@ -9,11 +9,7 @@
 
 namespace
 {
-constexpr uint32_t kRed = 0xFFFF0000u;
-constexpr uint32_t kBlue = 0xFF0000FFu;
 constexpr uint32_t kGrey = 0xFF646464u;
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-constexpr float kPi = 3.14159265f;
 
 // The device states a camera sets, read back.
 struct DeviceStates

@@ -8,12 +8,6 @@
 
 namespace
 {
-constexpr uint32_t kRed = 0xFFFF0000u;
-constexpr uint32_t kGreen = 0xFF00FF00u;
-constexpr uint32_t kBlue = 0xFF0000FFu;
-constexpr uint32_t kYellow = 0xFFFFFF00u;
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-
 using CanvasTest = DrawTest;
 using CanvasFrameTest = EngineDrawTest;
 

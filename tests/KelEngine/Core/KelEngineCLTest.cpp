@@ -3,17 +3,9 @@
 #include <string>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
 #include "KelTextureCL.h"
-#include "KelTextureInfoManagerCL.h"
-#include "TestFolder.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Time.h"
@@ -21,25 +13,10 @@
 
 namespace
 {
-class KelEngineTest : public ::testing::Test
+class KelEngineTest : public EngineTest
 {
 protected:
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{32, 32};
+    KelEngineTest() : EngineTest(32, 32) {}
 };
 
 // Lines of the log in the order given; npos when one is missing or out of order.

@@ -11,19 +11,10 @@
 #include <stb/stb_image_write.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "GDI/Gdi.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
-#include "TestFolder.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Window.h"
 
@@ -31,27 +22,6 @@ namespace
 {
 constexpr uint32_t kBackground = 0x646464;
 constexpr uint32_t kWhite = 0xFFFFFF;
-
-// The engine clock, set by the test.
-class FakeClockSystem : public KelSystemCL
-{
-public:
-    DWORD GetElapsedMs() override { return m_now; }
-    void SetNow(DWORD now) { m_now = now; }
-
-private:
-    DWORD m_now = 0;
-};
-
-// A frame as presented: RGB pixels, rows packed.
-struct Frame
-{
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-
-    uint32_t At(int x, int y) const { return pixels.at(static_cast<size_t>(y) * width + x) & 0xFFFFFF; }
-};
 
 // The glyph of a Song font (the system font unless told) as the GDI layer draws it: the cell
 // pixels a glyph at (0, 0) must set, with the baseline two rows above the cell's bottom.
@@ -86,31 +56,17 @@ ExpectedGlyph SongGlyph(UINT code, int width, int height)
 }
 
 // A screen with a device on a memory window and the managers it works with, each the test's own.
-class KelFontTest : public ::testing::Test
+class KelFontTest : public EngineTestBase<TestClockCL>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(m_screen, nullptr);
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-    }
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
+    KelFontTest() : EngineTestBase(400, 440) {}
 
-    Frame Render(const std::function<void(KelCanvasCL*)>& draw)
-    {
-        m_screen->SetRenderCallback(draw);
-        m_screen->RenderFrame();
-        Frame frame;
-        frame.pixels = m_window.Frame(&frame.width, &frame.height);
-        return frame;
-    }
+    void SetUp() override { ASSERT_NE(CreateScreenWithDevice(), nullptr); }
 
     // Checks the cell of a glyph of a Song font (the system font unless told) drawn at (x, y) in
     // the colour: its pixels where the glyph has them (only the first `cut` columns when that is
     // not negative), the background everywhere else.
-    void ExpectGlyph(const Frame& frame, UINT code, int x, int y, uint32_t color, int cut = -1,
+    void ExpectGlyph(const TestFrame& frame, UINT code, int x, int y, uint32_t color, int cut = -1,
                      int fontWidth = 6, int fontHeight = 12)
     {
         ExpectedGlyph glyph = SongGlyph(code, fontWidth, fontHeight);
@@ -125,7 +81,7 @@ protected:
     }
 
     // True when every pixel of the rectangle is the background.
-    static bool Blank(const Frame& frame, int left, int top, int right, int bottom)
+    static bool Blank(const TestFrame& frame, int left, int top, int right, int bottom)
     {
         for (int y = top; y < bottom; ++y)
             for (int x = left; x < right; ++x)
@@ -133,24 +89,6 @@ protected:
                     return false;
         return true;
     }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    FakeClockSystem m_fakeSystem;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{400, 440};
-    KelScreenCL* m_screen = nullptr;
 };
 
 constexpr UINT kSong = 0xCBCE; // 宋
@@ -198,7 +136,7 @@ TEST_F(KelFontTest, AFontWithoutItsFaceUsesTheContextFont)
     EXPECT_NE(ReadLog().find("创建字体 ID:fallback , Type:宋体 , Width:5000 , Height:16 , Weight:1  -> result:0"),
               std::string::npos);
     EXPECT_EQ(font->GetTextWidth("宋"), 16);
-    Frame frame = Render([&](KelCanvasCL* canvas) {
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->SetFont("fallback");
         canvas->DrawText("宋", 10, 10, nullptr, false, 0);
     });
@@ -222,13 +160,14 @@ TEST_F(KelFontTest, DoubleByteTextIsReadOneCharacterAtATime)
     const KelGlyph& lone = font->GetGlyph(0xCB00);
     EXPECT_NE(lone.width, 0);
     EXPECT_EQ(width, 8 + lone.width);
-    Frame frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText(text, 10, 10, nullptr, false, 0); });
+    TestFrame frame =
+        RenderFrame([&](KelCanvasCL* canvas) { canvas->DrawText(text, 10, 10, nullptr, false, 0); });
     EXPECT_EQ(font->GetGlyph('Z').width, 0);
     ExpectGlyph(frame, 'A', 10, 10, kWhite);
     EXPECT_TRUE(Blank(frame, 10 + width, 0, 400, 440));
 
     // A two-byte character drawn in the text colour, pixel for pixel as the face draws it.
-    frame = Render([&](KelCanvasCL* canvas) {
+    frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->SetTextColor(0xFF00FF00);
         canvas->DrawText("宋体", 20, 30, nullptr, false, 0);
     });
@@ -245,7 +184,8 @@ TEST_F(KelFontTest, ClipCentreAndCharacterLimit)
 {
     // "A" advances 8: the third glyph starts at 16 and is cut to 4 columns.
     KelRect clip(0, 0, 20, 12);
-    Frame frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText("AAAA", 10, 10, &clip, false, 0); });
+    TestFrame frame =
+        RenderFrame([&](KelCanvasCL* canvas) { canvas->DrawText("AAAA", 10, 10, &clip, false, 0); });
     ExpectGlyph(frame, 'A', 10, 10, kWhite);
     ExpectGlyph(frame, 'A', 18, 10, kWhite);
     ExpectGlyph(frame, 'A', 26, 10, kWhite, 4);
@@ -253,12 +193,12 @@ TEST_F(KelFontTest, ClipCentreAndCharacterLimit)
 
     // An empty clip draws nothing.
     KelRect empty(0, 0, 0, 0);
-    frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText("AAAA", 10, 10, &empty, false, 0); });
+    frame = RenderFrame([&](KelCanvasCL* canvas) { canvas->DrawText("AAAA", 10, 10, &empty, false, 0); });
     EXPECT_TRUE(Blank(frame, 0, 0, 400, 440));
 
     // "宋" is 12 x 12: in a 100 x 41 rectangle it moves by (44, 14).
     KelRect box(0, 0, 100, 41);
-    frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText("宋", 10, 10, &box, true, 0); });
+    frame = RenderFrame([&](KelCanvasCL* canvas) { canvas->DrawText("宋", 10, 10, &box, true, 0); });
     ExpectGlyph(frame, kSong, 54, 24, kWhite);
     EXPECT_TRUE(Blank(frame, 0, 0, 54, 440));
     EXPECT_TRUE(Blank(frame, 66, 0, 400, 440));
@@ -267,7 +207,8 @@ TEST_F(KelFontTest, ClipCentreAndCharacterLimit)
     const std::pair<int, int> limits[] = {{3, 3}, {0, 5}, {-1, 5}};
     for (const auto& [maximum, drawn] : limits)
     {
-        frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText("AAAAA", 10, 10, nullptr, false, maximum); });
+        frame = RenderFrame([&](KelCanvasCL* canvas)
+                            { canvas->DrawText("AAAAA", 10, 10, nullptr, false, maximum); });
         for (int i = 0; i < drawn; ++i)
             ExpectGlyph(frame, 'A', 10 + 8 * i, 10, kWhite);
         EXPECT_TRUE(Blank(frame, 10 + 8 * drawn, 0, 400, 440)) << maximum;
@@ -279,7 +220,7 @@ TEST_F(KelFontTest, ClipCentreAndCharacterLimit)
 TEST_F(KelFontTest, WideGlyphsAreCopiedRowByRow)
 {
     m_fonts.CreateFont("wide", "宋体", 0, 35, 1, nullptr);
-    Frame frame = Render([&](KelCanvasCL* canvas) {
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->SetFont("wide");
         canvas->DrawText("二", 10, 10, nullptr, false, 0);
     });
@@ -300,7 +241,8 @@ TEST_F(KelFontTest, SpaceAdvanceIsOneLessThanTheCharacterWidth)
     font->Preload("B");
     EXPECT_EQ(font->GetGlyph('B').x, space.x + 6);
     EXPECT_EQ(font->GetTextWidth("A A"), 8 + 5 + 8);
-    Frame frame = Render([&](KelCanvasCL* canvas) { canvas->DrawText("A A", 10, 10, nullptr, false, 0); });
+    TestFrame frame =
+        RenderFrame([&](KelCanvasCL* canvas) { canvas->DrawText("A A", 10, 10, nullptr, false, 0); });
     ExpectGlyph(frame, 'A', 10, 10, kWhite);
     ExpectGlyph(frame, 'A', 23, 10, kWhite);
 
@@ -357,7 +299,7 @@ TEST_F(KelFontTest, CellsFillRowsThenPages)
     EXPECT_EQ(font->GetPage(-1), nullptr);
 
     // The glyphs of both pages draw from their cells, the far corner of a page included.
-    Frame frame = Render([&](KelCanvasCL* canvas) {
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->SetFont("cells");
         std::string text;
         for (size_t index : {size_t{0}, size_t{440}, size_t{441}})
@@ -421,7 +363,7 @@ TEST_F(KelFontTest, ImageFontFromXml)
     EXPECT_EQ(font->GetGlyph(0).width, 0);
 
     // "a" is not in the font: it is skipped, and the shared picture is not drawn into.
-    Frame frame = Render([&](KelCanvasCL* canvas) {
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->SetFont("TextNumberYellow");
         canvas->DrawText("1a0", 10, 10, nullptr, false, 0);
     });
@@ -450,14 +392,14 @@ TEST_F(KelFontTest, ImageFontFromXml)
 // engine time after the last sweep; the first update only starts the clock.
 TEST_F(KelFontTest, UnusedFontsAreSweptAfterThirtySeconds)
 {
-    m_fakeSystem.SetNow(1000);
+    m_system.now = 1000;
     m_fonts.Update();
     KelFontCL* temporary = m_fonts.CreateFont("temporary", "宋体", 6, 12, 1, nullptr);
     temporary->ReleaseReference();
     const std::pair<DWORD, int> steps[] = {{20000, 2}, {31000, 2}, {31001, 1}, {70000, 1}};
     for (const auto& [now, count] : steps)
     {
-        m_fakeSystem.SetNow(now);
+        m_system.now = now;
         m_fonts.Update();
         EXPECT_EQ(m_fonts.GetFontCount(), count) << now;
     }
@@ -471,14 +413,14 @@ TEST_F(KelFontTest, DebugOverlayShowsTheFontBrowserAndStatistics)
     Win32ReleaseAllKeys();
     Win32SetKeyDown(VK_MENU, true);
     Win32SetKeyDown(VK_CONTROL, true);
-    m_fakeSystem.HandleDebugKey(nullptr, WM_KEYDOWN, 'F', 0);
-    m_fakeSystem.HandleDebugKey(nullptr, WM_KEYDOWN, 'S', 0);
+    m_system.HandleDebugKey(nullptr, WM_KEYDOWN, 'F', 0);
+    m_system.HandleDebugKey(nullptr, WM_KEYDOWN, 'S', 0);
     Win32ReleaseAllKeys();
     KelFontCL* font = m_fonts.GetFont("system");
     font->Preload("宋");
     const KelGlyph& glyph = font->GetGlyph(kSong);
 
-    Frame frame = Render([&](KelCanvasCL* canvas) { m_fakeSystem.DrawDebugOverlay(canvas); });
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) { m_system.DrawDebugOverlay(canvas); });
     // Each line's colour appears in its band of rows.
     auto hasColor = [&](uint32_t color, int top) {
         for (int y = top; y < top + 12; ++y)
@@ -505,7 +447,7 @@ TEST_F(KelFontTest, SnapshotOfMixedTextIsCrisp)
     m_fonts.CreateFont("bold14", "宋体", 7, 14, 700, nullptr);
     m_fonts.CreateFont("hei24", "黑体", 12, 24, 1, nullptr);
     const std::set<uint32_t> colors = {kBackground, 0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x000000, 0xFF8080};
-    Frame frame = Render([&](KelCanvasCL* canvas) {
+    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
         canvas->FillRect(0, 200, 400, 260, 0xFF000000);
         canvas->DrawText("系统字体 12: 宋体 Song, The quick brown fox 0123456789", 8, 8, nullptr, false, 0);
         canvas->SetTextColor(0xFFFFFF00);

@@ -7,80 +7,18 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <minizip/zip.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelAniFile.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
 #include "KelImageTextureCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "TestFolder.h"
 #include "Win32/Library.h"
 #include "Win32/Window.h"
 #include "Zip/ZipArchive.h"
 
 namespace
 {
-// An uncompressed 32-bit TGA of one ARGB colour, rows from the top.
-std::string Tga(int width, int height, uint32_t argb)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width);
-    file[14] = static_cast<char>(height);
-    file[16] = 32;
-    file[17] = 0x28;
-    for (int i = 0; i < width * height; ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            file += static_cast<char>(argb >> shift);
-    return file;
-}
-
-struct Member
-{
-    std::string name;
-    std::string data;
-};
-
-void WriteZip(const std::string& path, const std::vector<Member>& members)
-{
-    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zip, nullptr);
-    for (const Member& member : members)
-    {
-        zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip64(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                        Z_DEFLATED, 6, 0),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, member.data.data(), static_cast<unsigned>(member.data.size())),
-                  ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
-    }
-    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
-}
-
-// A 2 x 2 A8R8G8B8 frame of one colour.
-KelAniFrame AniFrame(int duration, uint32_t argb)
-{
-    KelAniFrame frame;
-    frame.duration = duration;
-    frame.desc.Format = D3DFMT_A8R8G8B8;
-    frame.desc.Type = D3DRTYPE_SURFACE;
-    frame.desc.Pool = D3DPOOL_MANAGED;
-    frame.desc.Width = 2;
-    frame.desc.Height = 2;
-    frame.desc.Size = 16;
-    for (int i = 0; i < 4; ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            frame.pixels.push_back(static_cast<uint8_t>(argb >> shift));
-    return frame;
-}
-
 D3DCOLOR CurrentColour(KelImageAnimCL& anim)
 {
     D3DCOLOR colour = 0x12345678;
@@ -88,29 +26,14 @@ D3DCOLOR CurrentColour(KelImageAnimCL& anim)
     return colour;
 }
 
-class KelImageAnimTest : public ::testing::Test
+class KelImageAnimTest : public EngineTest
 {
 protected:
-    void SetUp() override
-    {
-        // The engine's start-up makes the Direct3D object and starts the loader; the tests
-        // start the loader themselves when they need it.
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_loader.Close();
-        m_screen = m_screens.CreateScreen("main");
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-    }
+    KelImageAnimTest() : EngineTest(64, 64) {}
 
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
+    void SetUp() override { ASSERT_NE(CreateScreenWithLoaderStopped(), nullptr); }
 
-    std::string Path(const std::string& name) const { return m_folder.WinPath() + "\\" + name; }
     std::string DiskPath(const std::string& name) const { return (m_folder.Path() / name).string(); }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
 
     // A texture image of `width` x `height` pixels of one colour.
     static KelImageTextureCL* SolidImage(uint32_t argb, int width = 2, int height = 2)
@@ -128,15 +51,6 @@ protected:
         }
         return image;
     }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    MemoryWindow m_window{64, 64};
-    KelScreenManagerCL m_screens;
-    KelLoadSystemCL m_loader;
-    KelEngineCL m_engine;
-    KelScreenCL* m_screen = nullptr;
 };
 } // namespace
 
@@ -184,7 +98,7 @@ TEST_F(KelImageAnimTest, SavedAnimationReadsBackFrameByFrameWithItsTiming)
 TEST_F(KelImageAnimTest, HoldTimeShowsNoFrameAndAnEmptyFileOnlyHolds)
 {
     KelAniContent content;
-    content.frames = {AniFrame(50, 0xFF000001), AniFrame(80, 0xFF000002)};
+    content.frames = {SolidAniFrame(50, 0xFF000001), SolidAniFrame(80, 0xFF000002)};
     content.holdTime = 70;
     ASSERT_TRUE(KelWriteAniFile(Path("hold.ani").c_str(), content));
 
@@ -218,7 +132,7 @@ TEST_F(KelImageAnimTest, HoldTimeShowsNoFrameAndAnEmptyFileOnlyHolds)
 TEST_F(KelImageAnimTest, MalformedAnimationFileLeavesTheAnimationEmpty)
 {
     KelAniContent content;
-    content.frames = {AniFrame(100, 0xFF000001), AniFrame(100, 0xFF000002)};
+    content.frames = {SolidAniFrame(100, 0xFF000001), SolidAniFrame(100, 0xFF000002)};
     ASSERT_TRUE(KelWriteAniFile(Path("good.ani").c_str(), content));
     const std::string good = m_folder.Read("good.ani");
     ASSERT_GT(good.size(), 100u);
@@ -266,21 +180,21 @@ TEST_F(KelImageAnimTest, MalformedAnimationFileLeavesTheAnimationEmpty)
 TEST_F(KelImageAnimTest, ZipAnimationReadsNumberedFramesAndTheirConfiguration)
 {
     const uint32_t colours[7] = {0xFF000010, 0xFF000011, 0xFF000012, 0xFF000013, 0xFF000014, 0, 0xFF000016};
-    std::vector<Member> members;
+    std::vector<TestZipMember> members;
     for (int k : {0, 1, 2, 3, 4, 6})
     {
         char name[16];
         std::snprintf(name, sizeof(name), "%04d.tga", k);
-        members.push_back({name, Tga(2, 2, colours[k])});
+        members.push_back({name, SolidTga(2, 2, colours[k])});
     }
     members.push_back({"config.txt", "50\r\n\r\n80\n"});
     // A subdirectory: a member that is no picture is skipped, the numbering goes on, and the
     // line after the last frame's is the hold time.
-    members.push_back({"anim/0000.tga", Tga(4, 2, 0xFF0000A0)});
+    members.push_back({"anim/0000.tga", SolidTga(4, 2, 0xFF0000A0)});
     members.push_back({"anim/0001.tga", "not a picture"});
-    members.push_back({"anim/0002.tga", Tga(4, 2, 0xFF0000A2)});
+    members.push_back({"anim/0002.tga", SolidTga(4, 2, 0xFF0000A2)});
     members.push_back({"anim/config.txt", "10\n20\n30\n40\n"});
-    WriteZip(DiskPath("frames.zip"), members);
+    WriteTestZip(DiskPath("frames.zip"), members);
     const std::string path = Path("frames.zip");
 
     KelImageAnimCL anim;
@@ -319,9 +233,10 @@ TEST_F(KelImageAnimTest, ZipAnimationReadsNumberedFramesAndTheirConfiguration)
 TEST_F(KelImageAnimTest, UnreadableZipLeavesTheAnimationEmpty)
 {
     m_folder.Write("plain.zip", "this is no archive");
-    WriteZip(DiskPath("noframes.zip"), {{"readme.txt", "hello"}, {"0001.tga", Tga(2, 2, 0xFFFFFFFF)}});
-    WriteZip(DiskPath("junk.zip"), {{"0000.tga", "junk"}, {"0001.tga", "junk"}});
-    WriteZip(DiskPath("good.zip"), {{"0000.tga", Tga(2, 2, 0xFFFFFFFF)}});
+    WriteTestZip(DiskPath("noframes.zip"),
+                 {{"readme.txt", "hello"}, {"0001.tga", SolidTga(2, 2, 0xFFFFFFFF)}});
+    WriteTestZip(DiskPath("junk.zip"), {{"0000.tga", "junk"}, {"0001.tga", "junk"}});
+    WriteTestZip(DiskPath("good.zip"), {{"0000.tga", SolidTga(2, 2, 0xFFFFFFFF)}});
 
     for (const char* name : {"plain.zip", "noframes.zip", "junk.zip", "missing.zip"})
     {

@@ -5,88 +5,24 @@
 #include <string>
 #include <vector>
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
 #include "KelImageTextureCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "TestFolder.h"
 #include "Win32/Window.h"
 
 namespace
 {
-struct FrameSpec
-{
-    int left, top, width, height;
-    int delay; // hundredths of a second; < 0 writes no graphic control extension
-    std::vector<uint8_t> indices;
-};
-
-int AppendGifBytes(GifFileType* gif, const GifByteType* data, int length)
-{
-    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
-    return length;
-}
-
-// Colour indices of the global table the frames use.
-enum : uint8_t
-{
-    kRed,
-    kMagenta,
-    kGreen,
-    kBlue
-};
-
-std::string EncodeGif(int width, int height, const std::vector<FrameSpec>& frames)
-{
-    std::string out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, &AppendGifBytes, &error);
-    EXPECT_NE(gif, nullptr);
-    if (gif == nullptr)
-        return out;
-    EGifSetGifVersion(gif, true);
-    GifColorType colours[4] = {{255, 0, 0}, {255, 0, 255}, {0, 255, 0}, {0, 0, 255}};
-    ColorMapObject* map = GifMakeMapObject(4, colours);
-    EXPECT_EQ(EGifPutScreenDesc(gif, width, height, 8, kBlue, map), GIF_OK);
-    for (const FrameSpec& frame : frames)
-    {
-        if (frame.delay >= 0)
-        {
-            GraphicsControlBlock control{DISPOSE_DO_NOT, false, frame.delay, NO_TRANSPARENT_COLOR};
-            GifByteType extension[4];
-            const size_t length = EGifGCBToExtension(&control, extension);
-            EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension);
-        }
-        EXPECT_EQ(EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, false, nullptr),
-                  GIF_OK);
-        for (int y = 0; y < frame.height; ++y)
-        {
-            const auto row = frame.indices.begin() + static_cast<std::ptrdiff_t>(y) * frame.width;
-            std::vector<GifPixelType> line(row, row + frame.width);
-            EGifPutLine(gif, line.data(), frame.width);
-        }
-    }
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(map);
-    return out;
-}
-
 // Three frames on an 8 x 4 screen: a red full frame of 100 ms, a 3 x 2 frame at (2, 1) of 250 ms
 // with a magenta corner, and a blue 5 x 3 frame at (1, 1) whose 30 ms are raised to 100 ms.
 std::string ThreeFrameGif()
 {
-    return EncodeGif(8, 4,
-                     {{0, 0, 8, 4, 10, std::vector<uint8_t>(32, kRed)},
-                      {2, 1, 3, 2, 25, {kMagenta, kGreen, kGreen, kGreen, kGreen, kGreen}},
-                      {1, 1, 5, 3, 3, std::vector<uint8_t>(15, kBlue)}});
+    return TestGif(8, 4,
+                   {{0, 0, 8, 4, 10, std::vector<uint8_t>(32, kGifRed)},
+                    {2, 1, 3, 2, 25, {kGifMagenta, kGifGreen, kGifGreen, kGifGreen, kGifGreen, kGifGreen}},
+                    {1, 1, 5, 3, 3, std::vector<uint8_t>(15, kGifBlue)}});
 }
 
 // A GIF image whose clock the test sets.
@@ -97,37 +33,12 @@ public:
     DWORD now = 0;
 };
 
-class KelImageGifTest : public ::testing::Test
+class KelImageGifTest : public EngineTest
 {
 protected:
-    void SetUp() override
-    {
-        // The engine's start-up makes the Direct3D object and starts the loader; the tests
-        // start the loader themselves when they need it.
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_loader.Close();
-        m_screen = m_screens.CreateScreen("main");
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-    }
+    KelImageGifTest() : EngineTest(64, 64) {}
 
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    std::string Path(const std::string& name) const { return m_folder.WinPath() + "\\" + name; }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    MemoryWindow m_window{64, 64};
-    KelScreenManagerCL m_screens;
-    KelLoadSystemCL m_loader;
-    KelEngineCL m_engine;
-    KelScreenCL* m_screen = nullptr;
+    void SetUp() override { ASSERT_NE(CreateScreenWithLoaderStopped(), nullptr); }
 };
 } // namespace
 
@@ -205,8 +116,7 @@ TEST_F(KelImageGifTest, FramesAdvanceOnceTheirDelayHasPassed)
     }
 
     // Frames without a graphic control extension last one draw each.
-    const std::string quick =
-        EncodeGif(2, 2, {{0, 0, 2, 2, -1, {0, 0, 0, 0}}, {0, 0, 2, 2, -1, {2, 2, 2, 2}}});
+    const std::string quick = TestGif(2, 2, {{0, 0, 2, 2, -1, {0, 0, 0, 0}}, {0, 0, 2, 2, -1, {2, 2, 2, 2}}});
     ClockedGifCL flicker;
     ASSERT_TRUE(flicker.LoadFromMemoryM("flicker", quick.data(), static_cast<UINT>(quick.size())));
     EXPECT_EQ(flicker.GetFrame(0).delay, -1);
@@ -239,7 +149,7 @@ TEST_F(KelImageGifTest, RenderDrawsTheCurrentFrameAtItsPlace)
 TEST_F(KelImageGifTest, FilesThatAreNoAnimationLeaveTheImageEmpty)
 {
     const std::string good = ThreeFrameGif();
-    const std::string single = EncodeGif(2, 2, {{0, 0, 2, 2, 10, {0, 0, 0, 0}}});
+    const std::string single = TestGif(2, 2, {{0, 0, 2, 2, 10, {0, 0, 0, 0}}});
     struct Case
     {
         const char* name;

@@ -10,65 +10,25 @@
 #include <zlib.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
 #include "KelImageSysMemCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "TestFolder.h"
 #include "Win32/Time.h"
 #include "Win32/Window.h"
 
 namespace
 {
-// An uncompressed 32-bit TGA, rows from the top, pixels as ARGB values.
-std::string Tga(int width, int height, const std::vector<uint32_t>& argb)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width);
-    file[13] = static_cast<char>(width >> 8);
-    file[14] = static_cast<char>(height);
-    file[15] = static_cast<char>(height >> 8);
-    file[16] = 32;
-    file[17] = 0x28; // 8 alpha bits, first row at the top
-    for (int i = 0; i < width * height; ++i)
-    {
-        const uint32_t pixel = argb[static_cast<size_t>(i) % argb.size()];
-        for (int shift = 0; shift < 32; shift += 8)
-            file += static_cast<char>(pixel >> shift);
-    }
-    return file;
-}
-
-class KelImageTextureTest : public ::testing::Test
+class KelImageTextureTest : public EngineTest
 {
 protected:
+    KelImageTextureTest() : EngineTest(64, 64) {}
+
     void SetUp() override
     {
-        // The engine's start-up makes the Direct3D object and starts the loader; the tests
-        // start the loader themselves when they need it.
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_loader.Close();
-        m_screen = m_screens.CreateScreen("main");
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-        m_device = m_screen->GetDevice();
+        ASSERT_NE(CreateScreenWithLoaderStopped(), nullptr);
         ASSERT_EQ(KelGetCurrentDevice(), m_device);
         // Reads the device's memory once, so that later calls only report what loaders took.
         m_system.GetAvailableVideoMemoryKb();
-    }
-
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    std::string Path(const std::string& name) const { return m_folder.WinPath() + "\\" + name; }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
     }
 
     int Available() { return m_system.GetAvailableVideoMemoryKb(); }
@@ -110,16 +70,6 @@ protected:
         image.UnLockRect();
         return pixels;
     }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    MemoryWindow m_window{64, 64};
-    KelScreenManagerCL m_screens;
-    KelLoadSystemCL m_loader;
-    KelEngineCL m_engine;
-    KelScreenCL* m_screen = nullptr;
-    IDirect3DDevice8* m_device = nullptr;
 };
 } // namespace
 

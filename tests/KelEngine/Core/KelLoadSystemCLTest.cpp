@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelLoadSystemCL.h"
 #include "KelLogCL.h"
 #include "KelSystemCL.h"
@@ -66,7 +67,7 @@ IDirect3DTexture8* WaitForTexture(IDirect3DTexture8** texture)
 }
 
 // Each test has its own folder (the current directory), log, device and loader.
-class KelLoadSystemTest : public ::testing::Test
+class KelLoadSystemTest : public LogFolderTest
 {
 protected:
     void SetUp() override
@@ -98,12 +99,6 @@ protected:
             m_textures.push_back(texture);
     }
 
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
     // Waits until the worker has taken every request, then closes the loader, which waits for
     // the worker to finish the file in hand.
     void DrainAndClose()
@@ -113,8 +108,6 @@ protected:
         m_loader.Close();
     }
 
-    TestFolder m_folder{true};
-    KelLogCL m_log;
     MemoryWindow m_window{64, 64};
     IDirect3D8* m_d3d = nullptr;
     IDirect3DDevice8* m_device = nullptr;

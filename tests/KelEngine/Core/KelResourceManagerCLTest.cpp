@@ -4,95 +4,28 @@
 #include <string>
 #include <vector>
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
-#include <minizip/zip.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelAniFile.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageAnimCL.h"
 #include "KelImageCL.h"
 #include "KelImageGifCL.h"
 #include "KelImageSysMemCL.h"
 #include "KelImageTextureCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
 #include "KelTextureCL.h"
-#include "KelTextureInfoManagerCL.h"
-#include "TestFolder.h"
 #include "Win32/Time.h"
 #include "Win32/Window.h"
 
 namespace
 {
-// The engine clock, set by the test instead of running.
-class TestClockCL : public KelSystemCL
-{
-public:
-    DWORD GetElapsedMs() override { return now; }
-    DWORD now = 0;
-};
-
-// An uncompressed 32-bit TGA, rows from the top, every pixel the given ARGB colour.
-std::string Tga(int width, int height, uint32_t argb)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width);
-    file[13] = static_cast<char>(width >> 8);
-    file[14] = static_cast<char>(height);
-    file[15] = static_cast<char>(height >> 8);
-    file[16] = 32;
-    file[17] = 0x28; // 8 alpha bits, first row at the top
-    for (int i = 0; i < width * height; ++i)
-    {
-        file += static_cast<char>(argb);
-        file += static_cast<char>(argb >> 8);
-        file += static_cast<char>(argb >> 16);
-        file += static_cast<char>(argb >> 24);
-    }
-    return file;
-}
-
-int AppendGifBytes(GifFileType* gif, const GifByteType* data, int length)
-{
-    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
-    return length;
-}
-
 // A 2 x 2 GIF of two frames of 100 ms.
 std::string TwoFrameGif()
 {
-    std::string out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, &AppendGifBytes, &error);
-    if (gif == nullptr)
-        return out;
-    EGifSetGifVersion(gif, true);
-    GifColorType colours[2] = {{255, 0, 0}, {0, 0, 255}};
-    ColorMapObject* map = GifMakeMapObject(2, colours);
-    EGifPutScreenDesc(gif, 2, 2, 1, 0, map);
-    for (int frame = 0; frame < 2; ++frame)
-    {
-        GraphicsControlBlock control{};
-        control.DelayTime = 10;
-        control.TransparentColor = NO_TRANSPARENT_COLOR;
-        GifByteType extension[4];
-        const size_t length = EGifGCBToExtension(&control, extension);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension);
-        EGifPutImageDesc(gif, 0, 0, 2, 2, false, nullptr);
-        GifPixelType line[2] = {static_cast<GifPixelType>(frame), static_cast<GifPixelType>(frame)};
-        EGifPutLine(gif, line, 2);
-        EGifPutLine(gif, line, 2);
-    }
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(map);
-    return out;
+    return TestGif(2, 2,
+                   {{0, 0, 2, 2, 10, std::vector<uint8_t>(4, kGifRed)},
+                    {0, 0, 2, 2, 10, std::vector<uint8_t>(4, kGifBlue)}});
 }
 
 // An ".ani" file of `frames` 2 x 2 A8R8G8B8 frames of 100 ms each.
@@ -100,68 +33,33 @@ bool WriteAni(const std::string& path, int frames)
 {
     KelAniContent content;
     for (int i = 0; i < frames; ++i)
-    {
-        KelAniFrame frame;
-        frame.duration = 100;
-        frame.desc.Format = D3DFMT_A8R8G8B8;
-        frame.desc.Type = D3DRTYPE_SURFACE;
-        frame.desc.Pool = D3DPOOL_MANAGED;
-        frame.desc.Width = 2;
-        frame.desc.Height = 2;
-        frame.desc.Size = 16;
-        frame.pixels.assign(16, static_cast<uint8_t>(0x40 * (i + 1)));
-        content.frames.push_back(frame);
-    }
+        content.frames.push_back(SolidAniFrame(100, 0x40404040u * static_cast<uint32_t>(i + 1)));
     return KelWriteAniFile(path.c_str(), content);
 }
 
-class KelResourceManagerTest : public ::testing::Test
+class KelResourceManagerTest : public EngineTestBase<TestClockCL>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        KelScreenCL* screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(screen, nullptr);
-        ASSERT_TRUE(screen->CreateDevice(&m_window, 0));
-    }
+    KelResourceManagerTest() : EngineTestBase(64, 64) {}
 
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    std::string Path(const std::string& name) const { return m_folder.WinPath() + "\\" + name; }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    TestClockCL m_clock;
-    KelLoadSystemCL m_loader;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_cache;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{64, 64};
+    void SetUp() override { ASSERT_NE(CreateScreenWithDevice(), nullptr); }
 };
 } // namespace
 
 TEST_F(KelResourceManagerTest, TexturesShareOneImageUntilTheSweepAfterTheLastRelease)
 {
-    m_folder.Write("a.tga", Tga(4, 4, 0xFF102030));
-    m_folder.Write("b.tga", Tga(2, 2, 0xFF102030));
+    m_folder.Write("a.tga", SolidTga(4, 4, 0xFF102030));
+    m_folder.Write("b.tga", SolidTga(2, 2, 0xFF102030));
     const std::string path = Path("a.tga");
 
     // A released image present at the first update survives it: the first call only starts the
     // clock of the sweeps.
-    KelImageCL* early = m_cache.LoadImageM(Path("b.tga").c_str(), true, 0);
+    KelImageCL* early = m_images.LoadImageM(Path("b.tga").c_str(), true, 0);
     ASSERT_NE(early, nullptr);
     early->ReleaseReference();
-    m_clock.now = 100000;
-    m_cache.Update();
-    EXPECT_EQ(m_cache.Find(Path("b.tga").c_str()), early);
+    m_system.now = 100000;
+    m_images.Update();
+    EXPECT_EQ(m_images.Find(Path("b.tga").c_str()), early);
 
     KelTextureCL* first = new KelTextureCL(path.c_str(), true);
     KelTextureCL* second = new KelTextureCL(path.c_str(), true);
@@ -169,18 +67,18 @@ TEST_F(KelResourceManagerTest, TexturesShareOneImageUntilTheSweepAfterTheLastRel
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(second->GetImage(), image);
     EXPECT_EQ(image->GetReferenceCount(), 1);
-    EXPECT_EQ(m_cache.Find(path.c_str()), image);
+    EXPECT_EQ(m_images.Find(path.c_str()), image);
     EXPECT_EQ(image->GetReferenceCount(), 1) << "Find takes no reference";
     // Keys keep their case even where the file system finds the same file.
-    EXPECT_EQ(m_cache.Find((m_folder.WinPath() + "\\A.TGA").c_str()), nullptr);
+    EXPECT_EQ(m_images.Find((m_folder.WinPath() + "\\A.TGA").c_str()), nullptr);
 
     // One holder left: a sweep keeps the image.
     KelReleaseTexture(first);
     EXPECT_EQ(image->GetReferenceCount(), 0);
-    m_clock.now = 105001;
-    m_cache.Update();
-    EXPECT_EQ(m_cache.Find(Path("b.tga").c_str()), nullptr) << "swept after more than 5000 ms";
-    EXPECT_EQ(m_cache.Find(path.c_str()), image);
+    m_system.now = 105001;
+    m_images.Update();
+    EXPECT_EQ(m_images.Find(Path("b.tga").c_str()), nullptr) << "swept after more than 5000 ms";
+    EXPECT_EQ(m_images.Find(path.c_str()), image);
 
     // Released by both, then loaded again before any sweep: the cached image comes back.
     KelReleaseTexture(second);
@@ -191,18 +89,18 @@ TEST_F(KelResourceManagerTest, TexturesShareOneImageUntilTheSweepAfterTheLastRel
     KelReleaseTexture(again);
 
     // Exactly 5000 ms after the last sweep is not enough; one more millisecond is.
-    m_clock.now = 110001;
-    m_cache.Update();
-    EXPECT_EQ(m_cache.Find(path.c_str()), image);
-    m_clock.now = 110002;
-    m_cache.Update();
-    EXPECT_EQ(m_cache.Find(path.c_str()), nullptr);
-    EXPECT_EQ(m_cache.GetImageCount(), 0u);
+    m_system.now = 110001;
+    m_images.Update();
+    EXPECT_EQ(m_images.Find(path.c_str()), image);
+    m_system.now = 110002;
+    m_images.Update();
+    EXPECT_EQ(m_images.Find(path.c_str()), nullptr);
+    EXPECT_EQ(m_images.GetImageCount(), 0u);
 }
 
 TEST_F(KelResourceManagerTest, ALoadTakesTheFirstKindThatReadsTheFile)
 {
-    m_folder.Write("plain.tga", Tga(4, 2, 0xFFFFFFFF));
+    m_folder.Write("plain.tga", SolidTga(4, 2, 0xFFFFFFFF));
     m_folder.Write("spin.gif", TwoFrameGif());
     m_folder.Write("broken.tga", "not a picture at all");
     ASSERT_TRUE(WriteAni(Path("walk.ani"), 2));
@@ -227,12 +125,12 @@ TEST_F(KelResourceManagerTest, ALoadTakesTheFirstKindThatReadsTheFile)
     {
         SCOPED_TRACE(test.file);
         const std::string path = Path(test.file);
-        KelImageCL* image = m_cache.LoadImageM(path.c_str(), true, 0);
+        KelImageCL* image = m_images.LoadImageM(path.c_str(), true, 0);
         switch (test.kind)
         {
         case None:
             EXPECT_EQ(image, nullptr);
-            EXPECT_EQ(m_cache.Find(path.c_str()), nullptr);
+            EXPECT_EQ(m_images.Find(path.c_str()), nullptr);
             EXPECT_NE(ReadLog().find("加载图片错误 : " + path + " "), std::string::npos);
             break;
         case Plain:
@@ -249,13 +147,13 @@ TEST_F(KelResourceManagerTest, ALoadTakesTheFirstKindThatReadsTheFile)
         }
         if (image != nullptr)
         {
-            EXPECT_EQ(m_cache.Find(path.c_str()), image);
+            EXPECT_EQ(m_images.Find(path.c_str()), image);
         }
     }
 
-    EXPECT_EQ(m_cache.LoadImageM("", true, 0), nullptr);
-    EXPECT_EQ(m_cache.LoadImageM(nullptr, false, 0), nullptr);
-    EXPECT_EQ(m_cache.GetImageCount(), 3u);
+    EXPECT_EQ(m_images.LoadImageM("", true, 0), nullptr);
+    EXPECT_EQ(m_images.LoadImageM(nullptr, false, 0), nullptr);
+    EXPECT_EQ(m_images.GetImageCount(), 3u);
 }
 
 TEST_F(KelResourceManagerTest, ADeferredLoadQueuesEvenFilesOnlyAnotherKindReads)
@@ -264,7 +162,7 @@ TEST_F(KelResourceManagerTest, ADeferredLoadQueuesEvenFilesOnlyAnotherKindReads)
     // whose load fails on the worker and is logged there.
     ASSERT_TRUE(WriteAni(Path("walk.ani"), 2));
     const std::string path = Path("walk.ani");
-    KelImageCL* image = m_cache.LoadImageM(path.c_str(), false, 0);
+    KelImageCL* image = m_images.LoadImageM(path.c_str(), false, 0);
     EXPECT_NE(dynamic_cast<KelImageTextureCL*>(image), nullptr);
     const std::string expected = "加载图片错误 : " + path + " ";
     bool logged = false;
@@ -281,109 +179,100 @@ TEST_F(KelResourceManagerTest, MemoryLoadsTryPlainThenGifThenAnimation)
 {
     ASSERT_TRUE(WriteAni(Path("walk.ani"), 3));
     const std::string ani = m_folder.Read("walk.ani");
-    const std::string tga = Tga(2, 2, 0xFF00FF00);
+    const std::string tga = SolidTga(2, 2, 0xFF00FF00);
     const std::string gif = TwoFrameGif();
     const std::string junk = "junk bytes";
 
     KelImageCL* plain =
-        m_cache.LoadImageFromMemoryM("mem\\plain.tga", tga.data(), static_cast<UINT>(tga.size()));
+        m_images.LoadImageFromMemoryM("mem\\plain.tga", tga.data(), static_cast<UINT>(tga.size()));
     EXPECT_NE(dynamic_cast<KelImageTextureCL*>(plain), nullptr);
     KelImageCL* spin =
-        m_cache.LoadImageFromMemoryM("mem\\spin.gif", gif.data(), static_cast<UINT>(gif.size()));
+        m_images.LoadImageFromMemoryM("mem\\spin.gif", gif.data(), static_cast<UINT>(gif.size()));
     EXPECT_NE(dynamic_cast<KelImageGifCL*>(spin), nullptr);
     KelImageCL* walk =
-        m_cache.LoadImageFromMemoryM("mem\\walk.ani", ani.data(), static_cast<UINT>(ani.size()));
+        m_images.LoadImageFromMemoryM("mem\\walk.ani", ani.data(), static_cast<UINT>(ani.size()));
     ASSERT_NE(dynamic_cast<KelImageAnimCL*>(walk), nullptr);
     EXPECT_EQ(static_cast<KelImageAnimCL*>(walk)->GetFrameCount(), 3);
 
-    EXPECT_EQ(m_cache.LoadImageFromMemoryM("mem\\junk", junk.data(), static_cast<UINT>(junk.size())),
+    EXPECT_EQ(m_images.LoadImageFromMemoryM("mem\\junk", junk.data(), static_cast<UINT>(junk.size())),
               nullptr);
     EXPECT_NE(ReadLog().find("加载图片错误 : mem\\junk "), std::string::npos);
-    EXPECT_EQ(m_cache.LoadImageFromMemoryM("mem\\none", nullptr, 10), nullptr);
-    EXPECT_EQ(m_cache.LoadImageFromMemoryM("mem\\empty", tga.data(), 0), nullptr);
+    EXPECT_EQ(m_images.LoadImageFromMemoryM("mem\\none", nullptr, 10), nullptr);
+    EXPECT_EQ(m_images.LoadImageFromMemoryM("mem\\empty", tga.data(), 0), nullptr);
 
     // The name is the key: a second load of it is a cache hit whatever the bytes.
-    EXPECT_EQ(m_cache.LoadImageFromMemoryM("mem\\plain.tga", junk.data(), static_cast<UINT>(junk.size())),
+    EXPECT_EQ(m_images.LoadImageFromMemoryM("mem\\plain.tga", junk.data(), static_cast<UINT>(junk.size())),
               plain);
     EXPECT_EQ(plain->GetReferenceCount(), 1);
-    EXPECT_EQ(m_cache.GetImageCount(), 3u);
+    EXPECT_EQ(m_images.GetImageCount(), 3u);
 }
 
 TEST_F(KelResourceManagerTest, SystemMemoryImagesFromFilesMemoryAndPacks)
 {
-    const std::string tga = Tga(3, 2, 0xFF808080);
+    const std::string tga = SolidTga(3, 2, 0xFF808080);
     m_folder.Write("sys.tga", tga);
-    KelImageCL* fromFile = m_cache.LoadSysMemImageM(Path("sys.tga").c_str(), false, 0);
+    KelImageCL* fromFile = m_images.LoadSysMemImageM(Path("sys.tga").c_str(), false, 0);
     ASSERT_NE(dynamic_cast<KelImageSysMemCL*>(fromFile), nullptr);
     EXPECT_EQ(fromFile->GetImageWidth(), 3) << "system-memory images load before returning";
 
     std::string pack = std::string("packed\\face.tga") + '\0' + tga;
-    KelImageCL* packed = m_cache.LoadSysMemImageFromPackM(pack.data(), static_cast<UINT>(pack.size()));
+    KelImageCL* packed = m_images.LoadSysMemImageFromPackM(pack.data(), static_cast<UINT>(pack.size()));
     ASSERT_NE(dynamic_cast<KelImageSysMemCL*>(packed), nullptr);
-    EXPECT_EQ(m_cache.Find("packed\\face.tga"), packed);
+    EXPECT_EQ(m_images.Find("packed\\face.tga"), packed);
     EXPECT_EQ(
-        m_cache.LoadSysMemImageFromMemoryM("packed\\face.tga", tga.data(), static_cast<UINT>(tga.size())),
+        m_images.LoadSysMemImageFromMemoryM("packed\\face.tga", tga.data(), static_cast<UINT>(tga.size())),
         packed);
     EXPECT_EQ(packed->GetReferenceCount(), 1);
 
     // Packs without a terminated name, or with nothing after it, are refused and logged.
     const std::string noName = "packed\\nothing.tga";
     const std::string noData = std::string("packed\\nodata.tga") + '\0';
-    EXPECT_EQ(m_cache.LoadSysMemImageFromPackM(noName.data(), static_cast<UINT>(noName.size())), nullptr);
-    EXPECT_EQ(m_cache.LoadSysMemImageFromPackM(noData.data(), static_cast<UINT>(noData.size())), nullptr);
-    EXPECT_EQ(m_cache.LoadSysMemImageFromPackM(nullptr, 8), nullptr);
+    EXPECT_EQ(m_images.LoadSysMemImageFromPackM(noName.data(), static_cast<UINT>(noName.size())), nullptr);
+    EXPECT_EQ(m_images.LoadSysMemImageFromPackM(noData.data(), static_cast<UINT>(noData.size())), nullptr);
+    EXPECT_EQ(m_images.LoadSysMemImageFromPackM(nullptr, 8), nullptr);
     EXPECT_NE(ReadLog().find("图片包"), std::string::npos);
-    EXPECT_EQ(m_cache.LoadSysMemImageM(Path("missing.tga").c_str(), true, 0), nullptr);
-    EXPECT_EQ(m_cache.GetImageCount(), 2u);
+    EXPECT_EQ(m_images.LoadSysMemImageM(Path("missing.tga").c_str(), true, 0), nullptr);
+    EXPECT_EQ(m_images.GetImageCount(), 2u);
 }
 
 TEST_F(KelResourceManagerTest, CreatedImagesAreCachedUnderTheirName)
 {
     KelImageCL* target =
-        m_cache.CreateImageM("target", 32, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+        m_images.CreateImageM("target", 32, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->GetImageWidth(), 32);
     EXPECT_EQ(target->GetImageHeight(), 16);
     EXPECT_NE(target->GetTextureM(), nullptr);
-    EXPECT_EQ(m_cache.CreateImageM("target", 8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), target);
+    EXPECT_EQ(m_images.CreateImageM("target", 8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), target);
     EXPECT_EQ(target->GetReferenceCount(), 1);
-    EXPECT_EQ(m_cache.CreateImageM("", 8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), nullptr);
+    EXPECT_EQ(m_images.CreateImageM("", 8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), nullptr);
 
     // Shutdown deletes images that are still held.
-    m_cache.DestroyImageM();
-    EXPECT_EQ(m_cache.GetImageCount(), 0u);
-    EXPECT_EQ(m_cache.Find("target"), nullptr);
+    m_images.DestroyImageM();
+    EXPECT_EQ(m_images.GetImageCount(), 0u);
+    EXPECT_EQ(m_images.Find("target"), nullptr);
 }
 
 TEST_F(KelResourceManagerTest, ZipAnimationsAreKeptPerSubdirectory)
 {
-    const std::string frame = Tga(2, 2, 0xFFFF0000);
-    const std::string native = (m_folder.Path() / "run.zip").string();
-    zipFile zip = zipOpen64(native.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zip, nullptr);
-    for (const char* name : {"0000.tga", "0001.tga", "jump/0000.tga"})
-    {
-        zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, frame.data(), static_cast<unsigned>(frame.size())), ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
-    }
-    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+    const std::string frame = SolidTga(2, 2, 0xFFFF0000);
+    ASSERT_NO_FATAL_FAILURE(
+        WriteTestZip((m_folder.Path() / "run.zip").string(),
+                     {{"0000.tga", frame}, {"0001.tga", frame}, {"jump/0000.tga", frame}}));
 
     const std::string path = Path("run.zip");
-    auto* root = dynamic_cast<KelImageAnimCL*>(m_cache.LoadZipAnimationM(path.c_str(), nullptr));
-    auto* jump = dynamic_cast<KelImageAnimCL*>(m_cache.LoadZipAnimationM(path.c_str(), "jump"));
+    auto* root = dynamic_cast<KelImageAnimCL*>(m_images.LoadZipAnimationM(path.c_str(), nullptr));
+    auto* jump = dynamic_cast<KelImageAnimCL*>(m_images.LoadZipAnimationM(path.c_str(), "jump"));
     ASSERT_NE(root, nullptr);
     ASSERT_NE(jump, nullptr);
     EXPECT_NE(root, jump);
     EXPECT_EQ(root->GetFrameCount(), 2);
     EXPECT_EQ(jump->GetFrameCount(), 1);
-    EXPECT_EQ(m_cache.LoadZipAnimationM(path.c_str(), "jump"), jump);
+    EXPECT_EQ(m_images.LoadZipAnimationM(path.c_str(), "jump"), jump);
     EXPECT_EQ(jump->GetReferenceCount(), 1);
     // A plain load of the archive reaches the same cached animation.
-    EXPECT_EQ(m_cache.LoadImageM(path.c_str(), true, 0), root);
-    EXPECT_EQ(m_cache.LoadZipAnimationM(Path("absent.zip").c_str(), "jump"), nullptr);
+    EXPECT_EQ(m_images.LoadImageM(path.c_str(), true, 0), root);
+    EXPECT_EQ(m_images.LoadZipAnimationM(Path("absent.zip").c_str(), "jump"), nullptr);
 }
 
 TEST(KelResourceManagerCLTest, ConstructionInstallsTheTextureFactory)

@@ -5,65 +5,19 @@
 #include <vector>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelCameraCL.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelResourceManagerCL.h"
 #include "KelScreenCL.h"
 #include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
-#include "TestFolder.h"
 #include "Win32/Messages.h"
 #include "Win32/Window.h"
 
 namespace
 {
 // The managers a screen works with, each the test's own, in a folder of the test's own.
-class KelScreenTest : public ::testing::Test
-{
-protected:
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    KelScreenCL* CreateScreenWithDevice(const std::string& name = "main")
-    {
-        EXPECT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        KelScreenCL* screen = m_engine.CreateKelWindow(name);
-        EXPECT_NE(screen, nullptr);
-        if (screen == nullptr)
-            return nullptr;
-        EXPECT_TRUE(screen->CreateDevice(&m_window, 0));
-        return screen;
-    }
-
-    uint32_t Pixel(int x, int y)
-    {
-        int width = 0;
-        std::vector<uint32_t> frame = m_window.Frame(&width);
-        return frame.at(static_cast<size_t>(y) * width + x) & 0xFFFFFF;
-    }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{64, 48};
-};
+using KelScreenTest = EngineTest;
 
 // Records, at each device-loss notification, whether the device had been reset yet.
 class RecordingCamera : public KelCameraCL

@@ -10,14 +10,6 @@
 
 namespace
 {
-constexpr uint32_t kRed = 0xFFFF0000u;
-constexpr uint32_t kGreen = 0xFF00FF00u;
-constexpr uint32_t kBlue = 0xFF0000FFu;
-constexpr uint32_t kYellow = 0xFFFFFF00u;
-constexpr uint32_t kMagenta = 0xFFFF00FFu;
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-constexpr float kPi = 3.14159265f;
-
 // A texel colour that tells its position.
 uint32_t Texel(int x, int y)
 {

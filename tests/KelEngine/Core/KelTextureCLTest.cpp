@@ -8,62 +8,17 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <minizip/zip.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelAniFile.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageAnimCL.h"
 #include "KelImageCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelRenderStateManagerCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
-#include "TestFolder.h"
 #include "Win32/Window.h"
 
 namespace
 {
-// The engine clock, set by the test instead of running.
-class TestClockCL : public KelSystemCL
-{
-public:
-    DWORD GetElapsedMs() override { return now; }
-    DWORD now = 0;
-};
-
-// An uncompressed 32-bit TGA, rows from the top; pixels are ARGB, row by row.
-std::string Tga(int width, int height, const std::vector<uint32_t>& pixels)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width);
-    file[13] = static_cast<char>(width >> 8);
-    file[14] = static_cast<char>(height);
-    file[15] = static_cast<char>(height >> 8);
-    file[16] = 32;
-    file[17] = 0x28; // 8 alpha bits, first row at the top
-    for (uint32_t argb : pixels)
-    {
-        file += static_cast<char>(argb);
-        file += static_cast<char>(argb >> 8);
-        file += static_cast<char>(argb >> 16);
-        file += static_cast<char>(argb >> 24);
-    }
-    return file;
-}
-
-std::string SolidTga(int width, int height, uint32_t argb)
-{
-    return Tga(width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, argb));
-}
-
 // Whether two XRGB colours differ by at most `tolerance` in every channel.
 bool Near(uint32_t actual, uint32_t expected, int tolerance = 3)
 {
@@ -77,61 +32,25 @@ bool Near(uint32_t actual, uint32_t expected, int tolerance = 3)
 constexpr uint32_t kBackground = 0x646464; // what the screen clears to
 constexpr int kSide = 64;
 
-class KelTextureTest : public ::testing::Test
+class KelTextureTest : public EngineTestBase<TestClockCL>
 {
 protected:
+    KelTextureTest() : EngineTestBase(kSide, kSide) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(m_screen, nullptr);
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-        m_registry.SetImageDirectoryVerbatim(m_folder.WinPath());
+        ASSERT_NE(CreateScreenWithDevice(), nullptr);
+        m_textureInfo.SetImageDirectoryVerbatim(m_folder.WinPath());
     }
 
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    std::string Path(const std::string& name) const { return m_folder.WinPath() + "\\" + name; }
-
-    std::string ReadLog()
+    // Draws one frame on the whole window.
+    TestFrame DrawFrame(const std::function<void(KelCanvasCL*)>& draw)
     {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
-    }
-
-    // Draws one frame and returns its pixels as XRGB.
-    std::vector<uint32_t> DrawFrame(const std::function<void(KelCanvasCL*)>& draw)
-    {
-        m_screen->SetRenderCallback(draw);
-        m_screen->RenderFrame();
-        int width = 0;
-        int height = 0;
-        std::vector<uint32_t> frame = m_window.Frame(&width, &height);
-        EXPECT_EQ(width, kSide);
-        EXPECT_EQ(height, kSide);
-        for (uint32_t& pixel : frame)
-            pixel &= 0xFFFFFF;
+        TestFrame frame = RenderFrame(draw);
+        EXPECT_EQ(frame.width, kSide);
+        EXPECT_EQ(frame.height, kSide);
         return frame;
     }
-
-    static uint32_t At(const std::vector<uint32_t>& frame, int x, int y)
-    {
-        return frame[static_cast<size_t>(y) * kSide + x];
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    TestClockCL m_clock;
-    KelRenderStateManagerCL m_states;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_registry;
-    KelFontManagerCL m_fonts;
-    // Constructed after the registry, so that the registry gets the texture factory.
-    KelResourceManagerCL m_cache;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    MemoryWindow m_window{kSide, kSide};
-    KelScreenCL* m_screen = nullptr;
 };
 } // namespace
 
@@ -140,7 +59,7 @@ TEST_F(KelTextureTest, ConstructionLoadsNowOrLeavesTheLoadToTheFirstRender)
     m_folder.Write("pic.tga", SolidTga(6, 3, 0xFF0000FF));
     const std::string path = Path("pic.tga");
 
-    m_clock.now = 1000;
+    m_system.now = 1000;
     KelTextureCL empty;
     EXPECT_EQ(empty.GetImage(), nullptr);
     EXPECT_EQ(empty.GetColor(), 0xFFFFFFFFu);
@@ -184,18 +103,8 @@ TEST_F(KelTextureTest, ConstructionLoadsNowOrLeavesTheLoadToTheFirstRender)
 TEST_F(KelTextureTest, ZipArchivesAndGifsLoadAtOnce)
 {
     const std::string frame = SolidTga(2, 2, 0xFFFF0000);
-    const std::string native = (m_folder.Path() / "anim.zip").string();
-    zipFile zip = zipOpen64(native.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zip, nullptr);
-    for (const char* name : {"0000.tga", "0001.tga"})
-    {
-        zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, frame.data(), static_cast<unsigned>(frame.size())), ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
-    }
-    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+    ASSERT_NO_FATAL_FAILURE(
+        WriteTestZip((m_folder.Path() / "anim.zip").string(), {{"0000.tga", frame}, {"0001.tga", frame}}));
 
     // No load-now flag, yet the archive is read before the constructor returns.
     KelTextureCL zipped(Path("anim.zip").c_str(), false);
@@ -206,8 +115,8 @@ TEST_F(KelTextureTest, ZipArchivesAndGifsLoadAtOnce)
 
     // The loader cannot read archives: restoring after a release loads at once again.
     zipped.ReleaseImage();
-    m_cache.Sweep();
-    EXPECT_EQ(m_cache.GetImageCount(), 0u);
+    m_images.Sweep();
+    EXPECT_EQ(m_images.GetImageCount(), 0u);
     zipped.ReStoreImage();
     EXPECT_NE(dynamic_cast<KelImageAnimCL*>(zipped.GetImage()), nullptr);
 
@@ -237,9 +146,9 @@ TEST_F(KelTextureTest, TexturesFromTextureInfoCarryTheEntry)
         <texture ID="Bare" image="gui\btn.tga"/>
     </group>
 </textureInfo>)");
-    m_registry.LoadAllTextureInfo();
+    m_textureInfo.LoadAllTextureInfo();
 
-    KelTextureCL* texture = m_registry.CreateTexture("MAINUI", "Button", true);
+    KelTextureCL* texture = m_textureInfo.CreateTexture("MAINUI", "Button", true);
     ASSERT_NE(texture, nullptr);
     EXPECT_NE(texture->GetImage(), nullptr);
     EXPECT_EQ(texture->GetSourceName(), Path("gui\\btn.tga"));
@@ -273,8 +182,8 @@ TEST_F(KelTextureTest, TexturesFromTextureInfoCarryTheEntry)
     KelReleaseTexture(texture);
 
     // Info names without case, IDs with case.
-    EXPECT_EQ(m_registry.CreateTexture("mainui", "button", true), nullptr);
-    EXPECT_EQ(m_registry.CreateTexture("other", "Button", true), nullptr);
+    EXPECT_EQ(m_textureInfo.CreateTexture("mainui", "button", true), nullptr);
+    EXPECT_EQ(m_textureInfo.CreateTexture("other", "Button", true), nullptr);
 
     // The same from an entry directly; an entry without a rectangle has no size and gives null.
     KelTextureCL* fromData = KelLoadTextureFromData(entry, false);
@@ -282,7 +191,7 @@ TEST_F(KelTextureTest, TexturesFromTextureInfoCarryTheEntry)
     EXPECT_EQ(fromData->GetRect(), KelRect(1, 2, 9, 6));
     EXPECT_EQ(fromData->GetColor(), 0x280A141Eu);
     KelReleaseTexture(fromData);
-    EXPECT_EQ(KelLoadTextureFromData((*m_registry.GetEntryMap("mainui"))["Bare"], true), nullptr);
+    EXPECT_EQ(KelLoadTextureFromData((*m_textureInfo.GetEntryMap("mainui"))["Bare"], true), nullptr);
 
     // From the file's bytes: needs a Direct3D texture.
     const std::string bytes = m_folder.Read("gui/btn.tga");
@@ -315,7 +224,7 @@ TEST_F(KelTextureTest, FreeFunctionsCheckTheirInput)
     ASSERT_NE(fromMemory, nullptr);
     EXPECT_NE(fromMemory->GetRenderHandle(), nullptr);
     EXPECT_EQ(fromMemory->GetRect(), KelRect(0, 0, 4, 4));
-    EXPECT_EQ(m_cache.Find("mem"), fromMemory->GetImage());
+    EXPECT_EQ(m_images.Find("mem"), fromMemory->GetImage());
     KelReleaseTexture(fromMemory);
     KelReleaseTexture(nullptr);
 }
@@ -409,7 +318,7 @@ TEST_F(KelTextureTest, RenderPlacesScalesAndColoursTheSourceRectangle)
     texture.SetScale(2.0f, 2.0f);
 
     // Drawn at origin (4, 0) + position + translation = (16, 8), 8 x 8 pixels.
-    std::vector<uint32_t> frame = DrawFrame(
+    TestFrame frame = DrawFrame(
         [&](KelCanvasCL* canvas)
         {
             canvas->SetOrigin(4.0f, 0.0f);
@@ -418,20 +327,19 @@ TEST_F(KelTextureTest, RenderPlacesScalesAndColoursTheSourceRectangle)
         });
     for (int y = 9; y <= 14; ++y)
         for (int x = 17; x <= 22; ++x)
-            ASSERT_TRUE(Near(At(frame, x, y), 0x00FF00))
-                << x << "," << y << " " << std::hex << At(frame, x, y);
+            ASSERT_TRUE(Near(frame.At(x, y), 0x00FF00)) << x << "," << y << " " << std::hex << frame.At(x, y);
     for (int i = 9; i <= 14; ++i)
     {
-        EXPECT_EQ(At(frame, 14, i), kBackground);
-        EXPECT_EQ(At(frame, 25, i), kBackground);
-        EXPECT_EQ(At(frame, i + 8, 6), kBackground);
-        EXPECT_EQ(At(frame, i + 8, 17), kBackground);
+        EXPECT_EQ(frame.At(14, i), kBackground);
+        EXPECT_EQ(frame.At(25, i), kBackground);
+        EXPECT_EQ(frame.At(i + 8, 6), kBackground);
+        EXPECT_EQ(frame.At(i + 8, 17), kBackground);
     }
 
     // The colour modulates the picture: green at half strength, half transparent over grey.
     texture.SetColor(0x80FF80FF);
     frame = DrawFrame([&](KelCanvasCL* canvas) { texture.Render(canvas); });
-    EXPECT_TRUE(Near(At(frame, 15, 10), 0x327232, 4)) << std::hex << At(frame, 15, 10);
+    EXPECT_TRUE(Near(frame.At(15, 10), 0x327232, 4)) << std::hex << frame.At(15, 10);
 }
 
 TEST_F(KelTextureTest, ClipRenderDrawsPartOfTheRectangleAndRestoresIt)
@@ -447,26 +355,25 @@ TEST_F(KelTextureTest, ClipRenderDrawsPartOfTheRectangleAndRestoresIt)
     texture.SetScale(2.0f, 2.0f);
 
     // The white quadrant only, at the texture's position.
-    std::vector<uint32_t> frame =
-        DrawFrame([&](KelCanvasCL* canvas) { texture.Render(canvas, KelRect(4, 4, 8, 8)); });
-    EXPECT_TRUE(Near(At(frame, 22, 22), 0xFFFFFF)) << std::hex << At(frame, 22, 22);
-    EXPECT_TRUE(Near(At(frame, 26, 26), 0xFFFFFF));
-    EXPECT_EQ(At(frame, 30, 22), kBackground);
-    EXPECT_EQ(At(frame, 22, 30), kBackground);
+    TestFrame frame = DrawFrame([&](KelCanvasCL* canvas) { texture.Render(canvas, KelRect(4, 4, 8, 8)); });
+    EXPECT_TRUE(Near(frame.At(22, 22), 0xFFFFFF)) << std::hex << frame.At(22, 22);
+    EXPECT_TRUE(Near(frame.At(26, 26), 0xFFFFFF));
+    EXPECT_EQ(frame.At(30, 22), kBackground);
+    EXPECT_EQ(frame.At(22, 30), kBackground);
     EXPECT_EQ(texture.GetRect(), KelRect(0, 0, 8, 8));
 
     // A clip starting two pixels left of the picture: the first picture column lands where the
     // clip puts it, two (scaled: four) pixels to the right, and nothing left of the picture is read.
     frame = DrawFrame([&](KelCanvasCL* canvas) { texture.Render(canvas, KelRect(-2, 0, 2, 4)); });
-    EXPECT_EQ(At(frame, 21, 22), kBackground);
-    EXPECT_TRUE(Near(At(frame, 25, 22), 0xFF0000)) << std::hex << At(frame, 25, 22);
-    EXPECT_EQ(At(frame, 29, 22), kBackground);
+    EXPECT_EQ(frame.At(21, 22), kBackground);
+    EXPECT_TRUE(Near(frame.At(25, 22), 0xFF0000)) << std::hex << frame.At(25, 22);
+    EXPECT_EQ(frame.At(29, 22), kBackground);
     EXPECT_EQ(texture.GetTranslate().x, 0.0f);
     EXPECT_EQ(texture.GetRect(), KelRect(0, 0, 8, 8));
 
     // A clip outside the picture draws nothing.
     frame = DrawFrame([&](KelCanvasCL* canvas) { texture.Render(canvas, KelRect(9, 0, 12, 4)); });
-    EXPECT_EQ(At(frame, 22, 22), kBackground);
+    EXPECT_EQ(frame.At(22, 22), kBackground);
 }
 
 TEST_F(KelTextureTest, BlendFactorsApplyToThisTextureOnly)
@@ -482,47 +389,34 @@ TEST_F(KelTextureTest, BlendFactorsApplyToThisTextureOnly)
     halfAfter.SetColor(0x80FFFFFF);
     halfAfter.SetPosition(20.0f, 0.0f);
 
-    std::vector<uint32_t> frame = DrawFrame(
+    TestFrame frame = DrawFrame(
         [&](KelCanvasCL* canvas)
         {
             halfBefore.Render(canvas);
             added.Render(canvas);
             halfAfter.Render(canvas);
         });
-    EXPECT_TRUE(Near(At(frame, 1, 1), 0xFF6464)) << std::hex << At(frame, 1, 1);
+    EXPECT_TRUE(Near(frame.At(1, 1), 0xFF6464)) << std::hex << frame.At(1, 1);
     // Quads batched before and after keep the camera's alpha blending.
-    EXPECT_TRUE(Near(At(frame, 1, 11), 0xB13232, 4)) << std::hex << At(frame, 1, 11);
-    EXPECT_TRUE(Near(At(frame, 21, 1), 0xB13232, 4)) << std::hex << At(frame, 21, 1);
+    EXPECT_TRUE(Near(frame.At(1, 11), 0xB13232, 4)) << std::hex << frame.At(1, 11);
+    EXPECT_TRUE(Near(frame.At(21, 1), 0xB13232, 4)) << std::hex << frame.At(21, 1);
 }
 
 TEST_F(KelTextureTest, MissingImagesDrawNothingAndAnimationsFollowTheClock)
 {
     KelTextureCL missing(Path("missing.tga").c_str(), true);
     missing.SetRect(KelRect(0, 0, 8, 8));
-    std::vector<uint32_t> frame = DrawFrame([&](KelCanvasCL* canvas) { missing.Render(canvas); });
-    EXPECT_EQ(At(frame, 2, 2), kBackground);
+    TestFrame frame = DrawFrame([&](KelCanvasCL* canvas) { missing.Render(canvas); });
+    EXPECT_EQ(frame.At(2, 2), kBackground);
     missing.Render(nullptr);
 
     // Two frames of 100 ms: red, then blue.
     KelAniContent content;
     for (uint32_t colour : {0xFFFF0000u, 0xFF0000FFu})
-    {
-        KelAniFrame aniFrame;
-        aniFrame.duration = 100;
-        aniFrame.desc.Format = D3DFMT_A8R8G8B8;
-        aniFrame.desc.Type = D3DRTYPE_SURFACE;
-        aniFrame.desc.Pool = D3DPOOL_MANAGED;
-        aniFrame.desc.Width = 4;
-        aniFrame.desc.Height = 4;
-        aniFrame.desc.Size = 64;
-        for (int i = 0; i < 16; ++i)
-            for (int shift = 0; shift < 32; shift += 8)
-                aniFrame.pixels.push_back(static_cast<uint8_t>(colour >> shift));
-        content.frames.push_back(aniFrame);
-    }
+        content.frames.push_back(SolidAniFrame(100, colour, 4, 4));
     ASSERT_TRUE(KelWriteAniFile(Path("walk.ani").c_str(), content));
 
-    m_clock.now = 5000;
+    m_system.now = 5000;
     KelTextureCL walk(Path("walk.ani").c_str(), true);
     auto* animation = dynamic_cast<KelImageAnimCL*>(walk.GetImage());
     ASSERT_NE(animation, nullptr);
@@ -530,12 +424,12 @@ TEST_F(KelTextureTest, MissingImagesDrawNothingAndAnimationsFollowTheClock)
     EXPECT_LE(phase, 5000u);
 
     // The animation runs from the texture's own phase.
-    m_clock.now = phase + 150;
+    m_system.now = phase + 150;
     frame = DrawFrame([&](KelCanvasCL* canvas) { walk.Render(canvas); });
     EXPECT_EQ(animation->GetCurFrameIndex(), 1);
-    EXPECT_TRUE(Near(At(frame, 2, 2), 0x0000FF)) << std::hex << At(frame, 2, 2);
-    m_clock.now = phase + 50;
+    EXPECT_TRUE(Near(frame.At(2, 2), 0x0000FF)) << std::hex << frame.At(2, 2);
+    m_system.now = phase + 50;
     frame = DrawFrame([&](KelCanvasCL* canvas) { walk.Render(canvas); });
     EXPECT_EQ(animation->GetCurFrameIndex(), 0);
-    EXPECT_TRUE(Near(At(frame, 2, 2), 0xFF0000)) << std::hex << At(frame, 2, 2);
+    EXPECT_TRUE(Near(frame.At(2, 2), 0xFF0000)) << std::hex << frame.At(2, 2);
 }

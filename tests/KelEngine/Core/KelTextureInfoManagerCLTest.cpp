@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "KelLogCL.h"
 #include "KelRect.h"
 #include "KelTextureInfoManagerCL.h"
@@ -41,18 +42,16 @@ const char kGuiInfo[] = R"(<?xml version="1.0" encoding="gb2312"?>
 </textureInfo>
 )";
 
-class KelTextureInfoTest : public ::testing::Test
+class KelTextureInfoTest : public LogFolderTest
 {
 protected:
-    TestFolder m_folder{true};
-    KelLogCL m_log;
     KelTextureInfoManagerCL m_manager;
 
     // Writes a file below the test folder and loads it under the info name.
     bool Load(const std::string& infoName, const std::string& relative, const std::string& content)
     {
         m_folder.Write(relative, content);
-        return m_manager.LoadTextureInfo(infoName, m_folder.WinPath() + "\\" + relative);
+        return m_manager.LoadTextureInfo(infoName, Path(relative));
     }
 
     std::vector<std::string> Names()
@@ -60,12 +59,6 @@ protected:
         std::list<std::string> names;
         m_manager.GetInfoNames(names);
         return {names.begin(), names.end()};
-    }
-
-    std::string ReadLog()
-    {
-        KelLogFlush();
-        return m_folder.Read("KelLogFile.txt");
     }
 };
 

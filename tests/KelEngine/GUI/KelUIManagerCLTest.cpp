@@ -8,19 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "D3D8/D3D8.h"
+#include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelGuiConfig.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
 #include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
 #include "KelWnd2DBaseCL.h"
-#include "TestFolder.h"
+#include "UiFrameTestSupport.h"
 #include "Win32/Messages.h"
 #include "Win32/Window.h"
 
@@ -84,7 +77,7 @@ bool AnyFrom(const EventLog& log, const std::string& name)
 }
 
 // A manager of the test's own on a 200 x 150 desktop, in a folder of the test's own.
-class KelUIManagerTest : public ::testing::Test
+class KelUIManagerTest : public LogFolderTest
 {
 protected:
     void SetUp() override { m_ui.SetDeskTopSizeM(200, 150); }
@@ -96,8 +89,6 @@ protected:
 
     KelWnd2DBaseCL* Desk() { return m_ui.GetDeskTopM(); }
 
-    TestFolder m_folder{true};
-    KelLogCL m_log;
     KelSystemCL m_system;
     KelUIManagerCL m_ui;
     MemoryWindow m_window{200, 150};
@@ -469,52 +460,15 @@ private:
     D3DCOLOR m_color;
 };
 
-// The engine's managers, a screen with a software device on a memory window, and the manager
-// drawn into each frame after the callback has moved the canvas origin away.
-class KelUIManagerFrameTest : public ::testing::Test
+// The manager drawn on a screen after the frame has moved the canvas origin away.
+class KelUIManagerFrameTest : public UiFrameTest
 {
 protected:
-    void SetUp() override
+    void DrawUi(KelCanvasCL* canvas) override
     {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(m_screen, nullptr);
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-        m_ui.SetDeskTopSizeM(64, 48);
-        m_screen->SetRenderCallback(
-            [this](KelCanvasCL* canvas)
-            {
-                canvas->Translate(30, 30);
-                m_ui.RenderM(canvas);
-            });
+        canvas->Translate(30, 30);
+        UiFrameTest::DrawUi(canvas);
     }
-    void TearDown() override { m_engine.KelObjLoaderDestroy(); }
-
-    void Frame()
-    {
-        m_ui.UpDatedataM();
-        m_screen->RenderFrame();
-    }
-
-    uint32_t Pixel(int x, int y)
-    {
-        int width = 0;
-        std::vector<uint32_t> frame = m_window.Frame(&width);
-        return frame.at(static_cast<size_t>(y) * width + x) & 0xFFFFFF;
-    }
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    KelUIManagerCL m_ui;
-    MemoryWindow m_window{64, 48};
-    KelScreenCL* m_screen = nullptr;
 };
 } // namespace
 
@@ -555,7 +509,7 @@ namespace
 {
 // The configuration lies in the test's folder; the system object has no module directory, so
 // the stored path is the folder's own path without its leading backslash.
-class KelGuiConfigTest : public ::testing::Test
+class KelGuiConfigTest : public LogFolderTest
 {
 protected:
     void SetUp() override
@@ -565,8 +519,7 @@ protected:
 
     int LoggedFailures()
     {
-        KelLogFlush();
-        std::string log = m_folder.Read("KelLogFile.txt");
+        std::string log = ReadLog();
         int count = 0;
         for (size_t at = log.find("KelGetGuiPiece"); at != std::string::npos;
              at = log.find("KelGetGuiPiece", at + 1))
@@ -574,8 +527,6 @@ protected:
         return count;
     }
 
-    TestFolder m_folder{true};
-    KelLogCL m_log;
     KelSystemCL m_system;
     KelUIManagerCL m_ui;
 };

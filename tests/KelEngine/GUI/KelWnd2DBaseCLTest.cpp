@@ -7,31 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
-#include "KelEngineCL.h"
-#include "KelFontManagerCL.h"
 #include "KelImageCL.h"
-#include "KelLoadSystemCL.h"
-#include "KelLogCL.h"
-#include "KelResourceManagerCL.h"
-#include "KelScreenCL.h"
-#include "KelScreenManagerCL.h"
-#include "KelSystemCL.h"
-#include "KelTextureInfoManagerCL.h"
 #include "KelUIManagerCL.h"
-#include "TestFolder.h"
+#include "UiFrameTestSupport.h"
 #include "Win32/Messages.h"
 #include "Win32/Window.h"
 
 namespace
 {
-class ManualClockCL : public KelSystemCL
-{
-public:
-    DWORD GetElapsedMs() override { return now; }
-    DWORD now = 1000;
-};
-
 std::string Text(POINT point)
 {
     return std::to_string(point.x) + "," + std::to_string(point.y);
@@ -127,7 +112,7 @@ public:
     std::vector<std::string> events;
 };
 
-class KelWnd2DBaseTest : public ::testing::Test
+class KelWnd2DBaseTest : public LogFolderTest
 {
 protected:
     void SetUp() override { m_ui.SetDeskTopSizeM(800, 600); }
@@ -174,9 +159,7 @@ protected:
         return false;
     }
 
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    ManualClockCL m_clock;
+    TestClockCL m_clock{1000};
     std::vector<std::string> m_seen;
     KelUIManagerCL m_ui;
 };
@@ -717,37 +700,11 @@ TEST_F(KelWnd2DBaseTest, RenderTranslatesAndDrawsWithTheWindowsFont)
 namespace
 {
 // A screen with its device on a 64 x 48 memory window, and the manager drawing on it.
-class KelWnd2DDrawTest : public ::testing::Test
+class KelWnd2DDrawTest : public UiFrameTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_engine.KelObjLoaderInit(nullptr));
-        m_screen = m_engine.CreateKelWindow("main");
-        ASSERT_NE(m_screen, nullptr);
-        ASSERT_TRUE(m_screen->CreateDevice(&m_window, 0));
-        m_screen->SetRenderCallback([this](KelCanvasCL* canvas) { m_ui.RenderM(canvas); });
-        m_ui.SetDeskTopSizeM(64, 48);
-    }
-    void TearDown() override
-    {
-        // The windows hand their images back before the image cache goes.
-        m_ui.DestroyDeskTopM();
-        m_engine.KelObjLoaderDestroy();
-    }
-
     KelWnd2DBaseCL* Desktop() { return m_ui.GetDeskTopM(); }
-    void Frame()
-    {
-        m_ui.UpDatedataM();
-        m_screen->RenderFrame();
-    }
-    uint32_t Pixel(int x, int y)
-    {
-        int width = 0;
-        std::vector<uint32_t> frame = m_window.Frame(&width);
-        return frame.at(static_cast<size_t>(y) * width + x) & 0xFFFFFF;
-    }
+
     // How many pixels of the rectangle differ from the colour.
     int Differing(int left, int top, int right, int bottom, uint32_t colour)
     {
@@ -759,19 +716,6 @@ protected:
     }
 
     static constexpr uint32_t kGrey = 0x646464;
-
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    KelSystemCL m_system;
-    KelLoadSystemCL m_loader;
-    KelTextureInfoManagerCL m_textureInfo;
-    KelFontManagerCL m_fonts;
-    KelResourceManagerCL m_images;
-    KelScreenManagerCL m_screens;
-    KelEngineCL m_engine;
-    KelUIManagerCL m_ui;
-    MemoryWindow m_window{64, 48};
-    KelScreenCL* m_screen = nullptr;
 };
 } // namespace
 

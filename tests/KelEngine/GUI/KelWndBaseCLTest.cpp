@@ -8,22 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "KelLogCL.h"
-#include "KelSystemCL.h"
+#include "EngineTestSupport.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DBaseCL.h"
-#include "TestFolder.h"
 
 namespace
 {
-// A clock the test sets by hand.
-class ManualClockCL : public KelSystemCL
-{
-public:
-    DWORD GetElapsedMs() override { return now; }
-    DWORD now = 1000;
-};
-
 // A window that writes what happens to it into a shared event list.
 class ProbeWnd : public KelWndBaseCL
 {
@@ -80,7 +70,7 @@ private:
     std::vector<std::string>* m_events;
 };
 
-class KelWndBaseTest : public ::testing::Test
+class KelWndBaseTest : public LogFolderTest
 {
 protected:
     // Collects every message of the window as "code:param1".
@@ -108,9 +98,7 @@ protected:
         return names;
     }
 
-    TestFolder m_folder{true};
-    KelLogCL m_log;
-    ManualClockCL m_clock;
+    TestClockCL m_clock{1000};
     // Before the manager: the windows it deletes at the end still write here.
     std::vector<std::string> m_events;
     KelUIManagerCL m_ui;
