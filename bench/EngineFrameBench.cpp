@@ -205,19 +205,7 @@ void Run(benchmark::State& state, bool opaque, bool rotated, bool text)
         state.SkipWithError("the engine could not set up the frame");
         return;
     }
-    int number = 0;
-    for (; number < 50; ++number)
-        frame.Render(number);
-    std::vector<double> times;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
-        frame.Render(number++);
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    state.counters["median_ms"] = times[times.size() / 2];
+    TimeFrames(state, [&frame](int number) { frame.Render(number); });
     state.counters["hash"] = static_cast<double>(frame.Hash());
     frame.WritePng(std::string(text ? "engine_text" : "engine_frame") + "_" + std::to_string(opaque) +
                    std::to_string(rotated));

@@ -3,11 +3,14 @@
 // that a change in what is drawn is noticed, and a PNG when KAVDOR_FRAME_PNG names a folder, so
 // that a person can look at what was timed (and compare the engine's frame with the device's).
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <stb/stb_image_write.h>
 
 inline void WriteFramePng(const std::string& name, const std::vector<uint32_t>& frame, int width, int height)
@@ -39,4 +42,24 @@ inline uint32_t FrameHash(const std::vector<uint32_t>& frame)
             hash *= 16777619u;
         }
     return hash;
+}
+
+// Draws 50 warm-up frames, then times every frame of the benchmark loop on its own and reports
+// the median in ms. `draw` takes the frame number, which keeps counting across the warm-up.
+template <class Draw>
+void TimeFrames(benchmark::State& state, Draw draw)
+{
+    int number = 0;
+    for (; number < 50; ++number)
+        draw(number);
+    std::vector<double> times;
+    for (auto _ : state)
+    {
+        auto start = std::chrono::steady_clock::now();
+        draw(number++);
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["median_ms"] = times[times.size() / 2];
 }

@@ -238,18 +238,7 @@ private:
 void table_frame(benchmark::State& state)
 {
     TableFrame frame(state.range(0) != 0, state.range(1) != 0);
-    int number = 0;
-    for (; number < 50; ++number)
-        frame.Draw(number);
-    std::vector<double> times;
-    for (auto _ : state)
-    {
-        auto start = std::chrono::steady_clock::now();
-        frame.Draw(number++);
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    state.counters["median_ms"] = times[times.size() / 2];
+    TimeFrames(state, [&frame](int number) { frame.Draw(number); });
     state.counters["hash"] = static_cast<double>(frame.Hash());
     frame.WritePng("table_frame_" + std::to_string(state.range(0)) + std::to_string(state.range(1)));
 }
