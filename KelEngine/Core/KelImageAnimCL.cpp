@@ -1,6 +1,7 @@
 #include "KelImageAnimCL.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -138,10 +139,12 @@ void KelImageAnimCL::SetHoldTime(int ms)
 
 void KelImageAnimCL::UpdateTotalDuration()
 {
-    int total = m_holdTime;
+    // Durations come from files: the sum is taken in 64 bits and held to the range of an int,
+    // so that long frames cannot wrap the total round to a short or negative one.
+    long long total = m_holdTime;
     for (const KelAnimFrame& frame : m_frames)
         total += frame.duration;
-    m_totalDuration = total;
+    m_totalDuration = static_cast<int>(std::clamp<long long>(total, INT_MIN, INT_MAX));
 }
 
 KelAnimFrame* KelImageAnimCL::GetCurFrame()

@@ -31,15 +31,10 @@ IDirect3DTexture8* ReadPublished(KelImageTextureCL::LoadSlot& slot)
     return std::atomic_ref<IDirect3DTexture8*>(slot.texture).load(std::memory_order_acquire);
 }
 
-// What the background loader subtracted for a texture: twice the estimate, which counts double
-// for 32-bit formats.
+// What the background loader subtracted for a texture.
 int LoaderChargeKb(const D3DSURFACE_DESC& desc)
 {
-    int kb = KelEstimateTextureKb(desc.Width, desc.Height);
-    const int format = static_cast<int>(desc.Format);
-    if (format == 21 || format == 22 || format == 63)
-        kb *= 2;
-    return 2 * kb;
+    return KelEstimateLoadedTextureKb(desc.Width, desc.Height, desc.Format);
 }
 
 void ReclaimOrphanedSlots()
@@ -171,6 +166,15 @@ D3DCOLOR KelReadPixelColor(D3DFORMAT format, const void* bits)
 int KelEstimateTextureKb(UINT width, UINT height)
 {
     return static_cast<int>(static_cast<unsigned long long>(width) * height * 2 / 1024);
+}
+
+int KelEstimateLoadedTextureKb(UINT width, UINT height, D3DFORMAT format)
+{
+    int kb = KelEstimateTextureKb(width, height);
+    const int code = static_cast<int>(format);
+    if (code == 21 || code == 22 || code == 63)
+        kb *= 2;
+    return 2 * kb;
 }
 
 KelImageTextureCL::KelImageTextureCL() = default;

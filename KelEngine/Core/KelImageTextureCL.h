@@ -113,3 +113,6 @@ uint16_t KelConvert8888To1555(uint32_t pixel, bool opaque);
 D3DCOLOR KelReadPixelColor(D3DFORMAT format, const void* bits);
 // The video memory estimate of a texture in KB: width × height × 2 / 1024.
 int KelEstimateTextureKb(UINT width, UINT height);
+// What the background loader takes from the available video memory for a texture it made:
+// twice the estimate, which counts double for 32-bit formats. Images give back the same.
+int KelEstimateLoadedTextureKb(UINT width, UINT height, D3DFORMAT format);

@@ -4,6 +4,7 @@
 
 #include "D3D8/D3DX8.h"
 #include "KelGuard.h"
+#include "KelImageTextureCL.h"
 #include "KelLogCL.h"
 #include "KelMutexManagerCL.h"
 #include "KelSystemCL.h"
@@ -20,16 +21,6 @@ std::atomic<int> s_stopFlag{0};
 const int kStopPolls = 1000;
 const DWORD kPassPauseMs = 50;
 
-// Video memory a texture of the image takes, in KB. 32-bit formats take twice the 16-bit
-// estimate.
-int EstimatedSizeKb(const D3DXIMAGE_INFO& info)
-{
-    int kb = static_cast<int>(static_cast<unsigned long long>(info.Width) * info.Height * 2 / 1024);
-    const int format = static_cast<int>(info.Format);
-    if (format == 21 || format == 22 || format == 63)
-        kb *= 2;
-    return kb;
-}
 } // namespace
 
 KelLoadSystemCL::KelLoadSystemCL() = default;
@@ -79,7 +70,10 @@ void KelLoadSystemCL::Close()
         {
             // The worker is still inside a long load. Let it finish on its own: a new
             // generation tells it that its result is no longer wanted and that it must stop.
-            ++m_generation;
+            {
+                std::lock_guard<std::mutex> publishLock(m_publishLock);
+                ++m_generation;
+            }
             m_worker.detach();
             s_stopFlag = 0;
         }
@@ -119,6 +113,7 @@ KelLoadSystemCL::~KelLoadSystemCL()
 
 void KelLoadSystemCL::SetDevice(IDirect3DDevice8* device)
 {
+    std::lock_guard<std::mutex> deviceLock(m_deviceLock);
     m_device = device;
 }
 
@@ -188,33 +183,40 @@ bool KelLoadSystemCL::TakeRequest(Request& request)
 void KelLoadSystemCL::Load(const Request& request, unsigned generation)
 {
     KEL_TRY
-    IDirect3DDevice8* device = m_device;
     D3DXIMAGE_INFO info{};
     IDirect3DTexture8* texture = nullptr;
-    bool loaded = device != nullptr && D3DXGetImageInfoFromFileA(request.path, &info) == D3D_OK;
-    if (loaded)
-        loaded = D3DXCreateTextureFromFileExA(device, request.path, info.Width, info.Height, info.MipLevels,
-                                              0, info.Format, D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, 0,
-                                              nullptr, nullptr, &texture) == D3D_OK &&
-                 texture != nullptr;
+    bool loaded = false;
+    {
+        // The screen must not release the device while a texture is being made on it.
+        std::lock_guard<std::mutex> deviceLock(m_deviceLock);
+        IDirect3DDevice8* device = m_device;
+        loaded = device != nullptr && D3DXGetImageInfoFromFileA(request.path, &info) == D3D_OK;
+        if (loaded)
+            loaded = D3DXCreateTextureFromFileExA(
+                         device, request.path, info.Width, info.Height, info.MipLevels, 0, info.Format,
+                         D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, 0, nullptr, nullptr, &texture) == D3D_OK &&
+                     texture != nullptr;
+    }
+    std::unique_lock<std::mutex> publishLock(m_publishLock);
     const bool wanted = m_started && IsCurrent(generation);
+    if (wanted && loaded)
+    {
+        if (request.width != nullptr)
+            *request.width = info.Width;
+        if (request.height != nullptr)
+            *request.height = info.Height;
+        KelAddAvailableVideoMemoryKb(-KelEstimateLoadedTextureKb(info.Width, info.Height, info.Format));
+        // Published last and in one store: a caller that sees the texture also sees the sizes.
+        std::atomic_ref<IDirect3DTexture8*>(*request.texture).store(texture, std::memory_order_release);
+        return;
+    }
+    publishLock.unlock();
     if (!wanted)
     {
         if (texture != nullptr)
             texture->Release();
         return;
     }
-    if (!loaded)
-    {
-        KelLogPrintf("加载图片错误 : %s ", request.path);
-        return;
-    }
-    if (request.width != nullptr)
-        *request.width = info.Width;
-    if (request.height != nullptr)
-        *request.height = info.Height;
-    KelAddAvailableVideoMemoryKb(-2 * EstimatedSizeKb(info));
-    // Published last and in one store: a caller that sees the texture also sees the sizes.
-    std::atomic_ref<IDirect3DTexture8*>(*request.texture).store(texture, std::memory_order_release);
+    KelLogPrintf("加载图片错误 : %s ", request.path);
     KEL_CATCH
 }

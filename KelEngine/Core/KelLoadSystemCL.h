@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <list>
+#include <mutex>
 #include <thread>
 
 #include "D3D8/D3D8.h"
@@ -42,7 +43,9 @@ public:
 
     // The device textures are created on: the current screen's device. The screen manager sets
     // it when a screen becomes current and clears it (null) before the device goes away. No
-    // reference is taken. While no device is set, queued files fail with the usual log line.
+    // reference is taken; instead a change waits until the worker has finished creating the
+    // texture in hand, so that the old device may be released as soon as this returns. While
+    // no device is set, queued files fail with the usual log line.
     void SetDevice(IDirect3DDevice8* device);
     IDirect3DDevice8* GetDevice() const;
 
@@ -72,4 +75,10 @@ private:
     // number, so that it neither takes new requests nor writes results after a later Start.
     std::atomic<unsigned> m_generation{0};
     std::thread m_worker;
+    // Held by the worker while it uses the device, and by SetDevice while it replaces it.
+    std::mutex m_deviceLock;
+    // Held by the worker from its last check that its result is wanted until the result is
+    // written, and by Close when it gives up on a worker: once Close has returned, a worker
+    // left behind can no longer write into outputs their owners may already have freed.
+    std::mutex m_publishLock;
 };

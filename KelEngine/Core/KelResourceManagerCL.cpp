@@ -41,6 +41,14 @@ KelResourceManagerCL::~KelResourceManagerCL()
     KEL_CATCH_RETURN()
 }
 
+KelImageCL* KelResourceManagerCL::TakeCached(const char* key)
+{
+    KelImageCL* cached = Find(key);
+    if (cached != nullptr)
+        cached->AddReference();
+    return cached;
+}
+
 KelImageCL* KelResourceManagerCL::Store(const std::string& key, KelImageCL* image)
 {
     m_images[key] = image;
@@ -53,11 +61,8 @@ KelImageCL* KelResourceManagerCL::LoadImageM(const char* path, bool immediate, D
     if (IsEmpty(path))
         return nullptr;
     const std::string key(path);
-    if (KelImageCL* cached = Find(path))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(path))
         return cached;
-    }
 
     auto plain = std::make_unique<KelImageTextureCL>();
     const bool plainLoaded =
@@ -86,11 +91,8 @@ KelImageCL* KelResourceManagerCL::LoadImageFromMemoryM(const char* name, const v
     if (IsEmpty(name) || data == nullptr || size < 1)
         return nullptr;
     const std::string key(name);
-    if (KelImageCL* cached = Find(name))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(name))
         return cached;
-    }
 
     auto plain = std::make_unique<KelImageTextureCL>();
     if (plain->LoadFromMemoryM(name, data, size))
@@ -116,11 +118,8 @@ KelImageCL* KelResourceManagerCL::LoadSysMemImageM(const char* path, bool immedi
     KEL_TRY
     if (IsEmpty(path))
         return nullptr;
-    if (KelImageCL* cached = Find(path))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(path))
         return cached;
-    }
     auto image = std::make_unique<KelImageSysMemCL>();
     const bool loaded =
         immediate ? image->LoadFromFileImmediateM(path, colorKey) : image->LoadFromFileM(path, colorKey);
@@ -159,11 +158,8 @@ KelImageCL* KelResourceManagerCL::LoadSysMemImageFromMemoryM(const char* name, c
     KEL_TRY
     if (IsEmpty(name) || data == nullptr || size < 1)
         return nullptr;
-    if (KelImageCL* cached = Find(name))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(name))
         return cached;
-    }
     auto image = std::make_unique<KelImageSysMemCL>();
     if (image->LoadFromMemoryM(name, data, size))
         return Store(name, image.release());
@@ -178,11 +174,8 @@ KelImageCL* KelResourceManagerCL::CreateImageM(const char* name, UINT width, UIN
     KEL_TRY
     if (IsEmpty(name))
         return nullptr;
-    if (KelImageCL* cached = Find(name))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(name))
         return cached;
-    }
     auto image = std::make_unique<KelImageTextureCL>();
     if (image->CreateImageM(name, width, height, levels, usage, format, pool))
         return Store(name, image.release());
@@ -200,11 +193,8 @@ KelImageCL* KelResourceManagerCL::LoadZipAnimationM(const char* path, const char
     std::string key(path);
     if (!IsEmpty(subdirectory))
         key += std::string("\\") + subdirectory;
-    if (KelImageCL* cached = Find(key.c_str()))
-    {
-        cached->AddReference();
+    if (KelImageCL* cached = TakeCached(key.c_str()))
         return cached;
-    }
     auto animation = std::make_unique<KelImageAnimCL>();
     if (animation->LoadFromZipFileM(path, subdirectory))
         return Store(key, animation.release());

@@ -55,6 +55,8 @@ public:
     size_t GetImageCount() const { return m_images.size(); }
 
 private:
+    // The image cached under the key with one more reference taken, or null.
+    KelImageCL* TakeCached(const char* key);
     KelImageCL* Store(const std::string& key, KelImageCL* image);
 
     std::map<std::string, KelImageCL*> m_images;

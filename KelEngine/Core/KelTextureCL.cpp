@@ -80,8 +80,10 @@ KelTextureCL* CreateTextureFromEntry(const std::string& path, const KelTextureEn
 
 int DrawAnimationPhase()
 {
-    const DWORD elapsed = KelGetElapsedMs();
-    return static_cast<int>(static_cast<unsigned>(std::rand()) % (static_cast<unsigned>(elapsed) + 1u));
+    // Counted in 64 bits: after 49.7 days the clock reads 0xFFFFFFFF, and elapsed + 1 must not
+    // wrap to a divisor of 0.
+    const unsigned long long span = static_cast<unsigned long long>(KelGetElapsedMs()) + 1u;
+    return static_cast<int>(static_cast<unsigned long long>(std::rand()) % span);
 }
 } // namespace
 
@@ -201,13 +203,12 @@ void KelTextureCL::Render(KelCanvasCL* canvas)
     KelSpriteCL* sprite = canvas->GetImageSprite();
     if (sprite == nullptr)
         return;
-    DrawImage(canvas);
+    DrawImage(canvas, sprite);
     KEL_CATCH
 }
 
-void KelTextureCL::DrawImage(KelCanvasCL* canvas)
+void KelTextureCL::DrawImage(KelCanvasCL* canvas, KelSpriteCL* sprite)
 {
-    KelSpriteCL* sprite = canvas->GetImageSprite();
     float originX = 0.0f;
     float originY = 0.0f;
     canvas->GetOrigin(&originX, &originY);
@@ -230,10 +231,8 @@ void KelTextureCL::DrawImage(KelCanvasCL* canvas)
     // Textures of one animation start at different frames so that a row of them does not move
     // in step.
     m_image->SetAnimationTime(static_cast<int>(KelGetElapsedMs() - static_cast<DWORD>(m_animationPhase)));
-    KelImageCL* shown = m_image->GetImage();
-    if (shown == nullptr)
-        shown = m_image;
-    sprite->Draw(shown, &m_rect, &position, &m_scale, m_angle, m_color);
+    // The batch itself draws the image an image stands for (a GIF's current frame).
+    sprite->Draw(m_image, &m_rect, &position, &m_scale, m_angle, m_color);
 
     if (blend)
     {
@@ -477,7 +476,24 @@ bool KelTextureCL::LoadFromeFileM(const char* path, bool immediate, D3DCOLOR col
     if (NeedsImmediateLoad(file))
         immediate = true;
     DestroyM();
-    KelImageCL* image = KelResourceManagerCL::GetInstance()->LoadImageM(file.c_str(), immediate, colorKey);
+    return TakeImage(KelResourceManagerCL::GetInstance()->LoadImageM(file.c_str(), immediate, colorKey),
+                     immediate, file.c_str());
+    KEL_CATCH
+}
+
+bool KelTextureCL::LoadFromMemoryM(const char* name, const void* data, UINT size, bool immediate)
+{
+    KEL_TRY
+    // A copy: the name may be this texture's own file name, which DestroyM empties.
+    const std::string key = name != nullptr ? name : "";
+    DestroyM();
+    return TakeImage(KelResourceManagerCL::GetInstance()->LoadImageFromMemoryM(key.c_str(), data, size),
+                     immediate, key.c_str());
+    KEL_CATCH
+}
+
+bool KelTextureCL::TakeImage(KelImageCL* image, bool immediate, const char* name)
+{
     if (image == nullptr)
         return false;
     m_image = image;
@@ -487,30 +503,9 @@ bool KelTextureCL::LoadFromeFileM(const char* path, bool immediate, D3DCOLOR col
         m_imageWidth = size.first;
         m_imageHeight = size.second;
         m_rect = KelRect(0, 0, m_imageWidth, m_imageHeight);
-        m_fileName = file;
+        m_fileName = name;
     }
     return true;
-    KEL_CATCH
-}
-
-bool KelTextureCL::LoadFromMemoryM(const char* name, const void* data, UINT size, bool immediate)
-{
-    KEL_TRY
-    DestroyM();
-    KelImageCL* image = KelResourceManagerCL::GetInstance()->LoadImageFromMemoryM(name, data, size);
-    if (image == nullptr)
-        return false;
-    m_image = image;
-    if (immediate)
-    {
-        const std::pair<int, int> imageSize = image->GetSizeM();
-        m_imageWidth = imageSize.first;
-        m_imageHeight = imageSize.second;
-        m_rect = KelRect(0, 0, m_imageWidth, m_imageHeight);
-        m_fileName = name != nullptr ? name : "";
-    }
-    return true;
-    KEL_CATCH
 }
 
 void KelTextureCL::DestroyM()

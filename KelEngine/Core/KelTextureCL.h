@@ -29,6 +29,7 @@
 
 class KelCanvasCL;
 class KelImageCL;
+class KelSpriteCL;
 
 class KelTextureCL
 {
@@ -118,7 +119,10 @@ public:
     int GetAnimationPhase() const { return m_animationPhase; }
 
 private:
-    void DrawImage(KelCanvasCL* canvas);
+    void DrawImage(KelCanvasCL* canvas, KelSpriteCL* sprite);
+    // Keeps the image the cache handed out (null: the load failed). An immediate load also
+    // makes the whole image the source rectangle and stores `name` as the file name.
+    bool TakeImage(KelImageCL* image, bool immediate, const char* name);
 
     KelImageCL* m_image = nullptr;
     std::string m_fileName;

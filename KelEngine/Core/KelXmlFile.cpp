@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <cstdio>
+#include <exception>
 #include <tinyxml.h>
 
 #include "Win32/Files.h"
@@ -37,6 +38,9 @@ struct ParseJob
 {
     std::string_view data;
     const std::function<void(TiXmlDocument&)>* use;
+    // What the parse threw on the other thread, thrown again on the caller's: an exception
+    // leaving a thread would end the process.
+    std::exception_ptr failure;
 };
 
 void RunParse(const ParseJob& job)
@@ -61,9 +65,17 @@ void RunParse(const ParseJob& job)
     (*job.use)(document);
 }
 
-void* RunParseThread(void* job)
+void* RunParseThread(void* data)
 {
-    RunParse(*static_cast<const ParseJob*>(job));
+    ParseJob& job = *static_cast<ParseJob*>(data);
+    try
+    {
+        RunParse(job);
+    }
+    catch (...)
+    {
+        job.failure = std::current_exception();
+    }
     return nullptr;
 }
 
@@ -85,7 +97,7 @@ bool KelReadXmlFile(const std::string& path, std::string& content)
 
 bool KelParseXml(std::string_view data, const std::function<void(TiXmlDocument&)>& use)
 {
-    ParseJob job{data, &use};
+    ParseJob job{data, &use, nullptr};
     size_t elements = CountElementStarts(data);
     if (elements <= kElementsOnCallerStack)
     {
@@ -103,5 +115,7 @@ bool KelParseXml(std::string_view data, const std::function<void(TiXmlDocument&)
     if (!started)
         return false;
     pthread_join(thread, nullptr);
+    if (job.failure)
+        std::rethrow_exception(job.failure);
     return true;
 }

@@ -19,6 +19,7 @@ bool KelReadXmlFile(const std::string& path, std::string& content);
 // Parses the bytes (line ends made line feeds first, as TinyXML does when it reads a file
 // itself; the parser stops at a NUL byte) and calls `use` with the document, whether or not it
 // parsed: `use` checks the document's error state. Parsing, `use` and freeing the document all
-// run on the same stack, on another thread when the document is large. False, without calling
-// `use`, only when no such thread could be started.
+// run on the same stack, on another thread when the document is large; what they throw reaches
+// the caller either way. False, without calling `use`, only when no such thread could be
+// started.
 bool KelParseXml(std::string_view data, const std::function<void(TiXmlDocument&)>& use);

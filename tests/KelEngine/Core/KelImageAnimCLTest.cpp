@@ -129,6 +129,21 @@ TEST_F(KelImageAnimTest, HoldTimeShowsNoFrameAndAnEmptyFileOnlyHolds)
     EXPECT_TRUE(holdOnly.Render(nullptr, 0, 0));
 }
 
+TEST_F(KelImageAnimTest, LongFrameDurationsDoNotWrapTheTotal)
+{
+    // Two frames of the longest duration a file can give: their sum does not fit an int.
+    KelAniContent content;
+    content.frames = {SolidAniFrame(INT32_MAX, 0xFF000001), SolidAniFrame(INT32_MAX, 0xFF000002),
+                      SolidAniFrame(100, 0xFF000003)};
+    ASSERT_TRUE(KelWriteAniFile(Path("long.ani").c_str(), content));
+
+    KelImageAnimCL anim;
+    ASSERT_TRUE(anim.LoadFromFileM(Path("long.ani").c_str(), 0));
+    EXPECT_EQ(anim.GetTotalDuration(), INT32_MAX);
+    anim.SetAnimationTime(1000);
+    EXPECT_EQ(anim.GetCurFrameIndex(), 0);
+}
+
 TEST_F(KelImageAnimTest, MalformedAnimationFileLeavesTheAnimationEmpty)
 {
     KelAniContent content;

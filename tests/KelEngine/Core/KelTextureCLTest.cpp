@@ -433,3 +433,23 @@ TEST_F(KelTextureTest, MissingImagesDrawNothingAndAnimationsFollowTheClock)
     EXPECT_EQ(animation->GetCurFrameIndex(), 0);
     EXPECT_TRUE(Near(frame.At(2, 2), 0xFF0000)) << std::hex << frame.At(2, 2);
 }
+
+TEST_F(KelTextureTest, AnimationPhaseIsDrawnAtTheClocksLastValue)
+{
+    // After 49.7 days the clock wraps; the phase is drawn from 0 ... 0xFFFFFFFF all the same.
+    m_system.now = 0xFFFFFFFFu;
+    KelTextureCL texture;
+    EXPECT_GE(texture.GetAnimationPhase(), 0);
+}
+
+TEST_F(KelTextureTest, ReloadingFromMemoryUnderItsOwnFileNameKeepsTheName)
+{
+    const std::string bytes = SolidTga(4, 2, 0xFF00FF00);
+    KelTextureCL texture("mem.tga", bytes.data(), static_cast<UINT>(bytes.size()), true);
+    ASSERT_EQ(texture.GetFileName(), "mem.tga");
+    // The name handed in is the texture's own, which the reload empties before it uses it.
+    EXPECT_TRUE(texture.LoadFromMemoryM(texture.GetFileName().c_str(), bytes.data(),
+                                        static_cast<UINT>(bytes.size()), true));
+    EXPECT_EQ(texture.GetFileName(), "mem.tga");
+    EXPECT_EQ(texture.GetWidth(), 4);
+}

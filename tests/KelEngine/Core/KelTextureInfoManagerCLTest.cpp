@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "KelLogCL.h"
 #include "KelRect.h"
 #include "KelTextureInfoManagerCL.h"
+#include "KelXmlFile.h"
 #include "TestFolder.h"
 
 namespace
@@ -300,6 +302,23 @@ TEST_F(KelTextureInfoTest, DeeplyNestedGroupsAreSearched)
     ASSERT_TRUE(Load("deep", "deep.xml", content));
     ASSERT_NE(m_manager.GetEntryMap("deep"), nullptr);
     EXPECT_EQ(m_manager.GetEntryMap("deep")->count("bottom"), 1u);
+}
+
+TEST(KelXmlFile, WhatALargeDocumentsWorkThrowsReachesTheCaller)
+{
+    // Enough elements that the parse runs on a thread of its own.
+    std::string content = "<root>";
+    for (int i = 0; i < 2000; ++i)
+        content += "<g/>";
+    content += "</root>";
+    bool used = false;
+    auto fail = [&used](TiXmlDocument&)
+    {
+        used = true;
+        throw std::runtime_error("out of memory");
+    };
+    EXPECT_THROW(KelParseXml(content, fail), std::runtime_error);
+    EXPECT_TRUE(used);
 }
 
 TEST_F(KelTextureInfoTest, CreateTextureHandsTheEntryToTheFactory)
