@@ -223,13 +223,7 @@ void KelCanvasCL::SetFont(const char* name)
 {
     KEL_TRY
     m_fontName = name != nullptr ? name : "";
-    m_font = KelGetFont(m_fontName.c_str());
-    if (m_font != nullptr)
-    {
-        m_textScaleX = m_font->GetScaleX();
-        m_textScaleY = m_font->GetScaleY();
-        m_textSprite->SetMatrix(ScalingMatrix(m_textScaleX, m_textScaleY));
-    }
+    LookUpFont();
     KEL_CATCH
 }
 
@@ -243,10 +237,28 @@ void KelCanvasCL::SetTextColor(D3DCOLOR color)
     m_textColor = color;
 }
 
+KelFontCL* KelCanvasCL::LookUpFont()
+{
+    KelFontManagerCL* manager = KelFontManagerCL::GetInstance();
+    m_font = manager->GetFont(m_fontName.c_str());
+    m_fontManager = manager;
+    m_fontGeneration = manager->GetGeneration();
+    // The text batch takes the font's scale whenever the font is found, also when it is found
+    // later than it was selected (created after SetFont named it).
+    if (m_font != nullptr)
+    {
+        m_textScaleX = m_font->GetScaleX();
+        m_textScaleY = m_font->GetScaleY();
+        m_textSprite->SetMatrix(ScalingMatrix(m_textScaleX, m_textScaleY));
+    }
+    return m_font;
+}
+
 KelFontCL* KelCanvasCL::GetFont()
 {
-    if (m_font == nullptr)
-        m_font = KelGetFont(m_fontName.c_str());
+    const KelFontManagerCL* manager = KelFontManagerCL::GetInstance();
+    if (m_font == nullptr || manager != m_fontManager || manager->GetGeneration() != m_fontGeneration)
+        return LookUpFont();
     return m_font;
 }
 
@@ -287,6 +299,10 @@ int KelCanvasCL::GetTextWidth(const char* text)
 void KelCanvasCL::SetTextScale(float x, float y)
 {
     KEL_TRY
+    // A scale of 0 or less would collapse the text and divide the font's layout by zero; the
+    // font refuses it, so the batch must not take it either.
+    if (!(x > 0.0f && y > 0.0f))
+        return;
     KelFontCL* font = GetFont();
     if (font != nullptr)
         font->SetScale(x, y);

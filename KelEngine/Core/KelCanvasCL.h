@@ -17,6 +17,7 @@
 class KelImageCL;
 class KelLineCL;
 class KelFontCL;
+class KelFontManagerCL;
 
 class KelCanvasCL
 {
@@ -80,6 +81,9 @@ public:
     KelFontCL* GetFont();
 
 private:
+    // Looks the font of the current name up and notes which manager state the answer is from.
+    KelFontCL* LookUpFont();
+
     std::unique_ptr<KelSpriteCL> m_imageSprite;
     std::unique_ptr<KelSpriteCL> m_textSprite;
     std::unique_ptr<KelLineCL> m_line;
@@ -89,6 +93,10 @@ private:
     float m_originY = 0.0f;
     std::string m_fontName;
     KelFontCL* m_font = nullptr;
+    // The manager and its generation the font was found in: a font deleted since (destroyed by
+    // name or swept) must not be drawn with.
+    const KelFontManagerCL* m_fontManager = nullptr;
+    unsigned m_fontGeneration = 0;
     D3DCOLOR m_textColor = 0xFFFFFFFF;
     float m_textScaleX = 1.0f;
     float m_textScaleY = 1.0f;

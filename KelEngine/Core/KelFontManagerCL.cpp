@@ -43,6 +43,8 @@ KelFontManagerCL::~KelFontManagerCL()
 void KelFontManagerCL::Destroy()
 {
     KEL_TRY
+    if (!m_fonts.empty())
+        ++m_generation;
     for (KelFontCL* font : m_fonts)
         delete font;
     m_fonts.clear();
@@ -74,7 +76,10 @@ void KelFontManagerCL::Sweep()
     for (KelFontCL* font : m_fonts)
     {
         if (font->GetReferenceCount() < 0)
+        {
+            ++m_generation;
             delete font;
+        }
         else
             kept.push_back(font);
     }
@@ -155,6 +160,7 @@ void KelFontManagerCL::DestroyFont(const char* name)
     {
         if ((*it)->HasName(key.c_str()))
         {
+            ++m_generation;
             delete *it;
             m_fonts.erase(it);
             return;

@@ -34,8 +34,13 @@ public:
 
     virtual ~KelFontManagerCL();
 
+    // Grows whenever a font is deleted: whoever keeps a font pointer looks it up again when the
+    // number has moved on, instead of using a font that is gone.
+    unsigned GetGeneration() const { return m_generation; }
+
 private:
     std::vector<KelFontCL*> m_fonts;
+    unsigned m_generation = 0;
     DWORD m_lastSweep = 0;
     bool m_swept = false;
 };

@@ -1,6 +1,7 @@
 #include "KelSystemCL.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -188,7 +189,7 @@ int KelSystemCL::GetAvailableVideoMemoryKb()
 void KelSystemCL::AddAvailableVideoMemoryKb(int deltaKb)
 {
     KEL_TRY
-    m_availableVideoMemoryKb += deltaKb;
+    m_availableVideoMemoryKb.fetch_add(deltaKb);
     KEL_CATCH
 }
 
@@ -216,7 +217,10 @@ bool KelSystemCL::IsActive()
 void KelSystemCL::CountQuad()
 {
     KEL_TRY
-    ++m_quadCount;
+    // Nothing resets the count while the statistics are hidden; it stops at the largest value
+    // instead of overflowing after some hours.
+    if (m_quadCount < INT_MAX)
+        ++m_quadCount;
     KEL_CATCH
 }
 

@@ -26,6 +26,7 @@
 // passed since the last measurement, the frame rate becomes frames * 1000 / elapsed ms. Drawing
 // the statistics also starts the quad count of the next frame from 0.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -107,7 +108,8 @@ private:
     DWORD m_frameDeltaMs = 0;
     bool m_ticked = false;
     int m_totalVideoMemoryKb = 0;
-    int m_availableVideoMemoryKb = 0;
+    // Image loads on the loader thread change it while the UI thread reads and changes it.
+    std::atomic<int> m_availableVideoMemoryKb{0};
     IDirect3DDevice8* m_memoryDevice = nullptr;
     int m_quadCount = 0;
     std::string m_osDescription;

@@ -271,3 +271,53 @@ TEST_F(CanvasFrameTest, TextScaleScalesGlyphsAndTheirPlaces)
     EXPECT_TRUE(IsScaling(canvas->GetTextSprite()->GetMatrix(), 2.0f, 2.0f));
     EXPECT_EQ(canvas->GetFontHeight(), 24);
 }
+
+// The canvas keeps the selected font between frames; a font the manager has deleted since
+// (destroyed by name or swept as unused) must not be used through it.
+TEST_F(CanvasFrameTest, AFontDeletedByTheManagerIsNotUsedAnyMore)
+{
+    KelCanvasCL* canvas = m_screen->GetCanvas();
+    ASSERT_NE(canvas, nullptr);
+    ASSERT_NE(m_fonts.CreateFont("digits", "宋体", 8, 16, 1, nullptr), nullptr);
+    canvas->SetFont("digits");
+    ASSERT_EQ(canvas->GetFont(), m_fonts.GetFont("digits"));
+    EXPECT_EQ(canvas->GetFontHeight(), 16);
+    m_fonts.DestroyFont("digits");
+    EXPECT_EQ(canvas->GetFont(), nullptr);
+    EXPECT_EQ(canvas->GetFontHeight(), 0);
+    EXPECT_EQ(canvas->GetTextWidth("12"), 0);
+
+    KelFontCL* unused = m_fonts.CreateFont("unused", "宋体", 8, 16, 1, nullptr);
+    ASSERT_NE(unused, nullptr);
+    canvas->SetFont("unused");
+    ASSERT_EQ(canvas->GetFont(), unused);
+    unused->ReleaseReference();
+    m_fonts.Sweep();
+    EXPECT_EQ(canvas->GetFont(), nullptr);
+    canvas->DrawText("12", 0, 0, nullptr, false, 0);
+    EXPECT_EQ(canvas->GetTextSprite()->GetBufferCount(), 0);
+}
+
+TEST_F(CanvasFrameTest, TextScaleFollowsAFontFoundLaterAndRefusesEmptyScales)
+{
+    KelCanvasCL* canvas = m_screen->GetCanvas();
+    ASSERT_NE(canvas, nullptr);
+    // Named before it exists: the batch takes the font's scale once the font is there.
+    canvas->SetFont("later");
+    EXPECT_EQ(canvas->GetFont(), nullptr);
+    KelFontCL* later = m_fonts.CreateFont("later", "宋体", 6, 12, 1, nullptr);
+    ASSERT_NE(later, nullptr);
+    later->SetScale(2.0f, 3.0f);
+    ASSERT_EQ(canvas->GetFont(), later);
+    float x = 0.0f;
+    float y = 0.0f;
+    canvas->GetTextScale(&x, &y);
+    EXPECT_EQ(x, 2.0f);
+    EXPECT_EQ(y, 3.0f);
+
+    // The font refuses an empty scale, and so does the canvas: both keep measuring alike.
+    canvas->SetTextScale(0.0f, 1.0f);
+    canvas->GetTextScale(&x, &y);
+    EXPECT_EQ(x, 2.0f);
+    EXPECT_EQ(later->GetScaleX(), 2.0f);
+}
