@@ -105,7 +105,7 @@ bool Inflate(const uint8_t* data, uint32_t length, size_t expected, std::vector<
     return ok;
 }
 
-bool ReadFrames(const uint8_t* data, size_t size, KelAniContent& content)
+bool ReadFrames(const uint8_t* data, size_t size, KelAniContent& content, size_t maxTotalBytes)
 {
     if (data == nullptr || size < 12 || std::memcmp(data, kMagic, 4) != 0)
         return false;
@@ -116,6 +116,7 @@ bool ReadFrames(const uint8_t* data, size_t size, KelAniContent& content)
     // The hold time takes the last four bytes.
     size_t end = size - 4;
     content.frames.reserve(static_cast<size_t>(count));
+    size_t total = 0;
     for (int32_t i = 0; i < count; ++i)
     {
         if (end - offset < kFrameHeaderSize)
@@ -128,7 +129,10 @@ bool ReadFrames(const uint8_t* data, size_t size, KelAniContent& content)
         if (length > end - offset)
             return false;
         size_t expected = ExpectedSize(frame.desc);
-        if (expected == 0 || !Inflate(data + offset, length, expected, frame.pixels))
+        if (expected == 0 || expected > maxTotalBytes - total)
+            return false;
+        total += expected;
+        if (!Inflate(data + offset, length, expected, frame.pixels))
             return false;
         offset += length;
         content.frames.push_back(std::move(frame));
@@ -150,11 +154,11 @@ uint32_t KelAniFramePitch(const D3DSURFACE_DESC& desc)
     return (desc.Width * bytes + 3u) & ~3u;
 }
 
-bool KelReadAniFile(const void* data, size_t size, KelAniContent& content)
+bool KelReadAniFile(const void* data, size_t size, KelAniContent& content, size_t maxTotalBytes)
 {
     content.frames.clear();
     content.holdTime = 0;
-    if (ReadFrames(static_cast<const uint8_t*>(data), size, content))
+    if (ReadFrames(static_cast<const uint8_t*>(data), size, content, maxTotalBytes))
         return true;
     content.frames.clear();
     content.frames.shrink_to_fit();

@@ -39,11 +39,18 @@ constexpr uint32_t kKelAniMaxSide = 8192;
 // textures. 0 for a format that is not a texture format or a size out of range.
 uint32_t KelAniFramePitch(const D3DSURFACE_DESC& desc);
 
+// The most pixel bytes all frames of one file may decode to. A compressed frame inflates up to
+// a thousandfold, so without a limit a modest file could ask for far more memory than any
+// animation of ours needs (the device's whole texture budget is 512 MiB).
+constexpr size_t kKelAniMaxTotalBytes = size_t(256) << 20;
+
 // Reads a whole ".ani" file from memory. False (and `content` empty) when the magic is wrong,
 // the frame count is outside 0 to 1000, a frame's size or format cannot be a texture, a length
 // runs past the data, a zlib stream is damaged or does not give exactly height × pitch bytes,
-// or bytes other than the hold time are left after the frames.
-bool KelReadAniFile(const void* data, size_t size, KelAniContent& content);
+// the frames together decode to more than `maxTotalBytes`, or bytes other than the hold time
+// are left after the frames.
+bool KelReadAniFile(const void* data, size_t size, KelAniContent& content,
+                    size_t maxTotalBytes = kKelAniMaxTotalBytes);
 
 // Writes the frames and the hold time to a file (Windows-form path), compressing each frame
 // at zlib level 9. False when there are more than 1000 frames, a frame's pixels are not

@@ -186,6 +186,16 @@ TEST_F(KelAniFileTest, DamagedFilesAreRejectedAndLeaveNothing)
     EXPECT_FALSE(KelReadAniFile(nullptr, 100, content));
 }
 
+TEST_F(KelAniFileTest, FramesMayNotDecodeToMoreThanTheLimitTogether)
+{
+    // The three frames decode to 24 + 24 + 12 bytes.
+    KelAniContent content;
+    EXPECT_FALSE(KelReadAniFile(m_bytes.data(), m_bytes.size(), content, 59));
+    EXPECT_TRUE(content.frames.empty());
+    ASSERT_TRUE(KelReadAniFile(m_bytes.data(), m_bytes.size(), content, 60));
+    ExpectSameFrames(content, ThreeFrames());
+}
+
 TEST(KelAniFile, FrameCountLimits)
 {
     TestFolder folder;
