@@ -663,19 +663,27 @@ void KavdorTableCL::Deal(int64_t now)
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(0).I32(1));
     for (int seat = 0; seat < kSeats; ++seat)
     {
-        int playerId = PlayerAt(seat);
-        CardList hand = m_referee->GetPlayerById(playerId)->Hand();
+        CardList hand = m_referee->GetPlayerById(PlayerAt(seat))->Hand();
         KavdorSortCards(hand);
-        NetMsgWriterCL deal(NET_CATEGORY_GAME, GAME_DEAL);
-        deal.I32(playerId).Cards(hand);
-        Send(playerId, deal);
-        for (const Watcher& watcher : m_watchers)
-            if (watcher.seat == seat && watcher.entered)
-                Send(watcher.record.id, deal);
-        SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(playerId).I32(25), playerId);
+        SendDealtHand(seat, hand);
     }
     Log("deal; seat %d bids first", m_firstBidder);
     AskBid(m_firstBidder, 0, now);
+}
+
+// The seat's player and those watching over its shoulder see the cards; the others only learn
+// how many there are.
+void KavdorTableCL::SendDealtHand(int seat, const CardList& hand)
+{
+    int playerId = PlayerAt(seat);
+    NetMsgWriterCL deal(NET_CATEGORY_GAME, GAME_DEAL);
+    deal.I32(playerId).Cards(hand);
+    Send(playerId, deal);
+    for (const Watcher& watcher : m_watchers)
+        if (watcher.seat == seat && watcher.entered)
+            Send(watcher.record.id, deal);
+    int count = static_cast<int>(hand.size());
+    SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(playerId).I32(count), playerId);
 }
 
 void KavdorTableCL::AskBid(int seat, int previousBid, int64_t now)
@@ -740,14 +748,7 @@ void KavdorTableCL::FinishBidding(int landlordSeat, int bid, int64_t now)
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_BASE_CARDS).Cards(m_baseCards));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(landlordId));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(bid).I32(m_referee->GetMultiple()));
-    NetMsgWriterCL deal(NET_CATEGORY_GAME, GAME_DEAL);
-    deal.I32(landlordId).Cards(sorted);
-    Send(landlordId, deal);
-    for (const Watcher& watcher : m_watchers)
-        if (watcher.seat == landlordSeat && watcher.entered)
-            Send(watcher.record.id, deal);
-    SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(landlordId).I32(static_cast<int>(sorted.size())),
-              landlordId);
+    SendDealtHand(landlordSeat, sorted);
     m_phase = PLAYING;
     // Every seat starts the play with an empty history entry: nothing of theirs stands yet.
     for (int seat = 0; seat < kSeats; ++seat)

@@ -131,6 +131,7 @@ private:
     NetPlayerInfo InfoOf(const PlayerRecord& record) const;
     void SendArrival(int playerId);
     void SendHandState(int playerId);
+    void SendDealtHand(int seat, const CardList& hand);
 
     // Flow of a hand.
     void SetReady(int seat, int64_t now);

@@ -120,6 +120,13 @@ public:
     std::map<int, std::vector<std::string>> disconnects;
 };
 
+// A client that keeps the id the server gave it, so that tests with several clients can connect
+// them all in one step.
+struct Peer : NetClientCL
+{
+    int id = 0;
+};
+
 // The server runs in the test's thread: every wait polls it until a condition holds.
 class NetServerTest : public ::testing::Test
 {
@@ -154,6 +161,16 @@ protected:
             return 0;
         }
         return handler.connected.back();
+    }
+
+    // Connects the peers in turn; each must be given an id.
+    void ConnectAll(std::initializer_list<Peer*> peers)
+    {
+        for (Peer* peer : peers)
+        {
+            peer->id = Connect(*peer);
+            ASSERT_NE(peer->id, 0);
+        }
     }
 
     // Receives one message on the client while the server keeps running.
@@ -197,25 +214,23 @@ protected:
 
 TEST_F(NetServerTest, MessagesRoundTripBothWays)
 {
-    NetClientCL a;
-    NetClientCL b;
-    int idA = Connect(a);
-    int idB = Connect(b);
-    ASSERT_NE(idA, 0);
-    ASSERT_NE(idB, 0);
-    EXPECT_NE(idA, idB);
+    Peer a;
+    Peer b;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&a, &b}));
+    EXPECT_NE(a.id, b.id);
     EXPECT_EQ(server.ConnectionCount(), 2u);
 
     ASSERT_TRUE(a.Send(Msg("from a")));
     ASSERT_TRUE(b.Send(Msg("from b")));
-    ASSERT_TRUE(PollUntil([&] { return !handler.messages[idA].empty() && !handler.messages[idB].empty(); }));
-    EXPECT_EQ(handler.messages[idA].size(), 1u);
-    EXPECT_EQ(handler.messages[idB].size(), 1u);
-    EXPECT_EQ(handler.messages[idA][0], Msg("from a"));
-    EXPECT_EQ(handler.messages[idB][0], Msg("from b"));
+    ASSERT_TRUE(
+        PollUntil([&] { return !handler.messages[a.id].empty() && !handler.messages[b.id].empty(); }));
+    EXPECT_EQ(handler.messages[a.id].size(), 1u);
+    EXPECT_EQ(handler.messages[b.id].size(), 1u);
+    EXPECT_EQ(handler.messages[a.id][0], Msg("from a"));
+    EXPECT_EQ(handler.messages[b.id][0], Msg("from b"));
 
-    ASSERT_TRUE(server.Send(idB, Msg("to b")));
-    ASSERT_TRUE(server.Send(idA, Msg("to a")));
+    ASSERT_TRUE(server.Send(b.id, Msg("to b")));
+    ASSERT_TRUE(server.Send(a.id, Msg("to a")));
     Bytes received;
     ASSERT_TRUE(ReceiveOn(a, received));
     EXPECT_EQ(received, Msg("to a"));
@@ -374,22 +389,19 @@ class NetServerBadFrameTest : public NetServerTest, public ::testing::WithParamI
 
 TEST_P(NetServerBadFrameTest, ClosesOnlyTheOffendingConnection)
 {
-    NetClientCL bad;
-    NetClientCL good;
-    int idBad = Connect(bad);
-    int idGood = Connect(good);
-    ASSERT_NE(idBad, 0);
-    ASSERT_NE(idGood, 0);
+    Peer bad;
+    Peer good;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&bad, &good}));
 
     // A good message in front of the bad frame is still delivered.
     ASSERT_TRUE(bad.SendRaw(Concat({Frame(Msg("before")), GetParam().bytes})));
-    ASSERT_TRUE(Disconnected(idBad));
-    EXPECT_EQ(handler.disconnects[idBad], std::vector<std::string>{GetParam().reason});
-    EXPECT_EQ(handler.messages[idBad], std::vector<Bytes>{Msg("before")});
+    ASSERT_TRUE(Disconnected(bad.id));
+    EXPECT_EQ(handler.disconnects[bad.id], std::vector<std::string>{GetParam().reason});
+    EXPECT_EQ(handler.messages[bad.id], std::vector<Bytes>{Msg("before")});
     EXPECT_TRUE(ClosedByServer(bad));
     EXPECT_EQ(server.ConnectionCount(), 1u);
-    ExpectEcho(good, idGood, "still here");
-    EXPECT_EQ(handler.disconnects.count(idGood), 0u);
+    ExpectEcho(good, good.id, "still here");
+    EXPECT_EQ(handler.disconnects.count(good.id), 0u);
 }
 
 // Overlong lengths come without their body: the server must act on the length alone.
@@ -403,22 +415,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(NetServerTest, OverlongFrameWithItsWholeBodyClosesWithFrameTooLong)
 {
-    NetClientCL bad;
-    NetClientCL good;
-    int idBad = Connect(bad);
-    int idGood = Connect(good);
-    ASSERT_NE(idBad, 0);
-    ASSERT_NE(idGood, 0);
+    Peer bad;
+    Peer good;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&bad, &good}));
 
     // The write may fail once the server has closed; only the server's verdict matters.
     Bytes frame = Concat({Header(NetServerCL::kMaxMessage + 1), Bytes(NetServerCL::kMaxMessage + 1, 9)});
     std::thread writer([&] { bad.SendRaw(frame); });
-    bool closed = Disconnected(idBad);
+    bool closed = Disconnected(bad.id);
     writer.join();
     ASSERT_TRUE(closed);
-    EXPECT_EQ(handler.disconnects[idBad], std::vector<std::string>{"frame too long"});
-    EXPECT_TRUE(handler.messages[idBad].empty());
-    ExpectEcho(good, idGood, "unaffected");
+    EXPECT_EQ(handler.disconnects[bad.id], std::vector<std::string>{"frame too long"});
+    EXPECT_TRUE(handler.messages[bad.id].empty());
+    ExpectEcho(good, good.id, "unaffected");
 }
 
 TEST_F(NetServerTest, PeerCloseDeliversWhatWasSentThenOneDisconnect)
@@ -455,12 +464,9 @@ TEST_F(NetServerTest, PeerCloseDeliversWhatWasSentThenOneDisconnect)
 
 TEST_F(NetServerTest, CloseFromInsideOnMessageStopsThatConnectionAfterFlushing)
 {
-    NetClientCL client;
-    NetClientCL other;
-    int id = Connect(client);
-    int otherId = Connect(other);
-    ASSERT_NE(id, 0);
-    ASSERT_NE(otherId, 0);
+    Peer client;
+    Peer other;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&client, &other}));
     handler.onMessage = [&](int connection, const Bytes& message) {
         if (message == Msg("quit"))
         {
@@ -475,49 +481,43 @@ TEST_F(NetServerTest, CloseFromInsideOnMessageStopsThatConnectionAfterFlushing)
     // The frames after "quit" arrive in the same read and must not be dispatched.
     ASSERT_TRUE(client.SendRaw(Concat({Frame(Msg("hi")), Frame(Msg("quit")), Frame(Msg("after 1")),
                                        Frame(Msg("after 2"))})));
-    ASSERT_TRUE(Disconnected(id));
-    EXPECT_EQ(handler.messages[id], (std::vector<Bytes>{Msg("hi"), Msg("quit")}));
-    EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"asked to leave"});
+    ASSERT_TRUE(Disconnected(client.id));
+    EXPECT_EQ(handler.messages[client.id], (std::vector<Bytes>{Msg("hi"), Msg("quit")}));
+    EXPECT_EQ(handler.disconnects[client.id], std::vector<std::string>{"asked to leave"});
 
     Bytes received;
     ASSERT_TRUE(ReceiveOn(client, received));
     EXPECT_EQ(received, Msg("bye"));
     EXPECT_TRUE(ClosedByServer(client));
-    ExpectEcho(other, otherId, "unaffected");
+    ExpectEcho(other, other.id, "unaffected");
 }
 
 TEST_F(NetServerTest, CloseOfAnotherConnectionFromInsideOnMessageDropsItsPendingMessages)
 {
-    NetClientCL kicker;
-    NetClientCL victim;
-    int kickerId = Connect(kicker);
-    int victimId = Connect(victim);
-    ASSERT_NE(kickerId, 0);
-    ASSERT_NE(victimId, 0);
+    Peer kicker;
+    Peer victim;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&kicker, &victim}));
     handler.onMessage = [&](int connection, const Bytes& message) {
-        if (connection == kickerId && message == Msg("kick"))
+        if (connection == kicker.id && message == Msg("kick"))
         {
-            server.Close(victimId, "kicked");
+            server.Close(victim.id, "kicked");
         }
     };
     // Both writes are usually handled in one poll, the victim's after the kicker's; the
     // recorder fails the test if any of the victim's messages is dispatched after its close.
     ASSERT_TRUE(victim.SendRaw(Concat({Frame(Msg("v1")), Frame(Msg("v2"))})));
     ASSERT_TRUE(kicker.Send(Msg("kick")));
-    ASSERT_TRUE(Disconnected(victimId));
-    EXPECT_EQ(handler.disconnects[victimId], std::vector<std::string>{"kicked"});
+    ASSERT_TRUE(Disconnected(victim.id));
+    EXPECT_EQ(handler.disconnects[victim.id], std::vector<std::string>{"kicked"});
     EXPECT_TRUE(ClosedByServer(victim));
-    ExpectEcho(kicker, kickerId, "kicker goes on");
+    ExpectEcho(kicker, kicker.id, "kicker goes on");
 }
 
 TEST_F(NetServerTest, StopFromInsideOnMessageDisconnectsEveryoneOnce)
 {
-    NetClientCL a;
-    NetClientCL b;
-    int idA = Connect(a);
-    int idB = Connect(b);
-    ASSERT_NE(idA, 0);
-    ASSERT_NE(idB, 0);
+    Peer a;
+    Peer b;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&a, &b}));
     handler.onMessage = [&](int, const Bytes& message) {
         if (message == Msg("stop"))
         {
@@ -526,9 +526,9 @@ TEST_F(NetServerTest, StopFromInsideOnMessageDisconnectsEveryoneOnce)
     };
     ASSERT_TRUE(b.SendRaw(Concat({Frame(Msg("stop")), Frame(Msg("ignored"))})));
     ASSERT_TRUE(PollUntil([&] { return handler.disconnects.size() == 2; }));
-    EXPECT_EQ(handler.disconnects[idA], std::vector<std::string>{"server stopped"});
-    EXPECT_EQ(handler.disconnects[idB], std::vector<std::string>{"server stopped"});
-    EXPECT_EQ(handler.messages[idB], std::vector<Bytes>{Msg("stop")});
+    EXPECT_EQ(handler.disconnects[a.id], std::vector<std::string>{"server stopped"});
+    EXPECT_EQ(handler.disconnects[b.id], std::vector<std::string>{"server stopped"});
+    EXPECT_EQ(handler.messages[b.id], std::vector<Bytes>{Msg("stop")});
     EXPECT_EQ(server.ConnectionCount(), 0u);
     EXPECT_TRUE(ClosedByServer(a));
     EXPECT_TRUE(ClosedByServer(b));

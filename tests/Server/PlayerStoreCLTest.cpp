@@ -65,6 +65,20 @@ protected:
     std::filesystem::path DbFile() const { return m_folder.Path() / "players.db"; }
     std::string DbPath() const { return DbFile().string(); }
 
+    struct NewPlayer
+    {
+        const char* nickname;
+        int sex;
+        PlayerRecord* record;
+    };
+    // Opens `store` on this test's file and has it create each new player in turn.
+    void OpenWithPlayers(PlayerStoreCL& store, std::initializer_list<NewPlayer> players)
+    {
+        ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
+        for (const NewPlayer& player : players)
+            ASSERT_TRUE(store.LoadOrCreate(player.nickname, player.sex, *player.record)) << store.LastError();
+    }
+
     TestFolder m_folder;
 };
 
@@ -149,9 +163,7 @@ TEST_F(PlayerStoreCLTest, RecordsSurviveARestart)
     PlayerRecord quote;
     {
         PlayerStoreCL store;
-        ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
-        ASSERT_TRUE(store.LoadOrCreate("张三", 1, zhang));
-        ASSERT_TRUE(store.LoadOrCreate("it's me", 0, quote));
+        ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"张三", 1, &zhang}, {"it's me", 0, &quote}}));
         zhang = Played(zhang, -30, 970);
         quote = Played(quote, 45, 1045);
         ASSERT_TRUE(store.Save({zhang, quote})) << store.LastError();
@@ -176,11 +188,9 @@ TEST_F(PlayerStoreCLTest, RecordsSurviveARestart)
 TEST_F(PlayerStoreCLTest, IdsOfRemovedPlayersAreNotGivenAgain)
 {
     PlayerStoreCL store;
-    ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
     PlayerRecord first;
     PlayerRecord last;
-    ASSERT_TRUE(store.LoadOrCreate("first", 0, first));
-    ASSERT_TRUE(store.LoadOrCreate("last", 0, last));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"first", 0, &first}, {"last", 0, &last}}));
     {
         // An operator removes the newest player by hand.
         RawDb raw(DbFile());
@@ -196,11 +206,9 @@ TEST_F(PlayerStoreCLTest, IdsOfRemovedPlayersAreNotGivenAgain)
 TEST_F(PlayerStoreCLTest, SaveWritesAllRecordsOrNone)
 {
     PlayerStoreCL store;
-    ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
     PlayerRecord a;
     PlayerRecord b;
-    ASSERT_TRUE(store.LoadOrCreate("甲", 0, a));
-    ASSERT_TRUE(store.LoadOrCreate("乙", 1, b));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"甲", 0, &a}, {"乙", 1, &b}}));
     const PlayerRecord aPlayed = Played(a, 10, 1100);
     const PlayerRecord bPlayed = Played(b, -10, 900);
 
@@ -355,9 +363,8 @@ TEST_F(PlayerStoreCLTest, ClosedStoreRefusesEveryCall)
 {
     PlayerStoreCL neverOpened;
     PlayerStoreCL closed;
-    ASSERT_TRUE(closed.Open(DbPath())) << closed.LastError();
     PlayerRecord existing;
-    ASSERT_TRUE(closed.LoadOrCreate("张三", 0, existing));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(closed, {{"张三", 0, &existing}}));
     closed.Close();
     closed.Close();
 

@@ -67,6 +67,13 @@ public:
         }
     }
 
+    // Gives every thread time to reach its wait; none may get through before the event is set.
+    void ExpectAllBlocked() const
+    {
+        std::this_thread::sleep_for(kSettle);
+        EXPECT_EQ(Passed(), 0);
+    }
+
     // How many waits have ended, whatever their result.
     int Passed() const
     {
@@ -118,8 +125,7 @@ TEST(SyncTest, AutoResetEventReleasesOneWaiterPerSet)
     ASSERT_NE(event, nullptr);
     {
         Waiters waiters(event, 2);
-        std::this_thread::sleep_for(kSettle);
-        EXPECT_EQ(waiters.Passed(), 0);
+        waiters.ExpectAllBlocked();
 
         ASSERT_TRUE(SetEvent(event));
         EXPECT_TRUE(Eventually([&] { return waiters.Passed() >= 1; }));
@@ -160,8 +166,7 @@ TEST(SyncTest, ManualResetEventReleasesEveryoneUntilReset)
     ASSERT_NE(event, nullptr);
     {
         Waiters waiters(event, 3);
-        std::this_thread::sleep_for(kSettle);
-        EXPECT_EQ(waiters.Passed(), 0);
+        waiters.ExpectAllBlocked();
         ASSERT_TRUE(SetEvent(event));
         waiters.Join();
         EXPECT_EQ(waiters.Released(), 3);
