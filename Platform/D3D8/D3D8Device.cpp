@@ -39,6 +39,20 @@ bool IsTextureFormat(D3DFORMAT format)
     return D3D8BytesPerPixel(format) != 0 && format != D3DFMT_D16;
 }
 
+// Fills the part of an area that lies on the surface with one pixel value, whole rows at once.
+template <class Pixel>
+void FillRows(D3D8SurfaceImpl* surface, const RECT& area, Pixel value)
+{
+    LONG right = std::min<LONG>(area.right, static_cast<LONG>(surface->Width()));
+    LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(surface->Height()));
+    LONG left = std::max<LONG>(area.left, 0);
+    for (LONG y = std::max<LONG>(area.top, 0); y < bottom && left < right; ++y)
+    {
+        uint8_t* row = surface->Bits() + static_cast<size_t>(y) * surface->Pitch();
+        std::fill_n(reinterpret_cast<Pixel*>(row) + left, right - left, value);
+    }
+}
+
 template <class T>
 void Replace(T*& slot, T* value)
 {
@@ -102,10 +116,7 @@ D3D8DeviceImpl::D3D8DeviceImpl(D3D8Impl* direct3d, HWND window, const D3DPRESENT
 
 D3D8DeviceImpl::~D3D8DeviceImpl()
 {
-    for (IDirect3DBaseTexture8*& texture : m_textures)
-        Replace(texture, static_cast<IDirect3DBaseTexture8*>(nullptr));
-    Replace(m_stream, static_cast<D3D8VertexBufferImpl*>(nullptr));
-    Replace(m_indices, static_cast<D3D8IndexBufferImpl*>(nullptr));
+    ReleaseBindings();
     ReleaseSwapChain();
     m_direct3d->Release();
 }
@@ -137,6 +148,15 @@ bool D3D8DeviceImpl::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters)
         m_autoDepth->AddRef();
     m_depth = m_autoDepth;
     return true;
+}
+
+// Drops the textures, vertex stream and indices set on the device, with their references.
+void D3D8DeviceImpl::ReleaseBindings()
+{
+    for (IDirect3DBaseTexture8*& texture : m_textures)
+        Replace(texture, static_cast<IDirect3DBaseTexture8*>(nullptr));
+    Replace(m_stream, static_cast<D3D8VertexBufferImpl*>(nullptr));
+    Replace(m_indices, static_cast<D3D8IndexBufferImpl*>(nullptr));
 }
 
 void D3D8DeviceImpl::ReleaseSwapChain()
@@ -247,10 +267,7 @@ HRESULT D3D8DeviceImpl::Reset(D3DPRESENT_PARAMETERS* parameters)
         return D3DERR_INVALIDCALL;
     }
     *parameters = m_parameters;
-    for (IDirect3DBaseTexture8*& texture : m_textures)
-        Replace(texture, static_cast<IDirect3DBaseTexture8*>(nullptr));
-    Replace(m_stream, static_cast<D3D8VertexBufferImpl*>(nullptr));
-    Replace(m_indices, static_cast<D3D8IndexBufferImpl*>(nullptr));
+    ReleaseBindings();
     SetDefaultStates();
     m_lost = false;
     return D3D_OK;
@@ -456,12 +473,7 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
         {
             // Targets are 32-bit: whole rows are filled with the pixel value.
             uint32_t pixel = m_renderTarget->Format() == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
-            LONG right = std::min<LONG>(area.right, static_cast<LONG>(m_renderTarget->Width()));
-            LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(m_renderTarget->Height()));
-            LONG left = std::max<LONG>(area.left, 0);
-            for (LONG y = std::max<LONG>(area.top, 0); y < bottom && left < right; ++y)
-                std::fill_n(reinterpret_cast<uint32_t*>(m_renderTarget->Bits() + static_cast<size_t>(y) * m_renderTarget->Pitch()) + left,
-                            right - left, pixel);
+            FillRows(m_renderTarget, area, pixel);
             m_renderTarget->Touch();
         }
         if ((flags & D3DCLEAR_ZBUFFER) != 0)
@@ -471,14 +483,7 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
             {
                 // The usual 16-bit depth buffer: whole rows at once, as for the target, since
                 // the screen clears it every frame.
-                LONG right = std::min<LONG>(area.right, static_cast<LONG>(m_depth->Width()));
-                LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(m_depth->Height()));
-                LONG left = std::max<LONG>(area.left, 0);
-                for (LONG y = std::max<LONG>(area.top, 0); y < bottom && left < right; ++y)
-                {
-                    uint8_t* row = m_depth->Bits() + static_cast<size_t>(y) * m_depth->Pitch();
-                    std::fill_n(reinterpret_cast<uint16_t*>(row) + left, right - left, depth);
-                }
+                FillRows(m_depth, area, depth);
             }
             else
             {
@@ -489,25 +494,32 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
     return D3D_OK;
 }
 
+// The device's matrix for a transform state; null for the states this device does not keep.
+D3DMATRIX* D3D8DeviceImpl::TransformSlot(D3DTRANSFORMSTATETYPE state)
+{
+    switch (state)
+    {
+    case D3DTS_WORLD:
+        return &m_world;
+    case D3DTS_VIEW:
+        return &m_view;
+    case D3DTS_PROJECTION:
+        return &m_projection;
+    default:
+        return nullptr;
+    }
+}
+
 HRESULT D3D8DeviceImpl::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
 {
     if (matrix == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    switch (state)
-    {
-    case D3DTS_WORLD:
-        m_world = *matrix;
-        return D3D_OK;
-    case D3DTS_VIEW:
-        m_view = *matrix;
-        return D3D_OK;
-    case D3DTS_PROJECTION:
-        m_projection = *matrix;
-        return D3D_OK;
-    default:
+    D3DMATRIX* slot = TransformSlot(state);
+    if (slot == nullptr)
         return D3DERR_INVALIDCALL;
-    }
+    *slot = *matrix;
+    return D3D_OK;
 }
 
 HRESULT D3D8DeviceImpl::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix)
@@ -515,20 +527,11 @@ HRESULT D3D8DeviceImpl::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* mat
     if (matrix == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    switch (state)
-    {
-    case D3DTS_WORLD:
-        *matrix = m_world;
-        return D3D_OK;
-    case D3DTS_VIEW:
-        *matrix = m_view;
-        return D3D_OK;
-    case D3DTS_PROJECTION:
-        *matrix = m_projection;
-        return D3D_OK;
-    default:
+    const D3DMATRIX* slot = TransformSlot(state);
+    if (slot == nullptr)
         return D3DERR_INVALIDCALL;
-    }
+    *matrix = *slot;
+    return D3D_OK;
 }
 
 HRESULT D3D8DeviceImpl::SetViewport(const D3DVIEWPORT8* viewport)

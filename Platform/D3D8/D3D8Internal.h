@@ -192,7 +192,9 @@ public:
 private:
     bool CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters);
     void ReleaseSwapChain();
+    void ReleaseBindings();
     void SetDefaultStates();
+    D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
     D3D8RasterState RasterState();
 
     std::recursive_mutex m_mutex;

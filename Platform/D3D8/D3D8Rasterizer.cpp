@@ -97,13 +97,20 @@ inline uint32_t Modulate(uint32_t a, uint32_t b)
     return r;
 }
 
-// floor(t) as an int, with NaN and far-away values pinned so that the conversion is defined.
-inline int FloorToInt(double t)
+// NaN and far-away texel coordinates pinned to the limits, so that conversions to int are defined.
+inline double PinTexelCoordinate(double t)
 {
     if (!(t >= -kTexelLimit))
         t = -kTexelLimit;
     if (!(t <= kTexelLimit))
         t = kTexelLimit;
+    return t;
+}
+
+// floor(t) as an int.
+inline int FloorToInt(double t)
+{
+    t = PinTexelCoordinate(t);
     int i = static_cast<int>(t);
     if (static_cast<double>(i) > t)
         --i;
@@ -592,6 +599,16 @@ void InitContext(Context& c, const D3D8RasterTarget& target, const D3D8RasterSta
     c.fastPath = state.fastPath;
 }
 
+// Checks a draw call's arguments and sets up its context; false when there is nothing to draw.
+bool BeginDraw(Context& c, const D3D8RasterTarget& target, const D3D8RasterState& state,
+               const D3D8RasterVertex* vertices, const uint16_t* indices, int count)
+{
+    if (vertices == nullptr || indices == nullptr || count <= 0 || !UsableTarget(target))
+        return false;
+    InitContext(c, target, state);
+    return !c.clip.Empty();
+}
+
 inline uint32_t SamplePoint(const D3D8RasterTexture& t, const Context& c, double u, double v)
 {
     int ix = AddressTexel(FloorToInt(u * t.width), t.width, c.addressU);
@@ -642,10 +659,7 @@ __attribute__((target("avx2"))) int PointSpanClampAvx2(const D3D8RasterTexture& 
 // Splits a texel-space coordinate into the lower texel and a weight in 1/256 steps (0 ... 256).
 inline void LinearTap(double t, int& index, uint32_t& weight)
 {
-    if (!(t >= -kTexelLimit))
-        t = -kTexelLimit;
-    if (!(t <= kTexelLimit))
-        t = kTexelLimit;
+    t = PinTexelCoordinate(t);
     double f = std::floor(t);
     index = static_cast<int>(f);
     weight = static_cast<uint32_t>((t - f) * 256.0 + 0.5);
@@ -1149,11 +1163,8 @@ bool DrawAxisAlignedQuad(Context& c, const D3D8RasterVertex& tl, const D3D8Raste
 void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& state,
                          const D3D8RasterVertex* vertices, const uint16_t* indices, int count)
 {
-    if (vertices == nullptr || indices == nullptr || count <= 0 || !UsableTarget(target))
-        return;
     Context c;
-    InitContext(c, target, state);
-    if (c.clip.Empty())
+    if (!BeginDraw(c, target, state, vertices, indices, count))
         return;
     for (int i = 0; i < count; ++i)
     {
@@ -1255,11 +1266,8 @@ void DrawLine(const Context& c, const D3D8RasterVertex& a, const D3D8RasterVerte
 void D3D8RasterLines(const D3D8RasterTarget& target, const D3D8RasterState& state,
                      const D3D8RasterVertex* vertices, const uint16_t* indices, int count)
 {
-    if (vertices == nullptr || indices == nullptr || count <= 0 || !UsableTarget(target))
-        return;
     Context c;
-    InitContext(c, target, state);
-    if (c.clip.Empty())
+    if (!BeginDraw(c, target, state, vertices, indices, count))
         return;
     for (int i = 0; i < count; ++i)
         DrawLine(c, vertices[indices[2 * i]], vertices[indices[2 * i + 1]], state.lastPixel);

@@ -102,8 +102,8 @@ HRESULT ReadImageInfo(const void* data, UINT size, D3DXIMAGE_INFO* info)
 }
 
 // Reads a whole file named by a Windows-form path. A file that cannot be opened is a bad
-// argument, as it is for D3DX; one that cannot be read through, or is absurdly large, is bad
-// data.
+// argument, as it is for D3DX; one that cannot be read through, is empty or is absurdly large
+// is bad data.
 HRESULT ReadWholeFile(LPCSTR file, std::vector<uint8_t>* content)
 {
     FILE* stream = Win32OpenFile(file, "rb");
@@ -131,6 +131,8 @@ HRESULT ReadWholeFile(LPCSTR file, std::vector<uint8_t>* content)
         }
     }
     std::fclose(stream);
+    if (result == D3D_OK && content->empty())
+        result = D3DXERR_INVALIDDATA; // an empty file holds no image
     return result;
 }
 
@@ -498,8 +500,6 @@ HRESULT D3DXGetImageInfoFromFileA(LPCSTR file, D3DXIMAGE_INFO* info)
     HRESULT result = ReadWholeFile(file, &content);
     if (FAILED(result))
         return result;
-    if (content.empty())
-        return D3DXERR_INVALIDDATA;
     return ReadImageInfo(content.data(), static_cast<UINT>(content.size()), info);
 }
 
@@ -545,8 +545,6 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR file, UINT
     HRESULT result = ReadWholeFile(file, &content);
     if (FAILED(result))
         return result;
-    if (content.empty())
-        return D3DXERR_INVALIDDATA;
     return D3DXCreateTextureFromFileInMemoryEx(device, content.data(), static_cast<UINT>(content.size()),
                                                width, height, mipLevels, usage, format, pool, filter,
                                                mipFilter, colorKey, srcInfo, palette, texture);
