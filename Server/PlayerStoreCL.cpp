@@ -1,5 +1,6 @@
 #include "PlayerStoreCL.h"
 
+#include <sodium.h>
 #include <sqlite3.h>
 
 #include <climits>
@@ -14,16 +15,18 @@ namespace
 // to it.
 constexpr int kSchemaMark = 0x4B505331;
 
-// How long a call waits for another process that holds the file's write lock before giving up.
-constexpr int kBusyTimeoutMs = 2000;
-
-// Nicknames travel in protocol fields whose length is one byte.
-constexpr std::size_t kMaxNicknameBytes = 255;
-
 const char* const kNotOpen = "store is not open";
 
-const char* const kColumns[] = {"id", "nickname", "sex", "score", "coins", "wins", "losses", "draws",
-                                "games", "escapes"};
+// The columns of the players table, in order. Files made before passwords existed have all but
+// the last one; Open adds it to them.
+const char* const kColumns[] = {"id",     "nickname", "sex",   "score", "coins",  "wins",
+                                "losses", "draws",    "games", "escapes", "password_hash"};
+constexpr std::size_t kColumnCount = std::size(kColumns);
+// The columns that make up a PlayerRecord; the password hash never leaves the store.
+constexpr int kRecordColumns = 10;
+// The columns whose stored values a hand changes, in the order of PlayerChange after its id.
+const char* const kChangedColumns[] = {"score", "coins", "wins", "losses", "draws", "games", "escapes"};
+constexpr int kChangedCount = static_cast<int>(std::size(kChangedColumns));
 
 const char* const kCreateTable = "CREATE TABLE players ("
                                  "id INTEGER PRIMARY KEY AUTOINCREMENT, "
@@ -35,10 +38,18 @@ const char* const kCreateTable = "CREATE TABLE players ("
                                  "losses INTEGER NOT NULL DEFAULT 0, "
                                  "draws INTEGER NOT NULL DEFAULT 0, "
                                  "games INTEGER NOT NULL DEFAULT 0, "
-                                 "escapes INTEGER NOT NULL DEFAULT 0)";
+                                 "escapes INTEGER NOT NULL DEFAULT 0, "
+                                 "password_hash TEXT)";
 
-const char* const kSelectColumns =
-    "SELECT id, nickname, sex, score, coins, wins, losses, draws, games, escapes FROM players ";
+// Records made before passwords existed get NULL, and take the password of their next login.
+const char* const kAddPasswordColumn = "ALTER TABLE players ADD COLUMN password_hash TEXT";
+
+const char* const kSelectColumns = "SELECT id, nickname, sex, score, coins, wins, losses, draws, games, "
+                                   "escapes, password_hash FROM players ";
+
+// Every hash crypto_pwhash_str makes starts with this; anything else in the column was not
+// written by this store.
+const char kHashPrefix[] = "$argon2";
 
 // A prepared statement that is finalized on every way out of a call, so that Close never finds
 // one still open.
@@ -63,18 +74,54 @@ private:
 
 // Nicknames are bound as BLOBs: they are GBK bytes, not UTF-8 text, and are compared byte for
 // byte.
-void BindNickname(sqlite3_stmt* stmt, const std::string& nickname)
+void BindNickname(sqlite3_stmt* stmt, int index, const std::string& nickname)
 {
-    sqlite3_bind_blob(stmt, 1, nickname.data(), static_cast<int>(nickname.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, index, nickname.data(), static_cast<int>(nickname.size()), SQLITE_TRANSIENT);
 }
 
 bool IsValidSex(int sex)
 {
     return sex == 0 || sex == 1;
 }
+
+std::string Hex(unsigned char byte)
+{
+    const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[byte >> 4] + digits[byte & 0x0F];
+}
+
+// Why a nickname cannot be used, or empty when it can. Control bytes are refused because
+// nicknames go into log lines, where a line break or an escape sequence could forge entries;
+// bytes from 0x80 up are GBK and allowed.
+std::string NicknameProblem(const std::string& nickname)
+{
+    if (nickname.empty())
+        return "empty nickname";
+    if (nickname.size() > PlayerStoreCL::kMaxNicknameBytes)
+        return "nickname longer than " + std::to_string(PlayerStoreCL::kMaxNicknameBytes) + " bytes";
+    for (std::size_t i = 0; i < nickname.size(); ++i)
+    {
+        unsigned char byte = static_cast<unsigned char>(nickname[i]);
+        if (byte < 0x20 || byte == 0x7F)
+            return "nickname contains the control byte " + Hex(byte) + " at offset " + std::to_string(i);
+    }
+    return {};
+}
+
+std::string PasswordProblem(const std::string& password)
+{
+    if (password.empty())
+        return "empty password";
+    if (password.size() > PlayerStoreCL::kMaxPasswordBytes)
+        return "password longer than " + std::to_string(PlayerStoreCL::kMaxPasswordBytes) + " bytes";
+    return {};
+}
 } // namespace
 
-PlayerStoreCL::PlayerStoreCL() = default;
+PlayerStoreCL::PlayerStoreCL()
+    : m_opsLimit(crypto_pwhash_OPSLIMIT_INTERACTIVE), m_memLimit(crypto_pwhash_MEMLIMIT_INTERACTIVE)
+{
+}
 
 PlayerStoreCL::~PlayerStoreCL()
 {
@@ -119,17 +166,45 @@ void PlayerStoreCL::RollbackIfOpen(sqlite3* db)
     }
 }
 
+bool PlayerStoreCL::Hold(sqlite3* db, const std::string& path)
+{
+    // In exclusive locking mode SQLite keeps every lock it takes until the connection closes.
+    // The mode must be set before the file is first read, or a shared lock taken in the normal
+    // mode would already have been given up.
+    if (!Exec(db, "PRAGMA locking_mode = EXCLUSIVE"))
+        return Fail(path + ": " + m_lastError);
+
+    // BEGIN EXCLUSIVE takes the strongest lock at once, so that a second server fails here, at
+    // Open, rather than at its first write; the lock outlives the COMMIT. There is no busy
+    // timeout: whoever holds the file, another server or an operator's tool, keeps it for far
+    // longer than a sensible wait, so waiting would only delay the refusal.
+    int rc;
+    {
+        Statement stmt(db, "BEGIN EXCLUSIVE");
+        if (!stmt.Ok())
+            return FailDb(db, path + ": cannot lock the file");
+        rc = sqlite3_step(stmt.Get());
+        if (rc != SQLITE_DONE)
+        {
+            int primary = rc & 0xFF;
+            if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+                return Fail(path + " is in use by another server");
+            if (primary == SQLITE_NOTADB)
+                return FailDb(db, path + ": not a player database");
+            return FailDb(db, path + ": cannot lock the file");
+        }
+    }
+    if (!Exec(db, "COMMIT"))
+        return Fail(path + ": " + m_lastError);
+    return true;
+}
+
 PlayerStoreCL::Contents PlayerStoreCL::Inspect(sqlite3* db)
 {
     int mark = 0;
     {
         Statement stmt(db, "PRAGMA user_version");
-        if (!stmt.Ok())
-        {
-            FailDb(db, "cannot read the database");
-            return Contents::Error;
-        }
-        if (sqlite3_step(stmt.Get()) != SQLITE_ROW)
+        if (!stmt.Ok() || sqlite3_step(stmt.Get()) != SQLITE_ROW)
         {
             FailDb(db, "cannot read the database");
             return Contents::Error;
@@ -166,7 +241,7 @@ PlayerStoreCL::Contents PlayerStoreCL::Inspect(sqlite3* db)
     while ((rc = sqlite3_step(stmt.Get())) == SQLITE_ROW)
     {
         const char* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.Get(), 0));
-        if (count >= std::size(kColumns) || name == nullptr || std::strcmp(name, kColumns[count]) != 0)
+        if (count >= kColumnCount || name == nullptr || std::strcmp(name, kColumns[count]) != 0)
             matches = false;
         ++count;
     }
@@ -175,44 +250,46 @@ PlayerStoreCL::Contents PlayerStoreCL::Inspect(sqlite3* db)
         FailDb(db, "cannot read the database");
         return Contents::Error;
     }
-    if (!matches || count != std::size(kColumns))
-    {
-        Fail("not a player database: its players table does not have the expected columns");
-        return Contents::Foreign;
-    }
-    return Contents::Ours;
+    if (matches && count == kColumnCount)
+        return Contents::Ours;
+    if (matches && count == kColumnCount - 1)
+        return Contents::OursWithoutPasswords;
+    Fail("not a player database: its players table does not have the expected columns");
+    return Contents::Foreign;
 }
 
 bool PlayerStoreCL::Prepare(sqlite3* db)
 {
-    // Read the header and the schema in one snapshot, so that another process creating the
-    // table at the same moment cannot make the file look half made.
-    if (!Exec(db, "BEGIN"))
-        return false;
-    Contents contents = Inspect(db);
-    RollbackIfOpen(db);
-    if (contents == Contents::Ours)
-        return true;
-    if (contents != Contents::Empty)
-        return false;
-
-    // A new file. Take the write lock and look again: another process may have created the
-    // table since the first look.
+    // The file is already held, so nothing can change it between this look and the writes that
+    // follow. Nothing is written unless the file is empty or ours, so that a file of some other
+    // program keeps every byte it had.
     if (!Exec(db, "BEGIN IMMEDIATE"))
         return false;
-    contents = Inspect(db);
-    if (contents == Contents::Empty)
+    bool written = true;
+    switch (Inspect(db))
+    {
+    case Contents::Ours:
+        break;
+    case Contents::Empty:
     {
         std::string mark = "PRAGMA user_version = " + std::to_string(kSchemaMark);
-        if (!Exec(db, kCreateTable) || !Exec(db, mark.c_str()) || !Exec(db, "COMMIT"))
-        {
-            RollbackIfOpen(db);
-            return false;
-        }
-        return true;
+        written = Exec(db, kCreateTable) && Exec(db, mark.c_str());
+        break;
     }
-    RollbackIfOpen(db);
-    return contents == Contents::Ours;
+    case Contents::OursWithoutPasswords:
+        written = Exec(db, kAddPasswordColumn);
+        break;
+    case Contents::Foreign:
+    case Contents::Error:
+        written = false;
+        break;
+    }
+    if (!written || !Exec(db, "COMMIT"))
+    {
+        RollbackIfOpen(db);
+        return false;
+    }
+    return true;
 }
 
 bool PlayerStoreCL::Open(const std::string& path)
@@ -222,6 +299,8 @@ bool PlayerStoreCL::Open(const std::string& path)
         return Fail("no database file given");
     if (path.find('\0') != std::string::npos)
         return Fail("the database file name contains a NUL byte");
+    if (sodium_init() < 0)
+        return Fail("the password hashing library cannot start");
 
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -232,10 +311,20 @@ bool PlayerStoreCL::Open(const std::string& path)
         return false;
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
 
-    // Nothing is written before the file is known to be empty or ours, so that a file of some
-    // other program keeps every byte it had.
+    // A write-protected file opens for reading only; a server could neither add players nor
+    // record a hand in it.
+    if (sqlite3_db_readonly(db, "main") == 1)
+    {
+        Fail(path + " is read-only");
+        sqlite3_close(db);
+        return false;
+    }
+    if (!Hold(db, path))
+    {
+        sqlite3_close(db);
+        return false;
+    }
     if (!Prepare(db))
     {
         m_lastError = path + ": " + m_lastError;
@@ -243,9 +332,11 @@ bool PlayerStoreCL::Open(const std::string& path)
         return false;
     }
 
-    // Write-ahead logging lets readers go on while a hand's results are saved. Some file systems
-    // cannot share the memory it needs, and a read-only file cannot change mode; the default
-    // rollback journal works there too, so a refusal is not an error.
+    // Write-ahead logging makes the commit of a hand one append to the log instead of a journal
+    // and a database write. Since the locking mode is already exclusive, SQLite keeps the log's
+    // index in this process's memory instead of a shared-memory file, and the database file
+    // stays exclusively locked. A file system that cannot do it keeps the rollback journal,
+    // which is just as safe, so a refusal is not an error.
     {
         Statement stmt(db, "PRAGMA journal_mode = WAL");
         if (stmt.Ok())
@@ -261,15 +352,31 @@ void PlayerStoreCL::Close()
 {
     if (m_db == nullptr)
         return;
-    // Every statement is finalized by the call that made it, so the connection closes at once.
+    // Every statement is finalized by the call that made it, so the connection closes at once,
+    // and closing it releases the exclusive lock.
     sqlite3_close(m_db);
     m_db = nullptr;
 }
 
+bool PlayerStoreCL::SetPasswordCost(unsigned long long opsLimit, std::size_t memLimit)
+{
+    if (opsLimit < crypto_pwhash_OPSLIMIT_MIN || opsLimit > crypto_pwhash_OPSLIMIT_MAX)
+        return Fail("password cost: " + std::to_string(opsLimit) + " operations is outside "
+                    + std::to_string(crypto_pwhash_OPSLIMIT_MIN) + " to "
+                    + std::to_string(crypto_pwhash_OPSLIMIT_MAX));
+    if (memLimit < crypto_pwhash_MEMLIMIT_MIN || memLimit > crypto_pwhash_MEMLIMIT_MAX)
+        return Fail("password cost: " + std::to_string(memLimit) + " bytes of memory is outside "
+                    + std::to_string(crypto_pwhash_MEMLIMIT_MIN) + " to "
+                    + std::to_string(crypto_pwhash_MEMLIMIT_MAX));
+    m_opsLimit = opsLimit;
+    m_memLimit = memLimit;
+    return true;
+}
+
 bool PlayerStoreCL::ReadRow(sqlite3_stmt* stmt, PlayerRecord& out)
 {
-    int values[10] = {};
-    for (int column = 0; column < 10; ++column)
+    int values[kRecordColumns] = {};
+    for (int column = 0; column < kRecordColumns; ++column)
     {
         if (column == 1)
             continue;
@@ -296,7 +403,7 @@ bool PlayerStoreCL::ReadRow(sqlite3_stmt* stmt, PlayerRecord& out)
     return true;
 }
 
-int PlayerStoreCL::FindByNickname(const std::string& nickname, PlayerRecord& out)
+int PlayerStoreCL::FindByNickname(const std::string& nickname, StoredPlayer& out)
 {
     std::string sql = std::string(kSelectColumns) + "WHERE nickname = ?1";
     Statement stmt(m_db, sql.c_str());
@@ -305,7 +412,7 @@ int PlayerStoreCL::FindByNickname(const std::string& nickname, PlayerRecord& out
         FailDb(m_db, "cannot look up a player");
         return -1;
     }
-    BindNickname(stmt.Get(), nickname);
+    BindNickname(stmt.Get(), 1, nickname);
     int rc = sqlite3_step(stmt.Get());
     if (rc == SQLITE_DONE)
         return 0;
@@ -314,43 +421,154 @@ int PlayerStoreCL::FindByNickname(const std::string& nickname, PlayerRecord& out
         FailDb(m_db, "cannot look up a player");
         return -1;
     }
-    return ReadRow(stmt.Get(), out) ? 1 : -1;
+    StoredPlayer player;
+    if (!ReadRow(stmt.Get(), player.record))
+        return -1;
+
+    // A hash that crypto_pwhash_str did not make cannot be checked; taking it for a wrong
+    // password would hide that someone wrote to the column by hand.
+    const int hashColumn = kRecordColumns;
+    int type = sqlite3_column_type(stmt.Get(), hashColumn);
+    if (type != SQLITE_NULL)
+    {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.Get(), hashColumn));
+        int size = sqlite3_column_bytes(stmt.Get(), hashColumn);
+        if (type == SQLITE_TEXT && text != nullptr)
+            player.hash.assign(text, static_cast<std::size_t>(size));
+        if (type != SQLITE_TEXT || player.hash.size() >= crypto_pwhash_STRBYTES
+            || player.hash.compare(0, std::strlen(kHashPrefix), kHashPrefix) != 0
+            || player.hash.find('\0') != std::string::npos)
+        {
+            Fail("damaged record: the password hash of player " + std::to_string(player.record.id)
+                 + " was not made by this store");
+            return -1;
+        }
+        player.hasHash = true;
+    }
+    out = std::move(player);
+    return 1;
 }
 
-bool PlayerStoreCL::LoadOrCreate(const std::string& nickname, int sex, PlayerRecord& out)
+bool PlayerStoreCL::MakeHash(const std::string& password, std::string& hash)
 {
-    if (m_db == nullptr)
-        return Fail(kNotOpen);
-    if (nickname.empty())
-        return Fail("empty nickname");
-    if (nickname.size() > kMaxNicknameBytes)
-        return Fail("nickname longer than " + std::to_string(kMaxNicknameBytes) + " bytes");
-    if (!IsValidSex(sex))
-        return Fail("sex must be 0 (male) or 1 (female)");
+    // The salt is random for every hash, so equal passwords never show as equal hashes.
+    char buffer[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(buffer, password.data(), password.size(), m_opsLimit, m_memLimit) != 0)
+        return Fail("cannot hash the password: not enough memory for a cost of "
+                    + std::to_string(m_memLimit) + " bytes");
+    hash.assign(buffer);
+    return true;
+}
 
-    // Look first, so that the usual login of a known player takes no write lock.
-    int found = FindByNickname(nickname, out);
-    if (found != 0)
-        return found > 0;
-
+LoginResult PlayerStoreCL::CheckPassword(const StoredPlayer& player, const std::string& password,
+                                         PlayerRecord& out)
+{
+    if (!player.hasHash)
     {
-        // Another process may add the same nickname between the look and this insert; the
-        // conflict clause then keeps its row, and the second look below returns it.
-        Statement stmt(m_db, "INSERT INTO players (nickname, sex, coins) VALUES (?1, ?2, ?3) "
-                             "ON CONFLICT (nickname) DO NOTHING");
+        // The record was made before passwords existed: the first password it is given is its
+        // own from now on.
+        std::string hash;
+        if (!MakeHash(password, hash))
+            return LoginResult::Error;
+        Statement stmt(m_db, "UPDATE players SET password_hash = ?1 WHERE id = ?2 AND password_hash IS NULL");
         if (!stmt.Ok())
-            return FailDb(m_db, "cannot add a player");
-        BindNickname(stmt.Get(), nickname);
-        sqlite3_bind_int(stmt.Get(), 2, sex);
-        sqlite3_bind_int(stmt.Get(), 3, kStartingCoins);
+        {
+            FailDb(m_db, "cannot set the password of player " + std::to_string(player.record.id));
+            return LoginResult::Error;
+        }
+        sqlite3_bind_text(stmt.Get(), 1, hash.c_str(), static_cast<int>(hash.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt.Get(), 2, player.record.id);
         if (sqlite3_step(stmt.Get()) != SQLITE_DONE)
-            return FailDb(m_db, "cannot add a player");
+        {
+            FailDb(m_db, "cannot set the password of player " + std::to_string(player.record.id));
+            return LoginResult::Error;
+        }
+        if (sqlite3_changes(m_db) != 1)
+        {
+            Fail("player " + std::to_string(player.record.id) + " changed while its password was set");
+            return LoginResult::Error;
+        }
+        out = player.record;
+        return LoginResult::Ok;
     }
 
-    found = FindByNickname(nickname, out);
+    // The hash string carries its own salt and cost, so the check works whatever cost is set now.
+    if (crypto_pwhash_str_verify(player.hash.c_str(), password.data(), password.size()) != 0)
+    {
+        Fail("wrong password for player " + std::to_string(player.record.id));
+        return LoginResult::WrongPassword;
+    }
+    out = player.record;
+    return LoginResult::Ok;
+}
+
+LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string& password, int sex,
+                                 PlayerRecord& out)
+{
+    if (m_db == nullptr)
+    {
+        Fail(kNotOpen);
+        return LoginResult::Error;
+    }
+    std::string problem = NicknameProblem(nickname);
+    if (problem.empty())
+        problem = PasswordProblem(password);
+    if (problem.empty() && !IsValidSex(sex))
+        problem = "sex must be 0 (male) or 1 (female)";
+    if (!problem.empty())
+    {
+        Fail(problem);
+        return LoginResult::Refused;
+    }
+
+    // Look first, so that the usual login of a known player writes nothing.
+    StoredPlayer player;
+    int found = FindByNickname(nickname, player);
+    if (found < 0)
+        return LoginResult::Error;
+    if (found > 0)
+        return CheckPassword(player, password, out);
+
+    std::string hash;
+    if (!MakeHash(password, hash))
+        return LoginResult::Error;
+    int inserted = 0;
+    {
+        // The file is held exclusively, so nothing else should add this nickname between the
+        // look and the insert. Should a row be there all the same, the conflict clause keeps it
+        // and its own password decides, instead of the login failing on the unique nickname.
+        Statement stmt(m_db,
+                       "INSERT INTO players (nickname, sex, coins, password_hash) VALUES (?1, ?2, ?3, ?4) "
+                       "ON CONFLICT (nickname) DO NOTHING");
+        if (!stmt.Ok())
+        {
+            FailDb(m_db, "cannot add a player");
+            return LoginResult::Error;
+        }
+        BindNickname(stmt.Get(), 1, nickname);
+        sqlite3_bind_int(stmt.Get(), 2, sex);
+        sqlite3_bind_int(stmt.Get(), 3, kStartingCoins);
+        sqlite3_bind_text(stmt.Get(), 4, hash.c_str(), static_cast<int>(hash.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt.Get()) != SQLITE_DONE)
+        {
+            FailDb(m_db, "cannot add a player");
+            return LoginResult::Error;
+        }
+        inserted = sqlite3_changes(m_db);
+    }
+
+    found = FindByNickname(nickname, player);
+    if (found < 0)
+        return LoginResult::Error;
     if (found == 0)
-        return Fail("the new player record has disappeared");
-    return found > 0;
+    {
+        Fail("the new player record has disappeared");
+        return LoginResult::Error;
+    }
+    if (inserted == 0)
+        return CheckPassword(player, password, out);
+    out = player.record;
+    return LoginResult::Created;
 }
 
 bool PlayerStoreCL::Load(int id, PlayerRecord& out)
@@ -370,54 +588,88 @@ bool PlayerStoreCL::Load(int id, PlayerRecord& out)
     return ReadRow(stmt.Get(), out);
 }
 
-bool PlayerStoreCL::Save(const std::vector<PlayerRecord>& records)
+bool PlayerStoreCL::Apply(const std::vector<PlayerChange>& changes)
 {
     if (m_db == nullptr)
         return Fail(kNotOpen);
-    for (const PlayerRecord& record : records)
-    {
-        if (!IsValidSex(record.sex))
-            return Fail("player " + std::to_string(record.id) + ": sex must be 0 (male) or 1 (female)");
-    }
-    if (records.empty())
+    if (changes.empty())
         return true;
 
-    // The nickname is the player's identity and is never rewritten; everything else is.
-    Statement stmt(m_db, "UPDATE players SET sex = ?2, score = ?3, coins = ?4, wins = ?5, losses = ?6, "
-                         "draws = ?7, games = ?8, escapes = ?9 WHERE id = ?1");
+    // The stored values are added to rather than overwritten, so that a change committed
+    // meanwhile (an escape penalty, say) is never lost to a copy read before it. RETURNING hands
+    // back the sums, which are checked before COMMIT: SQLite would store a sum beyond the int
+    // range, and a later Load would then take the record for damaged.
+    Statement stmt(m_db, "UPDATE players SET score = score + ?2, coins = coins + ?3, wins = wins + ?4, "
+                         "losses = losses + ?5, draws = draws + ?6, games = games + ?7, "
+                         "escapes = escapes + ?8 WHERE id = ?1 "
+                         "RETURNING score, coins, wins, losses, draws, games, escapes");
     if (!stmt.Ok())
-        return FailDb(m_db, "cannot save players");
+        return FailDb(m_db, "cannot apply the changes of a hand");
 
-    // The write lock is taken at the start, so that waiting for another process happens before
-    // anything is written, and a crash part way leaves the journal to undo it all.
+    // The write lock is taken at the start, and a crash part way leaves the log to undo it all.
     if (!Exec(m_db, "BEGIN IMMEDIATE"))
         return false;
-    for (const PlayerRecord& record : records)
+    sqlite3_stmt* update = stmt.Get();
+    for (const PlayerChange& change : changes)
     {
-        sqlite3_stmt* update = stmt.Get();
         sqlite3_reset(update);
-        const int values[] = {record.id,   record.sex,    record.score, record.coins, record.wins,
-                              record.losses, record.draws, record.games, record.escapes};
-        for (int index = 0; index < 9; ++index)
+        const int values[] = {change.id,     change.score, change.coins, change.wins,
+                              change.losses, change.draws, change.games, change.escapes};
+        for (int index = 0; index < 1 + kChangedCount; ++index)
             sqlite3_bind_int(update, index + 1, values[index]);
-        if (sqlite3_step(update) != SQLITE_DONE)
+
+        const std::string player = "player " + std::to_string(change.id);
+        bool ok = true;
+        int rc = sqlite3_step(update);
+        if (rc == SQLITE_DONE)
+            ok = Fail("no " + player + "; nothing was applied");
+        else if (rc != SQLITE_ROW)
+            ok = FailDb(m_db, "cannot apply the changes of " + player + "; nothing was applied");
+        for (int column = 0; ok && column < kChangedCount; ++column)
         {
-            FailDb(m_db, "cannot save player " + std::to_string(record.id));
-            RollbackIfOpen(m_db);
-            return false;
+            sqlite3_int64 value = sqlite3_column_int64(update, column);
+            if (sqlite3_column_type(update, column) != SQLITE_INTEGER || value < INT_MIN || value > INT_MAX)
+            {
+                const unsigned char* text = sqlite3_column_text(update, column);
+                ok = Fail(player + ": " + kChangedColumns[column] + " would become "
+                          + (text != nullptr ? reinterpret_cast<const char*>(text) : "NULL")
+                          + ", outside the range of a stored number; nothing was applied");
+            }
         }
-        if (sqlite3_changes(m_db) != 1)
+        if (ok && (rc = sqlite3_step(update)) != SQLITE_DONE)
+            ok = FailDb(m_db, "cannot apply the changes of " + player + "; nothing was applied");
+        if (!ok)
         {
-            Fail("no player with id " + std::to_string(record.id) + "; nothing was saved");
+            // A statement still running would keep ROLLBACK from undoing its own change.
+            sqlite3_reset(update);
             RollbackIfOpen(m_db);
             return false;
         }
     }
-    sqlite3_reset(stmt.Get());
+    sqlite3_reset(update);
     if (!Exec(m_db, "COMMIT"))
     {
         RollbackIfOpen(m_db);
         return false;
     }
+    return true;
+}
+
+bool PlayerStoreCL::ApplyTo(const PlayerChange& change, PlayerRecord& record)
+{
+    if (change.id != record.id)
+        return false;
+    int* const fields[] = {&record.score,  &record.coins, &record.wins,   &record.losses,
+                           &record.draws, &record.games, &record.escapes};
+    const int adds[] = {change.score, change.coins, change.wins, change.losses,
+                        change.draws, change.games, change.escapes};
+    int sums[kChangedCount];
+    for (int index = 0; index < kChangedCount; ++index)
+    {
+        if (__builtin_add_overflow(*fields[index], adds[index], &sums[index]))
+            return false;
+    }
+    for (int index = 0; index < kChangedCount; ++index)
+        *fields[index] = sums[index];
     return true;
 }

@@ -1,8 +1,11 @@
 #pragma once
-// Player records kept in an SQLite database file: one row per nickname. The server loads a
-// record at login and saves the records of a table's players after every hand, in one
-// transaction, so that a crash never leaves half a result written.
+// Player records kept in an SQLite database file: one row per nickname, with a salted password
+// hash. The server checks a player's password at login and, after every hand, adds what the
+// hand changed to the stored records of the table's players in one transaction, so that a crash
+// never leaves half a result written. One server holds the file for as long as it is open; a
+// second server refuses to start on it instead of overwriting the first one's results.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,54 +27,106 @@ struct PlayerRecord
     int escapes = 0;
 };
 
+// What one hand changes in one player's record: every field is added to the stored value.
+struct PlayerChange
+{
+    int id = 0;
+    int score = 0;
+    int coins = 0;
+    int wins = 0;
+    int losses = 0;
+    int draws = 0;
+    int games = 0;
+    int escapes = 0;
+};
+
+// How a login ended. Ok: an existing record, and the password is right. Created: a new record
+// was made with this password. WrongPassword: the nickname exists and the password does not
+// match. Refused: the nickname, password or sex is not acceptable. Error: the store is not open,
+// or the database or the password hashing failed. LastError() says why for the last three.
+enum class LoginResult { Ok, Created, WrongPassword, Refused, Error };
+
 class PlayerStoreCL
 {
 public:
     // Coins a new player starts with.
     static constexpr int kStartingCoins = 1000;
+    // Longest nickname and password, in bytes: both travel in fields whose length is one byte.
+    static constexpr std::size_t kMaxNicknameBytes = 255;
+    static constexpr std::size_t kMaxPasswordBytes = 255;
 
     PlayerStoreCL();
     ~PlayerStoreCL();
     PlayerStoreCL(const PlayerStoreCL&) = delete;
     PlayerStoreCL& operator=(const PlayerStoreCL&) = delete;
 
-    // Opens the database file, creating it and its table when missing. False, with the reason
-    // in LastError(), when the file cannot be opened or is not a player database.
+    // Opens the database file, creating it and its table when missing, adding the password
+    // column to a file made before passwords existed, and holding the file exclusively until
+    // Close. False, with the reason in LastError(), when the file cannot be opened, is not a
+    // player database, or is held by another server ("<path> is in use by another server").
     bool Open(const std::string& path);
+    // Releases the file; another store may open it afterwards.
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
 
-    // The record of a nickname; a new one (starting coins, the given sex) when the nickname is
-    // new. An existing record keeps its stored sex. False for an empty nickname or a database
-    // error.
-    bool LoadOrCreate(const std::string& nickname, int sex, PlayerRecord& out);
+    // How much work and memory a new password hash costs (see crypto_pwhash_str). Stored hashes
+    // carry their own cost, so records made at any cost still verify. False, keeping the current
+    // cost, when a value is outside the range the hashing library accepts.
+    bool SetPasswordCost(unsigned long long opsLimit, std::size_t memLimit);
+
+    // Checks a player's password, or makes a new record (starting coins, the given sex) with it
+    // when the nickname is new. An existing record keeps its stored sex. A record made before
+    // passwords existed takes the password of its next login. `out` is written for Ok and
+    // Created only. Nicknames are 1 to 255 bytes without control bytes (below 0x20, and 0x7F);
+    // passwords are 1 to 255 bytes of any value.
+    LoginResult Login(const std::string& nickname, const std::string& password, int sex, PlayerRecord& out);
     // The record with this id; false when there is none.
     bool Load(int id, PlayerRecord& out);
-    // Writes every record (matched by id) in one transaction: all or nothing.
-    bool Save(const std::vector<PlayerRecord>& records);
+    // Adds every change to its player's stored record in one transaction: all or nothing. False,
+    // with nothing written, when an id is unknown or a stored value would leave the int range.
+    // An empty list is true and writes nothing.
+    bool Apply(const std::vector<PlayerChange>& changes);
+    // Adds a change to an in-memory record the same way Apply adds it to the stored one, so that
+    // copies kept in memory stay in step with what was committed. False, leaving the record as
+    // it was, when the change is for another player or a value would leave the int range.
+    static bool ApplyTo(const PlayerChange& change, PlayerRecord& record);
 
     const std::string& LastError() const { return m_lastError; }
 
 private:
-    // What an opened file holds: nothing yet, this store's table, or something else.
+    // What an opened file holds: nothing yet, this store's table, this store's table as it was
+    // before passwords existed, or something else.
     enum class Contents
     {
         Empty,
         Ours,
+        OursWithoutPasswords,
         Foreign,
         Error
+    };
+    // A record found by nickname, with its password hash (empty when none is stored yet).
+    struct StoredPlayer
+    {
+        PlayerRecord record;
+        bool hasHash = false;
+        std::string hash;
     };
 
     bool Fail(const std::string& what);
     bool FailDb(sqlite3* db, const std::string& what);
     bool Exec(sqlite3* db, const char* sql);
     void RollbackIfOpen(sqlite3* db);
+    bool Hold(sqlite3* db, const std::string& path);
     Contents Inspect(sqlite3* db);
     bool Prepare(sqlite3* db);
     bool ReadRow(sqlite3_stmt* stmt, PlayerRecord& out);
-    // 1 found, 0 no such nickname, -1 database error.
-    int FindByNickname(const std::string& nickname, PlayerRecord& out);
+    // 1 found, 0 no such nickname, -1 database error or damaged record.
+    int FindByNickname(const std::string& nickname, StoredPlayer& out);
+    bool MakeHash(const std::string& password, std::string& hash);
+    LoginResult CheckPassword(const StoredPlayer& player, const std::string& password, PlayerRecord& out);
 
     sqlite3* m_db = nullptr;
     std::string m_lastError;
+    unsigned long long m_opsLimit;
+    std::size_t m_memLimit;
 };
