@@ -1,14 +1,18 @@
 #include "NetServerCL.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -24,6 +28,14 @@ constexpr size_t kMinMessage = 4;
 constexpr size_t kReadChunk = 64 * 1024;
 // Connecting gives up after this long instead of hanging on an address that never answers.
 constexpr int kConnectTimeoutMs = 5000;
+// A buffer that has grown beyond this is given back once it is empty, so that a connection that
+// once had a lot to send or receive does not hold that memory while it idles.
+constexpr size_t kKeepCapacity = 64 * 1024;
+// Refused peers are reported at most this often, with a count, however many arrive.
+constexpr auto kRefusedReportInterval = std::chrono::seconds(1);
+// Peers accepted per poll: a crowd connecting at once cannot hold up the connections already
+// served; the rest are taken at the next poll.
+constexpr int kMaxAcceptsPerPoll = 64;
 
 std::string ErrorText(const char* what, int error)
 {
@@ -44,6 +56,68 @@ void AppendFrame(std::vector<uint8_t>& out, const std::vector<uint8_t>& message)
     out.push_back(static_cast<uint8_t>(length >> 16));
     out.push_back(static_cast<uint8_t>(length >> 24));
     out.insert(out.end(), message.begin(), message.end());
+}
+
+// Empties a buffer, and gives its memory back when it has grown large.
+void Release(std::vector<uint8_t>& buffer)
+{
+    if (buffer.capacity() > kKeepCapacity)
+    {
+        std::vector<uint8_t>().swap(buffer);
+    }
+    else
+    {
+        buffer.clear();
+    }
+}
+
+// Errors after which accept may be called again at once: an interrupted call, or a peer that
+// was gone before it could be taken, after which the next one may be fine. Errors that could as
+// well come from the listening socket itself are not among them, since trying again at once
+// would then never end.
+bool AcceptMayGoOn(int error)
+{
+    switch (error)
+    {
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Why the limits cannot work, or empty when they can.
+std::string CheckLimits(const NetServerLimits& limits)
+{
+    if (limits.maxConnections == 0)
+    {
+        return "maxConnections must be at least 1";
+    }
+    if (limits.maxPendingOutput == 0 || limits.maxTotalPendingOutput == 0)
+    {
+        return "maxPendingOutput and maxTotalPendingOutput must be at least 1 byte";
+    }
+    if (!std::isfinite(limits.messagesPerSecond) || limits.messagesPerSecond <= 0)
+    {
+        return "messagesPerSecond must be a positive number";
+    }
+    if (!std::isfinite(limits.messageBurst) || limits.messageBurst < 1)
+    {
+        return "messageBurst must be at least 1";
+    }
+    if (limits.acceptBackoffMs <= 0)
+    {
+        return "acceptBackoffMs must be positive";
+    }
+    return std::string();
 }
 
 bool SetNonBlocking(int fd, bool on)
@@ -110,17 +184,31 @@ struct NetServerCL::Connection
     // Framed output not yet written; bytes before outputSent are gone already.
     std::vector<uint8_t> output;
     size_t outputSent = 0;
+    // The incoming messages this connection may still send at once; refilled with time.
+    double tokens = 0;
+    Clock::time_point refilled;
 
     size_t Pending() const { return output.size() - outputSent; }
 
     static void AcceptAll(NetServerCL& server);
+    static void PauseAccepting(NetServerCL& server, int error);
+    static void Refuse(NetServerCL& server, int fd);
+    static void ReportRefused(NetServerCL& server, Clock::time_point now);
     static void ReadAll(NetServerCL& server, int id);
     static bool Dispatch(NetServerCL& server, int id);
     static bool Flush(NetServerCL& server, int id);
+    static void Sent(NetServerCL& server, Connection& connection, size_t bytes);
 };
 
-NetServerCL::NetServerCL(Handler& handler) : m_handler(handler)
+NetServerCL::NetServerCL(Handler& handler, const NetServerLimits& limits) : m_handler(handler), m_limits(limits)
 {
+    // Without it the server still works; a Wake then waits for Poll's timeout. The handler is
+    // told when listening starts, as it may not be ready to hear anything yet.
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0)
+    {
+        m_wakeError = ErrorText("eventfd", errno);
+    }
 }
 
 NetServerCL::~NetServerCL()
@@ -137,6 +225,11 @@ NetServerCL::~NetServerCL()
         close(m_listenFd);
         m_listenFd = -1;
     }
+    if (m_wakeFd >= 0)
+    {
+        close(m_wakeFd);
+        m_wakeFd = -1;
+    }
 }
 
 bool NetServerCL::Listen(const std::string& address, uint16_t port)
@@ -144,6 +237,12 @@ bool NetServerCL::Listen(const std::string& address, uint16_t port)
     if (m_listenFd >= 0)
     {
         m_lastError = "already listening";
+        return false;
+    }
+    std::string badLimits = CheckLimits(m_limits);
+    if (!badLimits.empty())
+    {
+        m_lastError = "limits: " + badLimits;
         return false;
     }
     addrinfo* list = nullptr;
@@ -202,16 +301,62 @@ bool NetServerCL::Listen(const std::string& address, uint16_t port)
         return false;
     }
     m_lastError.clear();
+    if (!m_wakeError.empty())
+    {
+        m_handler.OnTransportNote("Wake cannot interrupt a waiting poll (" + m_wakeError +
+                                  "); polls wait out their timeout");
+        m_wakeError.clear();
+    }
     return true;
+}
+
+void NetServerCL::Wake()
+{
+    if (m_wakeFd < 0)
+    {
+        return;
+    }
+    // EAGAIN means the counter is full, so the poll is woken already.
+    uint64_t one = 1;
+    ssize_t n;
+    do
+    {
+        n = write(m_wakeFd, &one, sizeof(one));
+    } while (n < 0 && errno == EINTR);
 }
 
 void NetServerCL::Poll(int timeoutMs)
 {
+    Clock::time_point now = Clock::now();
+    if (m_refusedUnreported > 0 && now - m_refusedReportedAt >= kRefusedReportInterval)
+    {
+        Connection::ReportRefused(*this, now);
+    }
+    // While accepting is paused the listening socket stays out of the poll, since it would
+    // report the waiting peers again and again; the wait ends in time to try again.
+    bool accepting = m_listenFd >= 0 && !m_acceptPaused;
+    if (m_listenFd >= 0 && m_acceptPaused)
+    {
+        // Rounded up, so that the wait does not end just short of the time to try again.
+        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(m_acceptResume - now).count() + 1;
+        left = std::clamp<long long>(left, 0, INT_MAX);
+        if (timeoutMs < 0 || left < timeoutMs)
+        {
+            timeoutMs = static_cast<int>(left);
+        }
+    }
+
+    // Ids in the poll list: the wake descriptor is -1, the listening socket 0, connections > 0.
     std::vector<pollfd> fds;
     std::vector<int> ids;
-    fds.reserve(m_connections.size() + 1);
-    ids.reserve(m_connections.size() + 1);
-    if (m_listenFd >= 0)
+    fds.reserve(m_connections.size() + 2);
+    ids.reserve(m_connections.size() + 2);
+    if (m_wakeFd >= 0)
+    {
+        fds.push_back({m_wakeFd, POLLIN, 0});
+        ids.push_back(-1);
+    }
+    if (accepting)
     {
         fds.push_back({m_listenFd, POLLIN, 0});
         ids.push_back(0);
@@ -226,30 +371,27 @@ void NetServerCL::Poll(int timeoutMs)
         fds.push_back({connection->fd, events, 0});
         ids.push_back(id);
     }
-    if (fds.empty())
-    {
-        // Nothing to wait on; still honour the wait so that a caller's loop does not spin.
-        if (timeoutMs > 0)
-        {
-            poll(nullptr, 0, timeoutMs);
-        }
-        return;
-    }
 
+    // With nothing to wait on, poll still waits out the timeout, so a caller's loop does not spin.
     int ready = poll(fds.data(), fds.size(), timeoutMs);
-    if (ready <= 0)
-    {
-        return;
-    }
 
     // The handler may close, send to or stop anything from inside its callbacks, so every
     // connection is looked up again by id after each callback rather than held on to. Poll
     // itself must not be called from a callback.
-    for (size_t i = 0; i < fds.size(); ++i)
+    for (size_t i = 0; ready > 0 && i < fds.size(); ++i)
     {
         short revents = fds[i].revents;
         if (revents == 0)
         {
+            continue;
+        }
+        if (ids[i] == -1)
+        {
+            // One read empties the counter, however many Wakes came.
+            uint64_t count;
+            while (read(m_wakeFd, &count, sizeof(count)) < 0 && errno == EINTR)
+            {
+            }
             continue;
         }
         if (ids[i] == 0)
@@ -276,31 +418,91 @@ void NetServerCL::Poll(int timeoutMs)
             Connection::ReadAll(*this, id);
         }
     }
+
+    if (m_acceptPaused && Clock::now() >= m_acceptResume)
+    {
+        // Tried at once rather than at the next poll: a peer waiting in the backlog is taken
+        // now, and if descriptors are still short the pause simply starts again.
+        m_acceptPaused = false;
+        Connection::AcceptAll(*this);
+    }
 }
 
 void NetServerCL::Connection::AcceptAll(NetServerCL& server)
 {
     // Stop from inside OnConnect closes the listening socket; the loop ends there.
-    while (server.m_listenFd >= 0)
+    for (int accepted = 0; accepted < kMaxAcceptsPerPoll && server.m_listenFd >= 0; ++accepted)
     {
         int fd = accept4(server.m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
         {
-            if (errno == EINTR || errno == ECONNABORTED)
+            int error = errno;
+            if (AcceptMayGoOn(error))
             {
                 continue;
             }
-            // EAGAIN: nobody else is waiting. Anything else (out of descriptors) is left for the
-            // next poll; the waiting peers stay queued in the backlog.
+            if (error == EAGAIN || error == EWOULDBLOCK)
+            {
+                // Nobody else is waiting, which accept can only say when it is working again.
+                server.m_acceptTrouble = false;
+                return;
+            }
+            // Out of descriptors or memory (or something unforeseen): the listening socket would
+            // report the same waiting peers at once, so accepting pauses instead of spinning.
+            PauseAccepting(server, error);
             return;
+        }
+        server.m_acceptTrouble = false;
+        if (server.m_connections.size() >= server.m_limits.maxConnections)
+        {
+            Refuse(server, fd);
+            continue;
         }
         SetNoDelay(fd);
         int id = server.m_nextId++;
         auto connection = std::make_unique<Connection>();
         connection->fd = fd;
+        connection->tokens = server.m_limits.messageBurst;
+        connection->refilled = Clock::now();
         server.m_connections.emplace(id, std::move(connection));
         server.m_handler.OnConnect(id);
     }
+}
+
+void NetServerCL::Connection::PauseAccepting(NetServerCL& server, int error)
+{
+    // The waiting peers stay queued in the backlog until accepting works again.
+    server.m_acceptPaused = true;
+    server.m_acceptResume = Clock::now() + std::chrono::milliseconds(server.m_limits.acceptBackoffMs);
+    if (!server.m_acceptTrouble)
+    {
+        server.m_acceptTrouble = true;
+        server.m_handler.OnTransportNote(ErrorText("accept", error) + "; accepting paused, tried again every " +
+                                         std::to_string(server.m_limits.acceptBackoffMs) + " ms");
+    }
+}
+
+void NetServerCL::Connection::Refuse(NetServerCL& server, int fd)
+{
+    // Closed before anything is read or written: the peer sees its connection end at once.
+    close(fd);
+    ++server.m_refusedUnreported;
+    Clock::time_point now = Clock::now();
+    if (!server.m_refusedReported || now - server.m_refusedReportedAt >= kRefusedReportInterval)
+    {
+        ReportRefused(server, now);
+    }
+}
+
+void NetServerCL::Connection::ReportRefused(NetServerCL& server, Clock::time_point now)
+{
+    std::string line = "refused " + std::to_string(server.m_refusedUnreported) +
+                       (server.m_refusedUnreported == 1 ? " connection" : " connections") +
+                       ": already serving the limit of " + std::to_string(server.m_limits.maxConnections);
+    server.m_refusedUnreported = 0;
+    server.m_refusedReported = true;
+    server.m_refusedReportedAt = now;
+    server.m_handler.OnTransportNote(line);
 }
 
 void NetServerCL::Connection::ReadAll(NetServerCL& server, int id)
@@ -348,7 +550,15 @@ bool NetServerCL::Connection::Dispatch(NetServerCL& server, int id)
     // The buffer is taken out of the connection while the handler runs, so that a Close from a
     // callback cannot free the bytes of the message being handled.
     std::vector<uint8_t> input;
-    input.swap(server.m_connections.at(id)->input);
+    Connection* connection = server.m_connections.at(id).get();
+    input.swap(connection->input);
+    // The bucket is filled once for what arrived in this read; messages of one read come
+    // together anyway.
+    Clock::time_point now = Clock::now();
+    double seconds = std::chrono::duration<double>(now - connection->refilled).count();
+    connection->tokens = std::min(server.m_limits.messageBurst,
+                                  connection->tokens + seconds * server.m_limits.messagesPerSecond);
+    connection->refilled = now;
     size_t offset = 0;
     while (input.size() - offset >= kLengthSize)
     {
@@ -368,16 +578,31 @@ bool NetServerCL::Connection::Dispatch(NetServerCL& server, int id)
         {
             break;
         }
+        // A flood is cut off before it costs the handler anything: none of the messages
+        // beyond the limit is dispatched.
+        if (connection->tokens < 1)
+        {
+            server.Close(id, "too many messages");
+            return false;
+        }
+        connection->tokens -= 1;
         server.m_handler.OnMessage(id, input.data() + offset + kLengthSize, length);
         offset += kLengthSize + length;
-        if (server.m_connections.find(id) == server.m_connections.end())
+        auto it = server.m_connections.find(id);
+        if (it == server.m_connections.end())
         {
             // Closed by the handler: the rest of what it sent is not delivered.
             return false;
         }
+        // Ids are never reused, so this is the same connection; looked up again all the same.
+        connection = it->second.get();
     }
     input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(offset));
-    server.m_connections.at(id)->input.swap(input);
+    if (input.empty())
+    {
+        Release(input);
+    }
+    connection->input.swap(input);
     return true;
 }
 
@@ -407,11 +632,11 @@ bool NetServerCL::Connection::Flush(NetServerCL& server, int id)
             server.Close(id, ErrorText("write", error));
             return false;
         }
-        connection.outputSent += static_cast<size_t>(n);
+        Sent(server, connection, static_cast<size_t>(n));
     }
     if (connection.Pending() == 0)
     {
-        connection.output.clear();
+        Release(connection.output);
         connection.outputSent = 0;
     }
     else if (connection.outputSent >= connection.output.size() / 2)
@@ -422,6 +647,12 @@ bool NetServerCL::Connection::Flush(NetServerCL& server, int id)
         connection.outputSent = 0;
     }
     return true;
+}
+
+void NetServerCL::Connection::Sent(NetServerCL& server, Connection& connection, size_t bytes)
+{
+    connection.outputSent += bytes;
+    server.m_pendingOutput -= bytes;
 }
 
 bool NetServerCL::Send(int connection, const std::vector<uint8_t>& message)
@@ -437,16 +668,26 @@ bool NetServerCL::Send(int connection, const std::vector<uint8_t>& message)
         return false;
     }
     AppendFrame(it->second->output, message);
+    m_pendingOutput += kLengthSize + message.size();
     if (!Connection::Flush(*this, connection))
     {
         return false;
     }
-    if (m_connections.at(connection)->Pending() > kMaxPendingOutput)
+    if (m_connections.at(connection)->Pending() > m_limits.maxPendingOutput)
     {
         Close(connection, "too slow");
         return false;
     }
-    return true;
+    // Over the total, the connection holding the most goes: usually the one that does not read,
+    // rather than whichever happened to be sent to last. Each close frees at least one byte.
+    while (m_pendingOutput > m_limits.maxTotalPendingOutput && !m_connections.empty())
+    {
+        auto largest = std::max_element(m_connections.begin(), m_connections.end(), [](const auto& a, const auto& b) {
+            return a.second->Pending() < b.second->Pending();
+        });
+        Close(largest->first, "too slow");
+    }
+    return m_connections.find(connection) != m_connections.end();
 }
 
 void NetServerCL::Close(int connection, const std::string& reason)
@@ -469,8 +710,9 @@ void NetServerCL::Close(int connection, const std::string& reason)
         {
             break;
         }
-        c.outputSent += static_cast<size_t>(n);
+        Connection::Sent(*this, c, static_cast<size_t>(n));
     }
+    m_pendingOutput -= c.Pending();
     DrainInput(c.fd);
     close(c.fd);
     // Removed before the handler hears of it, so that a Send or Close for this connection from
@@ -487,6 +729,8 @@ void NetServerCL::Stop()
         close(m_listenFd);
         m_listenFd = -1;
     }
+    m_acceptPaused = false;
+    m_acceptTrouble = false;
     while (!m_connections.empty())
     {
         Close(m_connections.begin()->first, "server stopped");
@@ -496,6 +740,16 @@ void NetServerCL::Stop()
 size_t NetServerCL::ConnectionCount() const
 {
     return m_connections.size();
+}
+
+size_t NetServerCL::BufferCapacity() const
+{
+    size_t total = 0;
+    for (const auto& [id, connection] : m_connections)
+    {
+        total += connection->input.capacity() + connection->output.capacity();
+    }
+    return total;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,13 +4,22 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -106,6 +115,8 @@ public:
         }
     }
 
+    void OnTransportNote(const std::string& line) override { notes.push_back(line); }
+
     // The reason of a connection's only disconnect; empty while it is connected.
     std::string ReasonOf(int connection) const
     {
@@ -118,6 +129,7 @@ public:
     std::vector<int> connected;
     std::map<int, std::vector<Bytes>> messages;
     std::map<int, std::vector<std::string>> disconnects;
+    std::vector<std::string> notes;
 };
 
 // A client that keeps the id the server gave it, so that tests with several clients can connect
@@ -127,10 +139,13 @@ struct Peer : NetClientCL
     int id = 0;
 };
 
-// The server runs in the test's thread: every wait polls it until a condition holds.
+// The server runs in the test's thread: every wait polls it until a condition holds. Tests of one
+// limit derive a fixture that passes limits of their own.
 class NetServerTest : public ::testing::Test
 {
 protected:
+    explicit NetServerTest(const NetServerLimits& limits = NetServerLimits()) : server(handler, limits) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(server.Listen("127.0.0.1", 0)) << server.LastError();
@@ -195,6 +210,16 @@ protected:
         return PollUntil([&] { return handler.disconnects.count(connection) != 0; });
     }
 
+    // Keeps the server running for at least this long.
+    void PollFor(std::chrono::milliseconds duration)
+    {
+        auto end = std::chrono::steady_clock::now() + duration;
+        while (std::chrono::steady_clock::now() < end)
+        {
+            server.Poll(5);
+        }
+    }
+
     // Proves that a connection still works both ways.
     void ExpectEcho(NetClientCL& client, int connection, const std::string& text)
     {
@@ -209,7 +234,7 @@ protected:
     }
 
     Recorder handler;
-    NetServerCL server{handler};
+    NetServerCL server;
 };
 
 TEST_F(NetServerTest, MessagesRoundTripBothWays)
@@ -335,23 +360,40 @@ private:
     bool m_connected = false;
 };
 
-TEST_F(NetServerTest, OutputBeyondTheSocketBuffersIsWrittenAsThePeerReads)
+// Room for a few megabytes of output per connection.
+class NetServerDeepQueueTest : public NetServerTest
+{
+protected:
+    static NetServerLimits Limits()
+    {
+        NetServerLimits limits;
+        limits.maxPendingOutput = 4 * 1024 * 1024;
+        return limits;
+    }
+    NetServerDeepQueueTest() : NetServerTest(Limits()) {}
+};
+
+TEST_F(NetServerDeepQueueTest, OutputBeyondTheSocketBuffersIsWrittenAsThePeerReadsThenFreed)
 {
     SmallWindowClient client(server.Port());
     ASSERT_TRUE(client.Connected());
     ASSERT_TRUE(PollUntil([&] { return handler.connected.size() == 1; }));
     int id = handler.connected.back();
 
-    // Three megabytes: far beyond what the small window lets through, below the server's limit.
+    // Three megabytes at least: far beyond what the small window lets through, below the
+    // server's limit. Sending goes on until the server itself queues a megabyte, however much
+    // the kernel's buffers take.
     constexpr int kCount = 48;
+    constexpr size_t kQueued = 1024 * 1024;
     Bytes expected;
-    for (int i = 0; i < kCount; ++i)
+    for (int i = 0; i < kCount || (server.PendingOutput() < kQueued && i < 200); ++i)
     {
         Bytes message = Patterned(NetServerCL::kMaxMessage - static_cast<size_t>(i), static_cast<uint8_t>(i));
         ASSERT_TRUE(server.Send(id, message)) << "message " << i;
         Bytes frame = Frame(message);
         expected.insert(expected.end(), frame.begin(), frame.end());
     }
+    ASSERT_GE(server.PendingOutput(), kQueued);
     Bytes received;
     ASSERT_TRUE(PollUntil([&] {
         client.ReadAvailable(received);
@@ -359,6 +401,9 @@ TEST_F(NetServerTest, OutputBeyondTheSocketBuffersIsWrittenAsThePeerReads)
     })) << "received " << received.size() << " of " << expected.size() << " bytes";
     EXPECT_TRUE(received == expected);
     EXPECT_TRUE(handler.disconnects.empty());
+    // All written: the megabytes the queue grew to are given back, not kept for an idle peer.
+    EXPECT_EQ(server.PendingOutput(), 0u);
+    EXPECT_LE(server.BufferCapacity(), 128u * 1024u);
 }
 
 TEST_F(NetServerTest, SendRefusesMessagesOutsideTheFrameLimits)
@@ -591,9 +636,506 @@ TEST_F(NetServerTest, PeerThatDoesNotReadIsClosedAsTooSlow)
     {
         sent += NetServerCL::kMaxMessage;
     }
-    EXPECT_GT(sent, NetServerCL::kMaxPendingOutput);
+    EXPECT_GT(sent, NetServerLimits().maxPendingOutput);
     EXPECT_EQ(handler.disconnects[id], std::vector<std::string>{"too slow"});
     EXPECT_EQ(server.ConnectionCount(), 0u);
+}
+
+// At most two connections at once.
+class NetServerCapTest : public NetServerTest
+{
+protected:
+    static NetServerLimits Limits()
+    {
+        NetServerLimits limits;
+        limits.maxConnections = 2;
+        return limits;
+    }
+    NetServerCapTest() : NetServerTest(Limits()) {}
+
+    // How many refused peers the notes have reported so far.
+    size_t RefusedReported() const
+    {
+        size_t total = 0;
+        for (const std::string& note : handler.notes)
+        {
+            size_t count = 0;
+            if (std::sscanf(note.c_str(), "refused %zu", &count) == 1)
+            {
+                total += count;
+            }
+        }
+        return total;
+    }
+};
+
+TEST_F(NetServerCapTest, PeersBeyondTheCapAreClosedAtOnceAndReportedTogether)
+{
+    Peer a;
+    Peer b;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&a, &b}));
+
+    constexpr size_t kExtra = 20;
+    NetClientCL extra[kExtra];
+    for (NetClientCL& client : extra)
+    {
+        // The kernel completes the connection; the server closes it as soon as it accepts it.
+        ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
+    }
+    for (NetClientCL& client : extra)
+    {
+        EXPECT_TRUE(ClosedByServer(client));
+    }
+    EXPECT_EQ(handler.connected, (std::vector<int>{a.id, b.id}));
+    EXPECT_TRUE(handler.disconnects.empty());
+    ASSERT_FALSE(handler.notes.empty());
+    EXPECT_EQ(handler.notes.front().rfind("refused 1 connection", 0), 0u) << handler.notes.front();
+
+    // The rest are reported with their count within about a second, not one line each.
+    ASSERT_TRUE(PollUntil([&] { return RefusedReported() >= kExtra; })) << RefusedReported();
+    EXPECT_EQ(RefusedReported(), kExtra);
+    EXPECT_LE(handler.notes.size(), 3u);
+
+    // The cap counts the connections open now: once one leaves, a newcomer is served.
+    a.Close();
+    ASSERT_TRUE(Disconnected(a.id));
+    Peer c;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&c}));
+    ExpectEcho(c, c.id, "served after a leave");
+    ExpectEcho(b, b.id, "never disturbed");
+}
+
+// Runs `body` in a child process and returns its exit code, or -1 when the child did not exit by
+// itself (a crash, or the alarm that keeps a hung child from hanging the suite).
+int ExitCodeOfChild(const std::function<int()>& body)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid < 0)
+    {
+        return -2;
+    }
+    if (pid == 0)
+    {
+        alarm(30);
+        _exit(body());
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+    {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The highest descriptor the program has open below `limit`. A tool running the tests (a memory
+// checker) may keep descriptors of its own above the limit it reports; those do not count.
+int HighestOpenDescriptor(rlim_t limit)
+{
+    int highest = -1;
+    if (DIR* dir = opendir("/proc/self/fd"))
+    {
+        while (dirent* entry = readdir(dir))
+        {
+            int fd = std::atoi(entry->d_name);
+            if (static_cast<rlim_t>(fd) < limit)
+            {
+                highest = std::max(highest, fd);
+            }
+        }
+        closedir(dir);
+    }
+    return highest;
+}
+
+// What the child found wrong, by its exit code.
+enum DescriptorsStep
+{
+    kDescriptorsPassed = 0,
+    kDescriptorsSetUpFailed,
+    kDescriptorsPollSpins,
+    kDescriptorsNotReportedOnce,
+    kDescriptorsExistingNotServed,
+    kDescriptorsAcceptedWithoutDescriptors,
+    kDescriptorsWaitingNotAccepted,
+};
+
+int ServeWithoutDescriptors()
+{
+    Recorder handler;
+    NetServerLimits limits;
+    limits.acceptBackoffMs = 50;
+    NetServerCL server(handler, limits);
+    if (!server.Listen("127.0.0.1", 0))
+    {
+        return kDescriptorsSetUpFailed;
+    }
+    auto pollUntil = [&](const std::function<bool()>& condition) {
+        auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        while (!condition())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+            {
+                return false;
+            }
+            server.Poll(5);
+        }
+        return true;
+    };
+    NetClientCL existing;
+    if (!existing.Connect("127.0.0.1", server.Port()) || !pollUntil([&] { return handler.connected.size() == 1; }))
+    {
+        return kDescriptorsSetUpFailed;
+    }
+    int existingId = handler.connected.front();
+
+    // The peers that will wait need their sockets before the descriptors run out.
+    int waiting[2];
+    for (int& fd : waiting)
+    {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+        {
+            return kDescriptorsSetUpFailed;
+        }
+    }
+    // Below the new limit every descriptor is taken, the last ones by fillers that can be freed.
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+    {
+        return kDescriptorsSetUpFailed;
+    }
+    limit.rlim_cur = static_cast<rlim_t>(HighestOpenDescriptor(limit.rlim_cur) + 1 + 4);
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+    {
+        return kDescriptorsSetUpFailed;
+    }
+    std::vector<int> fillers;
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+    {
+        fillers.push_back(fd);
+    }
+    if (errno != EMFILE || fillers.size() < 4)
+    {
+        return kDescriptorsSetUpFailed;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(server.Port());
+    for (int fd : waiting)
+    {
+        // Completed by the kernel into the backlog; the server cannot take them yet.
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+        {
+            return kDescriptorsSetUpFailed;
+        }
+    }
+
+    // Spinning on the listening socket would return thousands of times; backing off returns at
+    // each timeout or retry, a handful of times. This counts calls, it does not time them.
+    int polls = 0;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        server.Poll(100);
+        ++polls;
+    }
+    if (polls > 40)
+    {
+        return kDescriptorsPollSpins;
+    }
+    if (handler.connected.size() != 1)
+    {
+        return kDescriptorsAcceptedWithoutDescriptors;
+    }
+    // Retried several times in that while, reported once.
+    if (handler.notes.size() != 1 || handler.notes[0].find("accept") == std::string::npos)
+    {
+        return kDescriptorsNotReportedOnce;
+    }
+
+    Bytes reply;
+    if (!existing.Send(Msg("still served?")) ||
+        !pollUntil([&] { return handler.messages[existingId].size() == 1; }) ||
+        !server.Send(existingId, Msg("yes")) ||
+        !pollUntil([&] { return existing.Receive(reply, 0) || !existing.IsConnected(); }) || reply != Msg("yes"))
+    {
+        return kDescriptorsExistingNotServed;
+    }
+
+    for (int fd : fillers)
+    {
+        close(fd);
+    }
+    if (!pollUntil([&] { return handler.connected.size() == 3; }))
+    {
+        return kDescriptorsWaitingNotAccepted;
+    }
+    return handler.notes.size() == 1 ? kDescriptorsPassed : kDescriptorsNotReportedOnce;
+}
+
+TEST(NetServerDescriptors, OutOfDescriptorsAcceptingBacksOffAndResumes)
+{
+    // Valgrind only emulates the descriptor limit: it takes the peer from the kernel and closes
+    // it, where the kernel would leave it waiting in the backlog, so the test means nothing there.
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr)
+    {
+        GTEST_SKIP() << "the descriptor limit is emulated under valgrind";
+    }
+    // The descriptor limit is lowered in a child, so that this process keeps its own.
+    const char* steps[] = {"passed",
+                           "setting up the child failed",
+                           "Poll returned over and over while accept failed",
+                           "the failing accepts were not reported exactly once",
+                           "the connection already open was not served",
+                           "a peer was accepted without a free descriptor",
+                           "the waiting peers were not accepted once descriptors were free"};
+    int code = ExitCodeOfChild(ServeWithoutDescriptors);
+    ASSERT_GE(code, 0) << "the child did not finish";
+    ASSERT_LT(code, static_cast<int>(std::size(steps)));
+    EXPECT_EQ(code, kDescriptorsPassed) << steps[code];
+}
+
+// Little room for output: 1 MiB per connection, 192 KiB together.
+class NetServerOutputCapTest : public NetServerTest
+{
+protected:
+    static constexpr size_t kTotal = 192 * 1024;
+    static constexpr size_t kChunk = 16 * 1024;
+
+    static NetServerLimits Limits()
+    {
+        NetServerLimits limits;
+        limits.maxPendingOutput = 1024 * 1024;
+        limits.maxTotalPendingOutput = kTotal;
+        return limits;
+    }
+    NetServerOutputCapTest() : NetServerTest(Limits()) {}
+
+    // The ids of small-window clients, connected already, in the order they connected (the
+    // server accepts them in that order).
+    std::vector<int> Accept(std::initializer_list<const SmallWindowClient*> clients)
+    {
+        size_t before = handler.connected.size();
+        for (const SmallWindowClient* client : clients)
+        {
+            if (!client->Connected())
+            {
+                return {};
+            }
+        }
+        if (!PollUntil([&] { return handler.connected.size() >= before + clients.size(); }))
+        {
+            return {};
+        }
+        return std::vector<int>(handler.connected.begin() + static_cast<std::ptrdiff_t>(before), handler.connected.end());
+    }
+
+    bool Open(int connection) const { return handler.disconnects.count(connection) == 0; }
+};
+
+TEST_F(NetServerOutputCapTest, PeersThatDoNotReadAreClosedWhileAReaderGetsEverything)
+{
+    SmallWindowClient slow1(server.Port());
+    SmallWindowClient slow2(server.Port());
+    std::vector<int> slowIds = Accept({&slow1, &slow2});
+    ASSERT_EQ(slowIds.size(), 2u);
+    NetClientCL reader;
+    int readerId = Connect(reader);
+    ASSERT_NE(readerId, 0);
+
+    std::vector<Bytes> sentToReader;
+    std::vector<Bytes> readerGot;
+    Bytes message;
+    for (int round = 0; round < 400 && (Open(slowIds[0]) || Open(slowIds[1])); ++round)
+    {
+        Bytes chunk = Patterned(kChunk, static_cast<uint8_t>(round));
+        for (int id : slowIds)
+        {
+            if (Open(id))
+            {
+                server.Send(id, chunk);
+                ASSERT_LE(server.PendingOutput(), kTotal) << "round " << round;
+            }
+        }
+        ASSERT_TRUE(server.Send(readerId, chunk)) << "round " << round;
+        ASSERT_LE(server.PendingOutput(), kTotal) << "round " << round;
+        sentToReader.push_back(chunk);
+        server.Poll(0);
+        while (reader.Receive(message, 0))
+        {
+            readerGot.push_back(message);
+        }
+    }
+    EXPECT_EQ(handler.disconnects[slowIds[0]], std::vector<std::string>{"too slow"});
+    EXPECT_EQ(handler.disconnects[slowIds[1]], std::vector<std::string>{"too slow"});
+    ASSERT_TRUE(Open(readerId));
+    ASSERT_TRUE(PollUntil([&] {
+        while (reader.Receive(message, 0))
+        {
+            readerGot.push_back(message);
+        }
+        return readerGot.size() >= sentToReader.size() || !reader.IsConnected();
+    }));
+    EXPECT_TRUE(readerGot == sentToReader) << readerGot.size() << " of " << sentToReader.size() << " messages";
+    EXPECT_EQ(server.PendingOutput(), 0u);
+}
+
+TEST_F(NetServerOutputCapTest, TotalCapClosesTheLargestQueueNotTheOneSentTo)
+{
+    SmallWindowClient hog(server.Port());
+    SmallWindowClient other(server.Port());
+    std::vector<int> ids = Accept({&hog, &other});
+    ASSERT_EQ(ids.size(), 2u);
+    int hogId = ids[0];
+    int otherId = ids[1];
+
+    // The hog holds three quarters of the total; whatever queue the other builds until the
+    // total is crossed stays smaller than that.
+    for (int i = 0; i < 200 && server.PendingOutput() < kTotal * 3 / 4; ++i)
+    {
+        ASSERT_TRUE(server.Send(hogId, Patterned(kChunk, 1)));
+    }
+    ASSERT_GE(server.PendingOutput(), kTotal * 3 / 4);
+
+    Bytes expected;
+    for (int i = 0; i < 200 && Open(hogId); ++i)
+    {
+        Bytes chunk = Patterned(kChunk, static_cast<uint8_t>(i));
+        ASSERT_TRUE(server.Send(otherId, chunk)) << "send " << i;
+        ASSERT_LE(server.PendingOutput(), kTotal);
+        Bytes frame = Frame(chunk);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(handler.disconnects[hogId], std::vector<std::string>{"too slow"});
+    ASSERT_TRUE(Open(otherId));
+    Bytes received;
+    ASSERT_TRUE(PollUntil([&] {
+        other.ReadAvailable(received);
+        return received.size() >= expected.size();
+    }));
+    EXPECT_TRUE(received == expected);
+}
+
+// 100 messages a second, 10 at once.
+class NetServerRateTest : public NetServerTest
+{
+protected:
+    static constexpr size_t kBurst = 10;
+
+    static NetServerLimits Limits()
+    {
+        NetServerLimits limits;
+        limits.messagesPerSecond = 100;
+        limits.messageBurst = kBurst;
+        return limits;
+    }
+    NetServerRateTest() : NetServerTest(Limits()) {}
+};
+
+TEST_F(NetServerRateTest, FloodIsCutOffAtTheBurstWhileASteadySenderStays)
+{
+    Peer flooder;
+    Peer steady;
+    ASSERT_NO_FATAL_FAILURE(ConnectAll({&flooder, &steady}));
+
+    std::vector<Bytes> flood;
+    Bytes frames;
+    for (int i = 0; i < 30; ++i)
+    {
+        flood.push_back(Msg("flood " + std::to_string(i)));
+        Bytes frame = Frame(flood.back());
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    ASSERT_TRUE(flooder.SendRaw(frames));
+
+    // Each message goes at least 20 ms after the one before was handled: two tokens' worth at
+    // 100 a second, however slowly the test runs. More messages than the burst, so that only
+    // the refill lets them all through.
+    constexpr size_t kSteady = 25;
+    for (size_t i = 0; i < kSteady; ++i)
+    {
+        ASSERT_TRUE(steady.Send(Msg("steady " + std::to_string(i))));
+        ASSERT_TRUE(PollUntil([&] { return handler.messages[steady.id].size() == i + 1 || !steady.IsConnected(); }))
+            << "message " << i;
+        PollFor(std::chrono::milliseconds(20));
+    }
+
+    ASSERT_TRUE(Disconnected(flooder.id));
+    EXPECT_EQ(handler.disconnects[flooder.id], std::vector<std::string>{"too many messages"});
+    // The burst was dispatched in order and nothing of the flood beyond it (a slow machine may
+    // have refilled a token or two between reads).
+    const std::vector<Bytes>& got = handler.messages[flooder.id];
+    EXPECT_GE(got.size(), kBurst);
+    EXPECT_LE(got.size(), kBurst + 2);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), flood.begin()));
+    EXPECT_TRUE(ClosedByServer(flooder));
+
+    EXPECT_EQ(handler.messages[steady.id].size(), kSteady);
+    EXPECT_EQ(handler.disconnects.count(steady.id), 0u);
+    ExpectEcho(steady, steady.id, "still welcome");
+}
+
+TEST_F(NetServerTest, WakeEndsAWaitingPollFromAnotherThread)
+{
+    using namespace std::chrono;
+    // A liveness check with a generous bound: without the wake the poll would take 5 s.
+    std::thread waker([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        server.Wake();
+    });
+    auto start = steady_clock::now();
+    server.Poll(5000);
+    auto waited = steady_clock::now() - start;
+    waker.join();
+    EXPECT_LT(waited, milliseconds(2000));
+
+    // Wakes before a poll end that one poll; it drains them, so the next one waits again.
+    server.Wake();
+    server.Wake();
+    start = steady_clock::now();
+    server.Poll(5000);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(2000));
+    start = steady_clock::now();
+    server.Poll(100);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(90));
+}
+
+TEST(NetServerListen, RefusesLimitsThatCannotWork)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(NetServerLimits&)> spoil;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {"maxConnections", [](NetServerLimits& l) { l.maxConnections = 0; }},
+        {"maxPendingOutput", [](NetServerLimits& l) { l.maxPendingOutput = 0; }},
+        {"maxTotalPendingOutput", [](NetServerLimits& l) { l.maxTotalPendingOutput = 0; }},
+        {"messagesPerSecond", [](NetServerLimits& l) { l.messagesPerSecond = 0; }},
+        {"messagesPerSecond", [](NetServerLimits& l) { l.messagesPerSecond = -5; }},
+        {"messagesPerSecond", [&](NetServerLimits& l) { l.messagesPerSecond = nan; }},
+        {"messagesPerSecond", [&](NetServerLimits& l) { l.messagesPerSecond = infinity; }},
+        {"messageBurst", [](NetServerLimits& l) { l.messageBurst = 0.5; }},
+        {"messageBurst", [&](NetServerLimits& l) { l.messageBurst = nan; }},
+        {"acceptBackoffMs", [](NetServerLimits& l) { l.acceptBackoffMs = 0; }},
+        {"acceptBackoffMs", [](NetServerLimits& l) { l.acceptBackoffMs = -200; }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        NetServerLimits limits;
+        c.spoil(limits);
+        Recorder handler;
+        NetServerCL server(handler, limits);
+        EXPECT_FALSE(server.Listen("127.0.0.1", 0));
+        EXPECT_NE(server.LastError().find(c.name), std::string::npos) << server.LastError();
+        EXPECT_EQ(server.Port(), 0);
+    }
 }
 
 TEST(NetServerListen, ReportsFailuresWithAReason)
