@@ -108,12 +108,12 @@ enum NetGameRequest
 // Lobby requests from the host, and the server's answers.
 enum NetLobbyMessage
 {
-    LOBBY_LOGIN = 1,          // bytes nickname, u8 sex
+    LOBBY_LOGIN = 1,          // bytes nickname, u8 sex, bytes password
     LOBBY_LIST_TABLES = 2,    // -
     LOBBY_SIT = 3,            // i32 table, i32 seat (-1 = any free seat), u8 watch
     LOBBY_LEAVE_TABLE = 4,    // -
     LOBBY_ADD_BOTS = 5,       // - : bots take the free seats of the own table
-    LOBBY_LOGIN_RESULT = 101, // i32 result, i32 player id, PlayerInfo
+    LOBBY_LOGIN_RESULT = 101, // i32 result, i32 player id, PlayerInfo, bytes reason
     LOBBY_TABLE_LIST = 102,   // u8 count, then per table: i32 id, u8 flags, 4 x i32 player id
     LOBBY_SIT_RESULT = 103,   // i32 result, i32 table, i32 seat
     LOBBY_ERROR = 104,        // bytes reason

@@ -22,11 +22,19 @@ void KavdorSelfPlayCL::Play(long hands)
 {
     long target = m_hands + hands;
     while (m_hands < target)
+    {
         m_table->Tick(0);
+        if (m_settling)
+        {
+            m_settling = false;
+            m_table->HandSaved(0);
+        }
+    }
 }
 
-void KavdorSelfPlayCL::OnHandEnded(KavdorTableCL& table, const std::vector<PlayerRecord>&)
+void KavdorSelfPlayCL::OnHandEnded(KavdorTableCL& table, const std::vector<PlayerChange>&)
 {
+    m_settling = true;
     ++m_hands;
     if (table.Referee().GetWinnerId() == table.PlayerAt(table.LastLandlordSeat()))
         ++m_landlordWins;

@@ -22,12 +22,16 @@ public:
 
 private:
     void SendToPlayer(int, const std::vector<uint8_t>&) override {}
-    void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerRecord>& records) override;
+    const PlayerRecord* FindRecord(int) override { return nullptr; }
+    void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerChange>& changes) override;
     void OnPlayerLeftTable(KavdorTableCL&, int) override {}
+    void OnWrongPassword(KavdorTableCL&, int) override {}
     void Log(const std::string&) override {}
 
     std::unique_ptr<KavdorTableCL> m_table;
     long m_hands = 0;
     long m_landlordWins = 0;
     long m_plays = 0;
+    // A hand ended and waits to be reported saved; bots have nothing to save.
+    bool m_settling = false;
 };

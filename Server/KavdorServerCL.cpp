@@ -9,13 +9,75 @@
 #include "NetMsgWriterCL.h"
 #include "Win32/Text.h"
 
-KavdorServerCL::KavdorServerCL(const KavdorServerOptions& options) : m_options(options), m_net(*this)
+namespace
+{
+// Ignored requests a connection may make in a burst, and how fast that allowance comes back.
+constexpr double kComplaintBurst = 20;
+constexpr double kComplaintsPerSecond = 0.2;
+// Of a connection's ignored requests, only this many are logged.
+constexpr int kComplaintsLogged = 5;
+
+// Login answers.
+constexpr int kLoginOk = 0;
+constexpr int kLoginRefused = 1;
+constexpr int kLoginWrongPassword = 2;
+constexpr int kLoginUnavailable = 3;
+
+// The sit-down answers.
+constexpr int kSitOk = 0;
+constexpr int kSitTaken = 1;
+constexpr int kSitNoTable = 2;
+constexpr int kSitAlreadyAtATable = 3;
+
+NetServerLimits LimitsOf(const KavdorServerOptions& options)
+{
+    NetServerLimits limits;
+    limits.maxConnections = static_cast<size_t>(std::max(1, options.maxConnections));
+    limits.messagesPerSecond = options.messagesPerSecond;
+    limits.messageBurst = options.messageBurst;
+    return limits;
+}
+
+// Control bytes in a log line (a newline in a nickname or a chat line) would let a player
+// forge lines of his own; they are written as \xNN.
+std::string EscapeControlBytes(const std::string& line)
+{
+    std::string out;
+    out.reserve(line.size());
+    for (unsigned char c : line)
+    {
+        if (c < 0x20 || c == 0x7F)
+        {
+            char escaped[8];
+            snprintf(escaped, sizeof(escaped), "\\x%02X", c);
+            out += escaped;
+        }
+        else
+        {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool HasControlBytes(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+} // namespace
+
+KavdorServerCL::KavdorServerCL(const KavdorServerOptions& options)
+    : m_options(options), m_net(*this, LimitsOf(options))
 {
     KavdorTableOptions tableOptions;
     tableOptions.turnSeconds = options.turnSeconds;
     tableOptions.graceMs = options.graceMs;
     tableOptions.botDelayMs = options.botDelayMs;
     tableOptions.verbose = options.verbose;
+    tableOptions.passwordPromptMs = options.passwordPromptMs;
     KavdorTableListenerCL& listener = *this;
     for (int id = 1; id <= std::max(1, options.tables); ++id)
         m_tables.push_back(std::make_unique<KavdorTableCL>(id, tableOptions, listener));
@@ -28,9 +90,12 @@ KavdorServerCL::~KavdorServerCL()
 
 bool KavdorServerCL::Start()
 {
-    if (!m_store.Open(m_options.database))
+    auto store = std::make_unique<PlayerStoreCL>();
+    if (m_options.passwordOps != 0 && m_options.passwordMemory != 0)
+        store->SetPasswordCost(m_options.passwordOps, m_options.passwordMemory);
+    if (!store->Open(m_options.database))
     {
-        m_lastError = "player records: " + m_store.LastError();
+        m_lastError = "player records: " + store->LastError();
         return false;
     }
     if (!m_net.Listen(m_options.address, m_options.port))
@@ -38,6 +103,7 @@ bool KavdorServerCL::Start()
         m_lastError = "listen: " + m_net.LastError();
         return false;
     }
+    m_worker = std::make_unique<PlayerStoreWorkerCL>(std::move(store), [this] { m_net.Wake(); });
     Log("listening on " + m_options.address + ":" + std::to_string(m_net.Port()) + ", records in " +
         m_options.database);
     return true;
@@ -46,7 +112,16 @@ bool KavdorServerCL::Start()
 void KavdorServerCL::Stop()
 {
     m_net.Stop();
-    m_store.Close();
+    HandleDisconnects();
+    if (m_worker)
+    {
+        m_worker->Stop(m_options.stopGraceMs);
+        // What the worker finished meanwhile is logged; no table is told any more.
+        for (const PlayerStoreWorkerCL::Outcome& outcome : m_worker->Collect())
+            if (outcome.kind == PlayerStoreWorkerCL::Outcome::NOTE)
+                Log(outcome.note);
+        m_worker.reset();
+    }
 }
 
 int64_t KavdorServerCL::Now() const
@@ -61,14 +136,23 @@ void KavdorServerCL::RunOnce(int maxWaitMs)
     int64_t next = INT64_MAX;
     for (auto& table : m_tables)
         next = std::min(next, table->NextDeadline());
+    for (const auto& [connection, session] : m_sessions)
+        if (session.playerId == 0 && !session.loginPending)
+            next = std::min(next, session.connectedAt + m_options.loginTimeoutMs);
+    if (!m_savedWithoutStore.empty())
+        next = now;
     int wait = maxWaitMs;
     if (next != INT64_MAX)
         wait = static_cast<int>(std::clamp<int64_t>(next - now, 0, maxWaitMs));
     m_net.Poll(wait);
     HandleDisconnects();
+    CollectStoreOutcomes();
+    HandleDisconnects();
     now = Now();
     for (auto& table : m_tables)
         table->Tick(now);
+    HandleDisconnects();
+    CloseSilentConnections(now);
     HandleDisconnects();
 }
 
@@ -83,18 +167,22 @@ KavdorTableCL* KavdorServerCL::GetTable(int id)
     return id >= 1 && id <= static_cast<int>(m_tables.size()) ? m_tables[id - 1].get() : nullptr;
 }
 
+// Who sits where is known to the tables alone; asking them cannot disagree with them.
 KavdorTableCL* KavdorServerCL::TableOf(int playerId)
 {
-    auto found = m_seatedAt.find(playerId);
-    return found == m_seatedAt.end() ? nullptr : GetTable(found->second);
+    for (auto& table : m_tables)
+        if (table->HasPlayer(playerId))
+            return table.get();
+    return nullptr;
 }
 
 void KavdorServerCL::Log(const std::string& line)
 {
     if (!m_options.verbose)
         return;
-    KelLogPrintf("%s", line.c_str());
-    fprintf(stderr, "%s\n", GbkToUtf8(line).c_str());
+    std::string safe = EscapeControlBytes(line);
+    KelLogPrintf("%s", safe.c_str());
+    fprintf(stderr, "%s\n", GbkToUtf8(safe).c_str());
 }
 
 void KavdorServerCL::Drop(int connection, const std::string& reason)
@@ -102,12 +190,28 @@ void KavdorServerCL::Drop(int connection, const std::string& reason)
     m_net.Close(connection, reason);
 }
 
+// A record stays in memory while its player is online or a table holds him, and while a hand of
+// his waits to be saved (the table holds him then); after that the database has it all.
+void KavdorServerCL::ForgetIfIdle(int playerId)
+{
+    if (m_online.count(playerId) != 0)
+        return;
+    for (auto& table : m_tables)
+        if (table->Holds(playerId))
+            return;
+    m_records.erase(playerId);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Connections
 
 void KavdorServerCL::OnConnect(int connection)
 {
-    m_sessions[connection] = Session{};
+    Session session;
+    session.connectedAt = Now();
+    session.complaintTokens = kComplaintBurst;
+    session.complaintTime = session.connectedAt;
+    m_sessions[connection] = session;
 }
 
 void KavdorServerCL::OnDisconnect(int connection, const std::string& reason)
@@ -129,6 +233,11 @@ void KavdorServerCL::OnDisconnect(int connection, const std::string& reason)
     m_disconnected.push_back(playerId);
 }
 
+void KavdorServerCL::OnTransportNote(const std::string& line)
+{
+    Log(line);
+}
+
 void KavdorServerCL::HandleDisconnects()
 {
     while (!m_disconnected.empty())
@@ -139,7 +248,44 @@ void KavdorServerCL::HandleDisconnects()
             continue; // logged in again meanwhile
         if (KavdorTableCL* table = TableOf(playerId))
             table->Disconnect(playerId, Now());
+        m_maybeIdle.push_back(playerId);
     }
+    std::vector<int> maybeIdle;
+    maybeIdle.swap(m_maybeIdle);
+    for (int playerId : maybeIdle)
+        ForgetIfIdle(playerId);
+}
+
+void KavdorServerCL::CloseSilentConnections(int64_t now)
+{
+    std::vector<int> silent;
+    for (const auto& [connection, session] : m_sessions)
+        if (session.playerId == 0 && !session.loginPending && now - session.connectedAt >= m_options.loginTimeoutMs)
+            silent.push_back(connection);
+    for (int connection : silent)
+        Drop(connection, "no login within " + std::to_string(m_options.loginTimeoutMs / 1000) + " s");
+}
+
+// An ignored request costs the connection one of its allowance; with none left it is closed.
+void KavdorServerCL::Complain(int connection, const std::string& what)
+{
+    auto found = m_sessions.find(connection);
+    if (found == m_sessions.end())
+        return;
+    Session& session = found->second;
+    int64_t now = Now();
+    session.complaintTokens = std::min(kComplaintBurst, session.complaintTokens + (now - session.complaintTime) *
+                                                                                      kComplaintsPerSecond / 1000.0);
+    session.complaintTime = now;
+    if (session.complaintsLogged < kComplaintsLogged)
+    {
+        ++session.complaintsLogged;
+        Log("connection " + std::to_string(connection) + ": " + what +
+            (session.complaintsLogged == kComplaintsLogged ? " (further ones are not logged)" : ""));
+    }
+    session.complaintTokens -= 1;
+    if (session.complaintTokens < 0)
+        Drop(connection, "too many ignored requests");
 }
 
 void KavdorServerCL::OnMessage(int connection, const uint8_t* message, size_t size)
@@ -150,8 +296,20 @@ void KavdorServerCL::OnMessage(int connection, const uint8_t* message, size_t si
         Drop(connection, "message shorter than its header");
         return;
     }
+    Session& session = m_sessions[connection];
+    if (session.loginPending)
+    {
+        if (session.held.size() >= kMaxHeldMessages || session.heldBytes + size > kMaxHeldBytes)
+        {
+            Drop(connection, "too much sent while logging in");
+            return;
+        }
+        session.held.emplace_back(message, message + size);
+        session.heldBytes += size;
+        return;
+    }
     NetMsgReaderCL payload(message + 4, static_cast<int>(size - 4));
-    int playerId = m_sessions[connection].playerId;
+    int playerId = session.playerId;
     try
     {
         if (category == NET_CATEGORY_LOBBY)
@@ -161,20 +319,19 @@ void KavdorServerCL::OnMessage(int connection, const uint8_t* message, size_t si
         }
         if (category != NET_CATEGORY_ROOM && category != NET_CATEGORY_GAME)
         {
-            Log("connection " + std::to_string(connection) + ": unknown category " + std::to_string(category));
+            Complain(connection, "unknown category " + std::to_string(category));
             return;
         }
         KavdorTableCL* table = playerId != 0 ? TableOf(playerId) : nullptr;
         if (table == nullptr)
         {
-            Log("connection " + std::to_string(connection) + ": table message " + std::to_string(type) +
-                " without a table");
+            Complain(connection, "table message " + std::to_string(type) + " without a table");
             return;
         }
-        if (category == NET_CATEGORY_ROOM)
-            table->OnRoomRequest(playerId, type, payload, Now());
-        else
-            table->OnGameRequest(playerId, type, payload, Now());
+        bool taken = category == NET_CATEGORY_ROOM ? table->OnRoomRequest(playerId, type, payload, Now())
+                                                   : table->OnGameRequest(playerId, type, payload, Now());
+        if (!taken)
+            Complain(connection, "request " + std::to_string(category) + "/" + std::to_string(type) + " not taken");
     }
     catch (const NetMsgErrorCL& error)
     {
@@ -197,8 +354,7 @@ void KavdorServerCL::OnLobby(int connection, uint16_t type, NetMsgReaderCL& payl
     if (playerId == 0)
     {
         m_net.Send(connection, NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_ERROR).Bytes("log in first").Data());
-        Log("connection " + std::to_string(connection) + ": lobby request " + std::to_string(type) +
-            " before logging in");
+        Complain(connection, "lobby request " + std::to_string(type) + " before logging in");
         return;
     }
     switch (type)
@@ -214,67 +370,143 @@ void KavdorServerCL::OnLobby(int connection, uint16_t type, NetMsgReaderCL& payl
             table->Leave(playerId, Now());
         return;
     case LOBBY_ADD_BOTS:
-        if (KavdorTableCL* table = TableOf(playerId))
-            table->AddBots(Now());
+        AddBots(connection);
         return;
     default:
-        Log("connection " + std::to_string(connection) + ": unknown lobby request " + std::to_string(type));
+        Complain(connection, "unknown lobby request " + std::to_string(type));
         return;
     }
 }
 
+void KavdorServerCL::AnswerLogin(int connection, int result, const PlayerRecord* record, const std::string& reason)
+{
+    NetMsgWriterCL answer(NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT);
+    answer.I32(result).I32(record != nullptr ? record->id : 0);
+    answer.PlayerInfo(record != nullptr ? KavdorTableCL::InfoOf(*record) : NetPlayerInfo());
+    answer.Bytes(reason.size() > 255 ? reason.substr(0, 255) : reason);
+    m_net.Send(connection, answer.Data());
+}
+
+// The cheap checks happen here; the password is checked on the records' thread, and the answer
+// follows in FinishLogin.
 void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
 {
     std::string nickname = payload.ReadBytes();
     int sex = payload.ReadU8();
-    PlayerRecord record;
-    if (m_sessions[connection].playerId != 0 || !m_store.LoadOrCreate(nickname, sex == 1 ? 1 : 0, record))
+    std::string password = payload.ReadBytes();
+    Session& session = m_sessions[connection];
+    std::string refusal;
+    if (session.playerId != 0)
+        refusal = "already logged in";
+    else if (session.loginPending)
+        refusal = "a login is already under way";
+    else if (nickname.empty() || HasControlBytes(nickname))
+        refusal = "a nickname must not be empty or hold control characters";
+    else if (password.empty())
+        refusal = "a password is needed";
+    if (!refusal.empty())
     {
-        m_net.Send(connection, NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT)
-                                   .I32(1)
-                                   .I32(0)
-                                   .PlayerInfo(NetPlayerInfo())
-                                   .Data());
-        Log("connection " + std::to_string(connection) + ": login refused");
+        AnswerLogin(connection, kLoginRefused, nullptr, refusal);
+        Complain(connection, "login refused: " + refusal);
         return;
     }
+    session.loginPending = true;
+    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0);
+}
+
+// Handles what a connection sent while its login was checked, until all is done or another
+// login is under way again.
+void KavdorServerCL::ReplayHeld(int connection)
+{
+    auto found = m_sessions.find(connection);
+    if (found == m_sessions.end())
+        return;
+    std::vector<std::vector<uint8_t>> held;
+    held.swap(found->second.held);
+    found->second.heldBytes = 0;
+    for (size_t i = 0; i < held.size(); ++i)
+    {
+        found = m_sessions.find(connection);
+        if (found == m_sessions.end())
+            return; // closed by one of them
+        if (found->second.loginPending)
+        {
+            for (size_t rest = i; rest < held.size(); ++rest)
+            {
+                found->second.heldBytes += held[rest].size();
+                found->second.held.push_back(std::move(held[rest]));
+            }
+            return;
+        }
+        OnMessage(connection, held[i].data(), held[i].size());
+    }
+}
+
+void KavdorServerCL::FinishLogin(const PlayerStoreWorkerCL::Outcome& outcome)
+{
+    FinishLoginAnswer(outcome);
+    ReplayHeld(outcome.connection);
+}
+
+void KavdorServerCL::FinishLoginAnswer(const PlayerStoreWorkerCL::Outcome& outcome)
+{
+    int connection = outcome.connection;
+    auto found = m_sessions.find(connection);
+    if (found == m_sessions.end())
+        return; // gone while the password was checked
+    Session& session = found->second;
+    session.loginPending = false;
+    switch (outcome.result)
+    {
+    case LoginResult::Ok:
+    case LoginResult::Created:
+        break;
+    case LoginResult::WrongPassword:
+        AnswerLogin(connection, kLoginWrongPassword, nullptr, "wrong password");
+        Log("connection " + std::to_string(connection) + ": wrong password");
+        if (++session.wrongLogins >= kMaxWrongLogins)
+            Drop(connection, "too many wrong passwords");
+        return;
+    case LoginResult::Refused:
+        AnswerLogin(connection, kLoginRefused, nullptr, outcome.note);
+        Log("connection " + std::to_string(connection) + ": login refused: " + outcome.note);
+        return;
+    case LoginResult::Error:
+        AnswerLogin(connection, kLoginUnavailable, nullptr, "the player records cannot be read now; try again");
+        Log("connection " + std::to_string(connection) + ": login failed: " + outcome.note);
+        return;
+    }
+
+    int playerId = outcome.record.id;
     // A player who logs in again takes over from his older connection.
-    auto online = m_online.find(record.id);
-    if (online != m_online.end())
+    auto online = m_online.find(playerId);
+    if (online != m_online.end() && online->second != connection)
     {
-        m_sessions[online->second].playerId = 0;
-        Drop(online->second, "logged in again elsewhere");
+        int older = online->second;
+        m_sessions[older].playerId = 0;
+        online->second = connection;
+        Drop(older, "logged in again elsewhere");
     }
-    m_sessions[connection].playerId = record.id;
-    m_online[record.id] = connection;
-    KavdorTableCL* table = TableOf(record.id);
-    if (table != nullptr)
+    session.playerId = playerId;
+    m_online[playerId] = connection;
+    // The copy in memory, when there is one, already holds every saved change; the one just
+    // read cannot be newer, because saves and logins are done in the order they were posted.
+    const PlayerRecord& record = m_records.emplace(playerId, outcome.record).first->second;
+    AnswerLogin(connection, kLoginOk, &record, "");
+    Log("player " + std::to_string(playerId) + " (" + record.nickname + ") logged in" +
+        (outcome.result == LoginResult::Created ? " for the first time" : ""));
+
+    KavdorTableCL* table = TableOf(playerId);
+    if (table != nullptr && !table->IsWatcher(playerId))
     {
-        // Back at the seat he left: his record there is the current one.
-        table->Reconnect(record.id);
-    }
-    if (m_records.count(record.id) == 0 || table == nullptr)
-        m_records[record.id] = record;
-    NetPlayerInfo info;
-    const PlayerRecord& current = m_records[record.id];
-    info.nickname = current.nickname;
-    info.values[NET_INFO_SCORE] = current.score;
-    info.values[NET_INFO_COINS] = current.coins;
-    info.values[NET_INFO_SEX] = current.sex;
-    info.values[NET_INFO_WINS] = current.wins;
-    info.values[NET_INFO_LOSSES] = current.losses;
-    info.values[NET_INFO_DRAWS] = current.draws;
-    info.values[NET_INFO_GAMES] = current.games;
-    info.extra = current.escapes;
-    m_net.Send(connection,
-               NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT).I32(0).I32(record.id).PlayerInfo(info).Data());
-    Log("player " + std::to_string(record.id) + " (" + record.nickname + ") logged in");
-    if (table != nullptr)
+        // Back at the seat he left: the table shows it again at his next enter-game request.
+        table->Reconnect(playerId);
         m_net.Send(connection, NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT_RESULT)
-                                   .I32(0)
+                                   .I32(kSitOk)
                                    .I32(table->GetId())
-                                   .I32(table->SeatOf(record.id))
+                                   .I32(table->SeatOf(playerId))
                                    .Data());
+    }
 }
 
 void KavdorServerCL::SendTableList(int connection)
@@ -300,24 +532,82 @@ void KavdorServerCL::Sit(int connection, NetMsgReaderCL& payload)
     bool watch = payload.ReadU8() != 0;
     int playerId = m_sessions[connection].playerId;
     KavdorTableCL* table = GetTable(tableId);
-    int result = 0;
+    int result = kSitOk;
     if (table == nullptr)
-        result = 2;
+        result = kSitNoTable;
     else if (TableOf(playerId) != nullptr)
-        result = 3;
+        result = kSitAlreadyAtATable;
     else if (watch)
-        result = table->Watch(m_records[playerId], seat) ? 0 : 1;
+        result = table->Watch(playerId, seat) ? kSitOk : kSitTaken;
     else
     {
-        seat = table->Sit(m_records[playerId], seat, Now());
-        result = seat >= 0 ? 0 : 1;
+        seat = table->Sit(playerId, seat, Now());
+        result = seat >= 0 ? kSitOk : kSitTaken;
     }
-    if (result == 0)
-        m_seatedAt[playerId] = tableId;
     m_net.Send(connection,
                NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT_RESULT).I32(result).I32(tableId).I32(seat).Data());
-    if (result == 0 && !watch && m_options.bots)
+    if (result == kSitOk && !watch && m_options.bots)
         table->AddBots(Now());
+}
+
+void KavdorServerCL::AddBots(int connection)
+{
+    int playerId = m_sessions[connection].playerId;
+    KavdorTableCL* table = TableOf(playerId);
+    if (table == nullptr || !table->MayAddBots(playerId))
+    {
+        m_net.Send(connection, NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_ERROR)
+                                   .Bytes("only a player seated at the table may add bots")
+                                   .Data());
+        Complain(connection, "bots asked for by a player who does not sit at the table");
+        return;
+    }
+    table->AddBots(Now());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records
+
+void KavdorServerCL::CollectStoreOutcomes()
+{
+    if (m_worker)
+    {
+        for (const PlayerStoreWorkerCL::Outcome& outcome : m_worker->Collect())
+        {
+            switch (outcome.kind)
+            {
+            case PlayerStoreWorkerCL::Outcome::LOGIN:
+                FinishLogin(outcome);
+                break;
+            case PlayerStoreWorkerCL::Outcome::SAVED:
+                FinishSavedHand(outcome.table, outcome.changes);
+                break;
+            case PlayerStoreWorkerCL::Outcome::NOTE:
+                Log(outcome.note);
+                break;
+            }
+        }
+    }
+    std::vector<int> tables;
+    tables.swap(m_savedWithoutStore);
+    for (int tableId : tables)
+        FinishSavedHand(tableId, {});
+}
+
+// The changes of a hand are in the database: the copies in memory take them, and only now do
+// the players see the result.
+void KavdorServerCL::FinishSavedHand(int tableId, const std::vector<PlayerChange>& changes)
+{
+    for (const PlayerChange& change : changes)
+    {
+        auto record = m_records.find(change.id);
+        if (record != m_records.end())
+            PlayerStoreCL::ApplyTo(change, record->second);
+    }
+    if (KavdorTableCL* table = GetTable(tableId))
+        table->HandSaved(Now());
+    for (const PlayerChange& change : changes)
+        m_maybeIdle.push_back(change.id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -330,15 +620,33 @@ void KavdorServerCL::SendToPlayer(int playerId, const std::vector<uint8_t>& mess
         m_net.Send(online->second, message);
 }
 
-void KavdorServerCL::OnHandEnded(KavdorTableCL&, const std::vector<PlayerRecord>& records)
+const PlayerRecord* KavdorServerCL::FindRecord(int playerId)
 {
-    for (const PlayerRecord& record : records)
-        m_records[record.id] = record;
-    if (!m_store.Save(records))
-        Log("player records not saved: " + m_store.LastError());
+    auto found = m_records.find(playerId);
+    return found == m_records.end() ? nullptr : &found->second;
+}
+
+void KavdorServerCL::OnHandEnded(KavdorTableCL& table, const std::vector<PlayerChange>& changes)
+{
+    if (changes.empty() || !m_worker)
+        m_savedWithoutStore.push_back(table.GetId());
+    else
+        m_worker->PostSave(table.GetId(), changes);
 }
 
 void KavdorServerCL::OnPlayerLeftTable(KavdorTableCL&, int playerId)
 {
-    m_seatedAt.erase(playerId);
+    // The table may still hold him (his seat plays on to the end of the hand); ForgetIfIdle
+    // asks, once the table's operation is over. It is asked again when his last hand is saved.
+    m_maybeIdle.push_back(playerId);
+}
+
+void KavdorServerCL::OnWrongPassword(KavdorTableCL&, int playerId)
+{
+    auto online = m_online.find(playerId);
+    if (online == m_online.end())
+        return;
+    Session& session = m_sessions[online->second];
+    if (++session.wrongTablePasswords >= kMaxWrongTablePasswords)
+        Drop(online->second, "too many wrong table passwords");
 }

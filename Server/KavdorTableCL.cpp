@@ -37,18 +37,21 @@ std::string CardsText(const CardList& cards)
 
 struct KavdorTableCL::Seat
 {
-    PlayerRecord record;
+    int id = 0;
+    PlayerRecord botRecord; // a bot's own record; humans' records are the listener's
     bool bot = false;       // a bot's own seat
     bool connected = true;  // the player's connection is up
     bool entered = false;   // his module entered the game and was shown the table
-    bool passwordPending = false;
+    Gate gate;
     bool ready = false;
     bool escaped = false;   // left by force during the hand
-    bool released = false;  // left with the others' consent during the hand
+    bool released = false;  // left with the others' consent during the hand, or after its end
     int leaveChances = 3;
     bool leaveRequestOpen = false;
     std::vector<int> leaveAgreed;
     int stake = 0;
+
+    bool Gone() const { return escaped || released; }
 };
 
 KavdorTableCL::KavdorTableCL(int id, const KavdorTableOptions& options, KavdorTableListenerCL& listener)
@@ -65,13 +68,13 @@ KavdorTableCL::~KavdorTableCL() = default;
 
 int KavdorTableCL::PlayerAt(int seat) const
 {
-    return seat >= 0 && seat < kSeats && m_seats[seat] ? m_seats[seat]->record.id : 0;
+    return seat >= 0 && seat < kSeats && m_seats[seat] ? m_seats[seat]->id : 0;
 }
 
 int KavdorTableCL::SeatOf(int playerId) const
 {
     for (int seat = 0; seat < kSeats; ++seat)
-        if (m_seats[seat] && m_seats[seat]->record.id == playerId)
+        if (m_seats[seat] && m_seats[seat]->id == playerId)
             return seat;
     return -1;
 }
@@ -83,13 +86,35 @@ int KavdorTableCL::FreeSeats() const
 
 bool KavdorTableCL::IsWatcher(int playerId) const
 {
-    return std::any_of(m_watchers.begin(), m_watchers.end(), [&](const Watcher& w) { return w.record.id == playerId; });
+    return std::any_of(m_watchers.begin(), m_watchers.end(), [&](const Watcher& w) { return w.id == playerId; });
+}
+
+KavdorTableCL::Watcher* KavdorTableCL::FindWatcher(int playerId)
+{
+    for (Watcher& watcher : m_watchers)
+        if (watcher.id == playerId)
+            return &watcher;
+    return nullptr;
+}
+
+bool KavdorTableCL::HasPlayer(int playerId) const
+{
+    int seat = SeatOf(playerId);
+    return (seat >= 0 && !m_seats[seat]->Gone()) || IsWatcher(playerId);
+}
+
+bool KavdorTableCL::MayAddBots(int playerId) const
+{
+    int seat = SeatOf(playerId);
+    return seat >= 0 && !m_seats[seat]->Gone() && m_seats[seat]->entered;
 }
 
 bool KavdorTableCL::SeatIsAutomatic(int seat) const
 {
     const Seat& s = *m_seats[seat];
-    return s.bot || !s.connected || s.escaped || s.released;
+    // A player who came back is not shown the hand until his module enters the game again;
+    // until then the seat is played for him.
+    return s.bot || !s.connected || !s.entered || s.Gone();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -100,19 +125,35 @@ void KavdorTableCL::Send(int playerId, const NetMsgWriterCL& message)
     if (playerId <= 0 || IsBot(playerId))
         return;
     int seat = SeatOf(playerId);
-    if (seat >= 0 && (!m_seats[seat]->connected || m_seats[seat]->escaped || m_seats[seat]->released))
-        return;
+    if (seat >= 0)
+    {
+        const Seat& s = *m_seats[seat];
+        if (!s.connected || !s.entered || s.Gone())
+            return;
+    }
+    else
+    {
+        const Watcher* watcher = FindWatcher(playerId);
+        if (watcher == nullptr || !watcher->entered)
+            return;
+    }
     m_listener.SendToPlayer(playerId, message.Data());
+}
+
+void KavdorTableCL::SendDirect(int playerId, const NetMsgWriterCL& message)
+{
+    if (playerId > 0 && !IsBot(playerId))
+        m_listener.SendToPlayer(playerId, message.Data());
 }
 
 void KavdorTableCL::SendToAll(const NetMsgWriterCL& message, int except)
 {
     for (int seat = 0; seat < kSeats; ++seat)
-        if (m_seats[seat] && m_seats[seat]->entered && m_seats[seat]->record.id != except)
-            Send(m_seats[seat]->record.id, message);
+        if (m_seats[seat] && m_seats[seat]->id != except)
+            Send(m_seats[seat]->id, message);
     for (const Watcher& watcher : m_watchers)
-        if (watcher.entered && watcher.record.id != except)
-            Send(watcher.record.id, message);
+        if (watcher.id != except)
+            Send(watcher.id, message);
 }
 
 void KavdorTableCL::Log(const char* format, ...)
@@ -128,7 +169,28 @@ void KavdorTableCL::Log(const char* format, ...)
     m_listener.Log(line);
 }
 
-NetPlayerInfo KavdorTableCL::InfoOf(const PlayerRecord& record) const
+const PlayerRecord& KavdorTableCL::RecordOf(int playerId)
+{
+    int seat = SeatOf(playerId);
+    if (seat >= 0 && m_seats[seat]->bot)
+        return m_seats[seat]->botRecord;
+    if (const PlayerRecord* record = m_listener.FindRecord(playerId))
+        return *record;
+    // The lobby keeps the record of everybody a table holds; a player shown without one is
+    // shown with his id only rather than with somebody else's numbers.
+    static PlayerRecord unknown;
+    unknown = PlayerRecord();
+    unknown.id = playerId;
+    unknown.nickname = std::to_string(playerId);
+    return unknown;
+}
+
+const char* KavdorTableCL::NameOf(int playerId)
+{
+    return RecordOf(playerId).nickname.c_str();
+}
+
+NetPlayerInfo KavdorTableCL::InfoOf(const PlayerRecord& record)
 {
     NetPlayerInfo info;
     info.values[NET_INFO_LEVEL] = 1 + std::max(0, record.score) / 100;
@@ -137,7 +199,8 @@ NetPlayerInfo KavdorTableCL::InfoOf(const PlayerRecord& record) const
     info.values[NET_INFO_LOSSES] = record.losses;
     info.values[NET_INFO_DRAWS] = record.draws;
     info.values[NET_INFO_GAMES] = record.games;
-    info.values[NET_INFO_ESCAPE_RATE] = record.games > 0 ? record.escapes * 100 / record.games : 0;
+    info.values[NET_INFO_ESCAPE_RATE] =
+        record.games > 0 ? static_cast<int>(static_cast<int64_t>(record.escapes) * 100 / record.games) : 0;
     info.values[NET_INFO_COINS] = record.coins;
     info.values[NET_INFO_SEX] = record.sex;
     info.nickname = record.nickname.size() > 255 ? record.nickname.substr(0, 255) : record.nickname;
@@ -155,7 +218,7 @@ void KavdorTableCL::SendArrival(int playerId)
     {
         if (!m_seats[seat] || (!m_seats[seat]->entered && seat != ownSeat && !m_seats[seat]->bot))
             continue;
-        const PlayerRecord& record = m_seats[seat]->record;
+        const PlayerRecord& record = RecordOf(m_seats[seat]->id);
         NetMsgWriterCL in(NET_CATEGORY_ROOM, ROOM_PLAYER_IN);
         in.I32(record.id).I32(seat).I32(2).PlayerInfo(InfoOf(record));
         if (seat == ownSeat)
@@ -163,29 +226,28 @@ void KavdorTableCL::SendArrival(int playerId)
         Send(playerId, in);
     }
     for (const Watcher& watcher : m_watchers)
-        if (watcher.entered || watcher.record.id == playerId)
+        if (watcher.entered)
             Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_IN)
-                               .I32(watcher.record.id)
+                               .I32(watcher.id)
                                .I32(watcher.seat)
                                .I32(1)
-                               .PlayerInfo(InfoOf(watcher.record)));
+                               .PlayerInfo(InfoOf(RecordOf(watcher.id))));
+    if (m_phase == SETTLING)
+        return; // the result, and then the ready button, come when the hand is saved
     for (int seat = 0; seat < kSeats; ++seat)
         if (m_seats[seat] && m_seats[seat]->ready && m_phase == WAITING)
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_READY).I32(m_seats[seat]->record.id).U8(1));
+            Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_READY).I32(m_seats[seat]->id).U8(1));
     if (m_phase == WAITING)
         Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_START_READY));
     else
         SendHandState(playerId);
 }
 
-// The hand in progress, for a player who comes back or a watcher who arrives during it.
+// The hand in progress, for a player who comes back or a watcher who arrives during it. A
+// watcher sees the table as the public does: how many cards each seat holds, never which.
 void KavdorTableCL::SendHandState(int playerId)
 {
     int ownSeat = SeatOf(playerId);
-    if (ownSeat < 0)
-        for (const Watcher& watcher : m_watchers)
-            if (watcher.record.id == playerId)
-                ownSeat = watcher.seat;
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_START_READY));
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_GAME_RUNNING).I32(1));
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_TURN_SECONDS).I32(m_options.turnSeconds));
@@ -224,9 +286,9 @@ void KavdorTableCL::SendHandState(int playerId)
 // ---------------------------------------------------------------------------------------------
 // Seating
 
-int KavdorTableCL::Sit(const PlayerRecord& record, int seat, int64_t now)
+int KavdorTableCL::Sit(int playerId, int seat, int64_t now)
 {
-    if (SeatOf(record.id) >= 0)
+    if (playerId <= 0 || IsBot(playerId) || SeatOf(playerId) >= 0 || IsWatcher(playerId))
         return -1;
     if (seat < 0)
         for (int s = 0; s < kSeats && seat < 0; ++s)
@@ -235,22 +297,25 @@ int KavdorTableCL::Sit(const PlayerRecord& record, int seat, int64_t now)
     if (seat < 0 || seat >= kSeats || m_seats[seat])
         return -1;
     m_seats[seat] = std::make_unique<Seat>();
-    m_seats[seat]->record = record;
+    m_seats[seat]->id = playerId;
+    // The first player at an empty table owns it and may protect it with a password.
     if (m_creatorId == 0 || FreeSeats() == kSeats - 1)
     {
-        m_creatorId = record.id;
+        m_creatorId = playerId;
         m_password.clear();
     }
-    Log("%s sits at seat %d", record.nickname.c_str(), seat);
+    Log("%s sits at seat %d", NameOf(playerId), seat);
     (void)now;
     return seat;
 }
 
-bool KavdorTableCL::Watch(const PlayerRecord& record, int seat)
+bool KavdorTableCL::Watch(int playerId, int seat)
 {
-    if (seat < 0 || seat >= kSeats || SeatOf(record.id) >= 0 || IsWatcher(record.id))
+    if (playerId <= 0 || IsBot(playerId) || seat < 0 || seat >= kSeats || SeatOf(playerId) >= 0 ||
+        IsWatcher(playerId))
         return false;
-    m_watchers.push_back(Watcher{record, seat});
+    m_watchers.push_back(Watcher{playerId, seat, false, Gate()});
+    Log("%s watches seat %d", NameOf(playerId), seat);
     return true;
 }
 
@@ -261,16 +326,18 @@ int KavdorTableCL::AddBots(int64_t now)
     {
         if (m_seats[seat])
             continue;
-        PlayerRecord record;
-        record.id = s_nextBotId++;
+        auto bot = std::make_unique<Seat>();
+        bot->id = s_nextBotId++;
+        bot->bot = true;
+        bot->entered = true;
+        bot->gate.admitted = true;
+        PlayerRecord& record = bot->botRecord;
+        record.id = bot->id;
         char name[32];
         snprintf(name, sizeof(name), "机器人%d", record.id - kFirstBotId + 1);
         record.nickname = name;
         record.coins = PlayerStoreCL::kStartingCoins;
-        m_seats[seat] = std::make_unique<Seat>();
-        m_seats[seat]->record = record;
-        m_seats[seat]->bot = true;
-        m_seats[seat]->entered = true;
+        m_seats[seat] = std::move(bot);
         SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_IN).I32(record.id).I32(seat).I32(2).PlayerInfo(InfoOf(record)),
                   record.id);
         Log("bot %s sits at seat %d", record.nickname.c_str(), seat);
@@ -285,14 +352,14 @@ int KavdorTableCL::AddBots(int64_t now)
 
 void KavdorTableCL::Disconnect(int playerId, int64_t now)
 {
-    int seat = SeatOf(playerId);
-    if (seat < 0)
+    if (IsWatcher(playerId))
     {
-        m_watchers.erase(std::remove_if(m_watchers.begin(), m_watchers.end(),
-                                        [&](const Watcher& w) { return w.record.id == playerId; }),
-                         m_watchers.end());
+        RemoveWatcher(playerId);
         return;
     }
+    int seat = SeatOf(playerId);
+    if (seat < 0 || m_seats[seat]->Gone())
+        return;
     Seat& s = *m_seats[seat];
     if (m_phase == WAITING)
     {
@@ -301,7 +368,7 @@ void KavdorTableCL::Disconnect(int playerId, int64_t now)
         return;
     }
     s.connected = false;
-    Log("%s lost the connection; a bot plays seat %d", s.record.nickname.c_str(), seat);
+    Log("%s lost the connection; a bot plays seat %d", NameOf(playerId), seat);
     if (m_turn == seat)
         ScheduleTurn(seat, now);
 }
@@ -309,11 +376,11 @@ void KavdorTableCL::Disconnect(int playerId, int64_t now)
 bool KavdorTableCL::Reconnect(int playerId)
 {
     int seat = SeatOf(playerId);
-    if (seat < 0 || m_seats[seat]->bot)
+    if (seat < 0 || m_seats[seat]->bot || m_seats[seat]->Gone())
         return false;
     m_seats[seat]->connected = true;
     m_seats[seat]->entered = false; // shown the table again at his next enter-game request
-    Log("%s is back at seat %d", m_seats[seat]->record.nickname.c_str(), seat);
+    Log("%s is back at seat %d", NameOf(playerId), seat);
     return true;
 }
 
@@ -321,50 +388,67 @@ void KavdorTableCL::Leave(int playerId, int64_t now)
 {
     if (IsWatcher(playerId))
     {
-        m_watchers.erase(std::remove_if(m_watchers.begin(), m_watchers.end(),
-                                        [&](const Watcher& w) { return w.record.id == playerId; }),
-                         m_watchers.end());
-        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
+        SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(1));
+        RemoveWatcher(playerId);
         return;
     }
-    if (SeatOf(playerId) >= 0)
-        LeaveNow(playerId, m_phase != WAITING, now);
+    int seat = SeatOf(playerId);
+    if (seat >= 0 && !m_seats[seat]->Gone())
+        LeaveNow(playerId, HandRunning(), now);
 }
 
-void KavdorTableCL::RemoveFromSeat(int seat, int64_t now)
+void KavdorTableCL::RemoveWatcher(int playerId)
 {
-    int playerId = m_seats[seat]->record.id;
+    Watcher* watcher = FindWatcher(playerId);
+    if (watcher == nullptr)
+        return;
+    bool entered = watcher->entered;
+    m_watchers.erase(m_watchers.begin() + (watcher - m_watchers.data()));
+    if (entered)
+        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
+    Log("%s stops watching", NameOf(playerId));
+    m_listener.OnPlayerLeftTable(*this, playerId);
+}
+
+void KavdorTableCL::RemoveFromSeat(int seat)
+{
+    int playerId = m_seats[seat]->id;
     bool bot = m_seats[seat]->bot;
+    bool shown = m_seats[seat]->entered || bot;
+    bool gone = m_seats[seat]->Gone(); // the others saw him go when he left
     m_seats[seat].reset();
-    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
+    if (shown && !gone)
+        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
     if (!bot)
         m_listener.OnPlayerLeftTable(*this, playerId);
-    (void)now;
 }
 
 // A player leaves now. During a hand his seat stays with a bot until the result; an escape
-// costs a penalty there.
+// costs a penalty there. While the result of a finished hand is being saved, he goes without
+// penalty and his seat is freed with the result.
 void KavdorTableCL::LeaveNow(int playerId, bool escape, int64_t now)
 {
     int seat = SeatOf(playerId);
     if (seat < 0)
         return;
     Seat& s = *m_seats[seat];
-    Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(1));
+    SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(1));
     if (m_phase == WAITING)
     {
-        Log("%s leaves seat %d", s.record.nickname.c_str(), seat);
-        RemoveFromSeat(seat, now);
+        Log("%s leaves seat %d", NameOf(playerId), seat);
+        RemoveFromSeat(seat);
+        EndPasswordIfNoHuman();
         return;
     }
-    if (escape)
+    if (escape && HandRunning())
         s.escaped = true;
     else
         s.released = true;
-    Log("%s %s seat %d; a bot finishes the hand", s.record.nickname.c_str(), escape ? "escapes from" : "is let go from",
-        seat);
+    Log("%s %s seat %d; %s", NameOf(playerId), s.escaped ? "escapes from" : "is let go from", seat,
+        HandRunning() ? "a bot finishes the hand" : "the seat is freed with the result");
     SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId), playerId);
     m_listener.OnPlayerLeftTable(*this, playerId);
+    EndPasswordIfNoHuman();
     if (m_turn == seat)
         ScheduleTurn(seat, now);
 }
@@ -373,7 +457,7 @@ void KavdorTableCL::AnswerExitButton(int playerId)
 {
     int seat = SeatOf(playerId);
     int type = 0;
-    if (seat >= 0 && m_phase != WAITING)
+    if (seat >= 0 && HandRunning())
     {
         bool othersHuman = false;
         for (int other = 0; other < kSeats; ++other)
@@ -382,190 +466,310 @@ void KavdorTableCL::AnswerExitButton(int playerId)
         int chances = m_seats[seat]->leaveChances;
         type = othersHuman && chances > 0 ? 2 + chances : 1;
     }
-    Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_TYPE).I32(type));
+    SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_TYPE).I32(type));
+}
+
+// A table whose last human has gone belongs to nobody: its password ends, so that one player
+// cannot lock a table for everyone, and between hands its bots leave with him.
+void KavdorTableCL::EndPasswordIfNoHuman()
+{
+    for (const auto& seat : m_seats)
+        if (seat && !seat->bot && !seat->Gone())
+            return;
+    if (!m_password.empty())
+        Log("no player left at the table; its password ends");
+    m_password.clear();
+    m_creatorId = 0;
+    if (m_phase != WAITING || m_options.botsPlayAlone)
+        return;
+    for (int seat = 0; seat < kSeats; ++seat)
+        if (m_seats[seat] && m_seats[seat]->bot)
+            RemoveFromSeat(seat);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The door: the table password
+
+bool KavdorTableCL::EnterGame(int playerId, int64_t now)
+{
+    int seat = SeatOf(playerId);
+    Watcher* watcher = FindWatcher(playerId);
+    if ((seat < 0 || m_seats[seat]->Gone()) && watcher == nullptr)
+        return false;
+    Gate& gate = seat >= 0 ? m_seats[seat]->gate : watcher->gate;
+    if (!gate.admitted && !m_password.empty() && playerId != m_creatorId)
+    {
+        if (!gate.pending)
+        {
+            gate.pending = true;
+            gate.deadline = now + m_options.passwordPromptMs;
+        }
+        SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_ENTER_PASSWORD));
+        return true;
+    }
+    Admit(playerId, now);
+    return true;
+}
+
+// Right or wrong, a password given by a newcomer at the door. A wrong one counts against him.
+bool KavdorTableCL::TryPassword(int playerId, const std::string& password, int64_t now)
+{
+    int seat = SeatOf(playerId);
+    Watcher* watcher = FindWatcher(playerId);
+    Gate* gate = seat >= 0 ? &m_seats[seat]->gate : watcher != nullptr ? &watcher->gate : nullptr;
+    if (gate == nullptr || !gate->pending)
+        return false;
+    if (password == m_password)
+    {
+        SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PASSWORD_RESULT).I32(0));
+        Admit(playerId, now);
+        return true;
+    }
+    ++gate->wrong;
+    SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PASSWORD_RESULT).I32(1));
+    Log("wrong password from %s (%d of %d)", NameOf(playerId), gate->wrong, kMaxPasswordGuesses);
+    bool turnAway = gate->wrong >= kMaxPasswordGuesses;
+    m_listener.OnWrongPassword(*this, playerId);
+    if (turnAway)
+        TurnAway(playerId, "too many wrong passwords");
+    return false;
+}
+
+// Past the door: the player (or watcher) is shown the table and the table is shown to him.
+void KavdorTableCL::Admit(int playerId, int64_t now)
+{
+    int seat = SeatOf(playerId);
+    if (seat >= 0)
+    {
+        Seat& s = *m_seats[seat];
+        s.gate = Gate();
+        s.gate.admitted = true;
+        s.entered = true;
+        SendArrival(playerId);
+        // Back in his seat during his turn: he gets his own countdown again.
+        if (HandRunning() && m_turn == seat)
+            ScheduleTurn(seat, now);
+        return;
+    }
+    Watcher* watcher = FindWatcher(playerId);
+    if (watcher == nullptr)
+        return;
+    watcher->gate = Gate();
+    watcher->gate.admitted = true;
+    watcher->entered = true;
+    SendArrival(playerId);
+    NetMsgWriterCL in(NET_CATEGORY_ROOM, ROOM_PLAYER_IN);
+    in.I32(playerId).I32(watcher->seat).I32(1).PlayerInfo(InfoOf(RecordOf(playerId)));
+    SendToAll(in, playerId);
+}
+
+// A newcomer who did not get past the door loses his place at the table.
+void KavdorTableCL::TurnAway(int playerId, const char* why)
+{
+    Log("%s is turned away: %s", NameOf(playerId), why);
+    SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(1));
+    if (IsWatcher(playerId))
+    {
+        RemoveWatcher(playerId);
+        return;
+    }
+    int seat = SeatOf(playerId);
+    if (seat < 0)
+        return;
+    RemoveFromSeat(seat);
+    EndPasswordIfNoHuman();
+}
+
+void KavdorTableCL::ExpireGates(int64_t now)
+{
+    std::vector<int> expired;
+    for (const auto& seat : m_seats)
+        if (seat && seat->gate.pending && now >= seat->gate.deadline)
+            expired.push_back(seat->id);
+    for (const Watcher& watcher : m_watchers)
+        if (watcher.gate.pending && now >= watcher.gate.deadline)
+            expired.push_back(watcher.id);
+    for (int playerId : expired)
+        TurnAway(playerId, "no password given in time");
 }
 
 // ---------------------------------------------------------------------------------------------
 // Requests
 
-void KavdorTableCL::OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now)
+bool KavdorTableCL::OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now)
 {
     int seat = SeatOf(playerId);
-    Seat* s = seat >= 0 ? m_seats[seat].get() : nullptr;
+    Seat* s = seat >= 0 && !m_seats[seat]->Gone() ? m_seats[seat].get() : nullptr;
     switch (type)
     {
     case ROOM_REQ_ENTER_GAME:
-        if (s != nullptr)
-        {
-            if (!m_password.empty() && playerId != m_creatorId && !s->entered)
-            {
-                s->passwordPending = true;
-                Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_ENTER_PASSWORD));
-                return;
-            }
-            s->entered = true;
-            SendArrival(playerId);
-        }
-        else
-        {
-            for (Watcher& watcher : m_watchers)
-            {
-                if (watcher.record.id != playerId)
-                    continue;
-                watcher.entered = true;
-                SendArrival(playerId);
-                NetMsgWriterCL in(NET_CATEGORY_ROOM, ROOM_PLAYER_IN);
-                in.I32(playerId).I32(watcher.seat).I32(1).PlayerInfo(InfoOf(watcher.record));
-                SendToAll(in, playerId);
-            }
-        }
-        return;
+        return EnterGame(playerId, now);
     case ROOM_REQ_TABLE_SETTINGS: {
         payload.ReadI32(); // score limit and score difference: not enforced by this server
         payload.ReadI32();
         payload.ReadI32(); // address restriction: not enforced
         std::string password = payload.ReadBytes();
-        if (s == nullptr)
-            return;
-        if (playerId == m_creatorId)
+        if (s != nullptr && playerId == m_creatorId)
         {
+            if (password != m_password)
+                Log("%s %s the password", NameOf(playerId), password.empty() ? "clears" : "sets");
             m_password = password;
-            if (!password.empty())
-                Log("%s sets a password", s->record.nickname.c_str());
+            return true;
         }
-        else if (s->passwordPending && password == m_password)
-        {
-            s->passwordPending = false;
-            s->entered = true;
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PASSWORD_RESULT).I32(0));
-            SendArrival(playerId);
-        }
-        return;
+        // A newcomer's module sends the password it was given along with its settings; settings
+        // without one are no guess.
+        if (password.empty())
+            return true;
+        return TryPassword(playerId, password, now);
     }
-    case ROOM_REQ_PASSWORD: {
-        std::string password = payload.ReadBytes();
-        if (s == nullptr || !s->passwordPending)
-            return;
-        bool right = password == m_password;
-        Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PASSWORD_RESULT).I32(right ? 0 : 1));
-        if (right)
-        {
-            s->passwordPending = false;
-            s->entered = true;
-            SendArrival(playerId);
-        }
-        return;
-    }
+    case ROOM_REQ_PASSWORD:
+        return TryPassword(playerId, payload.ReadBytes(), now);
     case ROOM_REQ_READY:
-        if (s != nullptr && s->entered && m_phase == WAITING && !s->ready)
-            SetReady(seat, now);
-        return;
-    case ROOM_REQ_CHAT: {
-        std::string text = payload.ReadBytes();
-        if (s != nullptr ? s->entered : IsWatcher(playerId))
-            SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_CHAT).Bytes(text));
-        return;
-    }
+        if (s == nullptr || !s->entered || m_phase != WAITING || s->ready)
+            return false;
+        SetReady(seat, now);
+        return true;
+    case ROOM_REQ_CHAT:
+        return Chat(playerId, payload.ReadBytes());
     case ROOM_REQ_EXIT_BUTTON:
         AnswerExitButton(playerId);
-        return;
+        return true;
     case ROOM_REQ_LEAVE:
-        Leave(playerId, now);
-        return;
     case ROOM_REQ_FORCE_LEAVE:
         Leave(playerId, now);
-        return;
-    case ROOM_REQ_LEAVE_WITH_REASON: {
-        std::string reason = payload.ReadBytes();
-        if (s == nullptr)
-            return;
-        if (m_phase == WAITING)
-        {
-            LeaveNow(playerId, false, now);
-            return;
-        }
-        if (s->leaveChances <= 0 || s->leaveRequestOpen)
-        {
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(0));
-            return;
-        }
-        --s->leaveChances;
-        s->leaveRequestOpen = true;
-        s->leaveAgreed.clear();
-        bool asked = false;
-        for (int other = 0; other < kSeats; ++other)
-        {
-            if (other == seat || !m_seats[other] || SeatIsAutomatic(other))
-                continue;
-            Send(m_seats[other]->record.id,
-                 NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_WANT_TO_LEAVE).I32(playerId).Bytes(reason));
-            asked = true;
-        }
-        Log("%s asks to leave: %s", s->record.nickname.c_str(), reason.c_str());
-        if (!asked)
-        {
-            s->leaveRequestOpen = false;
-            LeaveNow(playerId, false, now);
-        }
-        return;
-    }
+        return true;
+    case ROOM_REQ_LEAVE_WITH_REASON:
+        return AskToLeave(playerId, payload.ReadBytes(), now);
     case ROOM_REQ_LEAVE_ANSWER: {
         int asker = payload.ReadI32();
         bool agree = payload.ReadU8() != 0;
-        int askerSeat = SeatOf(asker);
-        if (s == nullptr || askerSeat < 0 || askerSeat == seat || !m_seats[askerSeat]->leaveRequestOpen)
-            return;
-        Seat& a = *m_seats[askerSeat];
-        if (!agree)
-        {
-            a.leaveRequestOpen = false;
-            Send(asker, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(0));
-            Log("%s refuses to let %s go", s->record.nickname.c_str(), a.record.nickname.c_str());
-            return;
-        }
-        if (std::find(a.leaveAgreed.begin(), a.leaveAgreed.end(), playerId) == a.leaveAgreed.end())
-            a.leaveAgreed.push_back(playerId);
-        int humans = 0;
-        for (int other = 0; other < kSeats; ++other)
-            if (other != askerSeat && m_seats[other] && !SeatIsAutomatic(other))
-                ++humans;
-        if (static_cast<int>(a.leaveAgreed.size()) >= humans)
-        {
-            a.leaveRequestOpen = false;
-            LeaveNow(asker, false, now);
-        }
-        return;
+        return AnswerLeaveRequest(playerId, asker, agree, now);
     }
-    case ROOM_REQ_STAKE: {
-        int stake = payload.ReadI32();
-        if (s == nullptr || stake < 1 || stake > 1000 || stake > s->record.coins || s->stake > 0)
-        {
-            Log("stake %d of player %d refused", stake, playerId);
-            return;
-        }
-        s->stake = stake;
-        s->record.coins -= stake;
-        Log("%s stakes %d coins on the table lottery", s->record.nickname.c_str(), stake);
-        return;
-    }
+    case ROOM_REQ_STAKE:
+        return Stake(playerId, payload.ReadI32());
     default:
         Log("room request %d of player %d is unknown", type, playerId);
-        return;
+        return false;
     }
 }
 
-void KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now)
+// Chat reaches everybody at the table. Chat commands carry the sender's own id; one that
+// names somebody else would make the others' tables act for that player, so it is refused.
+bool KavdorTableCL::Chat(int playerId, const std::string& text)
+{
+    int seat = SeatOf(playerId);
+    bool present = seat >= 0 ? !m_seats[seat]->Gone() && m_seats[seat]->entered
+                             : IsWatcher(playerId) && FindWatcher(playerId)->entered;
+    if (!present)
+        return false;
+    static const std::string kCommand = "@ID:";
+    if (text.compare(0, kCommand.size(), kCommand) == 0 && text.size() > kCommand.size())
+    {
+        size_t end = text.find('#', kCommand.size());
+        std::string named = text.substr(kCommand.size(), end == std::string::npos ? std::string::npos
+                                                                                  : end - kCommand.size());
+        if (named != std::to_string(playerId))
+        {
+            Log("chat command of %s names another player; refused", NameOf(playerId));
+            return false;
+        }
+    }
+    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_CHAT).Bytes(text));
+    return true;
+}
+
+bool KavdorTableCL::AskToLeave(int playerId, const std::string& reason, int64_t now)
+{
+    int seat = SeatOf(playerId);
+    if (seat < 0 || m_seats[seat]->Gone())
+        return false;
+    Seat& s = *m_seats[seat];
+    if (!HandRunning())
+    {
+        LeaveNow(playerId, false, now);
+        return true;
+    }
+    if (s.leaveChances <= 0 || s.leaveRequestOpen)
+    {
+        SendDirect(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(0));
+        return false;
+    }
+    --s.leaveChances;
+    s.leaveRequestOpen = true;
+    s.leaveAgreed.clear();
+    bool asked = false;
+    for (int other = 0; other < kSeats; ++other)
+    {
+        if (other == seat || !m_seats[other] || SeatIsAutomatic(other))
+            continue;
+        Send(m_seats[other]->id, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_WANT_TO_LEAVE).I32(playerId).Bytes(reason));
+        asked = true;
+    }
+    Log("%s asks to leave: %s", NameOf(playerId), reason.c_str());
+    if (!asked)
+    {
+        s.leaveRequestOpen = false;
+        LeaveNow(playerId, false, now);
+    }
+    return true;
+}
+
+bool KavdorTableCL::AnswerLeaveRequest(int playerId, int asker, bool agree, int64_t now)
+{
+    int seat = SeatOf(playerId);
+    int askerSeat = SeatOf(asker);
+    if (seat < 0 || m_seats[seat]->Gone() || askerSeat < 0 || askerSeat == seat ||
+        !m_seats[askerSeat]->leaveRequestOpen)
+        return false;
+    Seat& a = *m_seats[askerSeat];
+    if (!agree)
+    {
+        a.leaveRequestOpen = false;
+        SendDirect(asker, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_EXIT_RESULT).U8(0));
+        Log("%s refuses to let %s go", NameOf(playerId), NameOf(asker));
+        return true;
+    }
+    if (std::find(a.leaveAgreed.begin(), a.leaveAgreed.end(), playerId) == a.leaveAgreed.end())
+        a.leaveAgreed.push_back(playerId);
+    int humans = 0;
+    for (int other = 0; other < kSeats; ++other)
+        if (other != askerSeat && m_seats[other] && !SeatIsAutomatic(other))
+            ++humans;
+    if (static_cast<int>(a.leaveAgreed.size()) >= humans)
+    {
+        a.leaveRequestOpen = false;
+        LeaveNow(asker, false, now);
+    }
+    return true;
+}
+
+// The table lottery: the stake is set aside now and settled with the hand's result.
+bool KavdorTableCL::Stake(int playerId, int stake)
+{
+    int seat = SeatOf(playerId);
+    Seat* s = seat >= 0 && !m_seats[seat]->Gone() && m_seats[seat]->entered ? m_seats[seat].get() : nullptr;
+    if (s == nullptr || s->bot || stake < 1 || stake > 1000 || stake > RecordOf(playerId).coins || s->stake > 0)
+    {
+        Log("stake %d of player %d refused", stake, playerId);
+        return false;
+    }
+    s->stake = stake;
+    Log("%s stakes %d coins on the table lottery", NameOf(playerId), stake);
+    return true;
+}
+
+bool KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now)
 {
     int seat = SeatOf(playerId);
     if (seat < 0 || SeatIsAutomatic(seat))
     {
         Log("game request %d of player %d who does not play here", type, playerId);
-        return;
+        return false;
     }
-    if (seat != m_turn)
+    if (seat != m_turn || !HandRunning())
     {
-        Log("game request %d of %s out of turn", type, m_seats[seat]->record.nickname.c_str());
-        return;
+        Log("game request %d of %s out of turn", type, NameOf(playerId));
+        return false;
     }
     switch (type)
     {
@@ -574,42 +778,40 @@ void KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& p
         if (m_phase != BIDDING || code < 0 || code > 3)
         {
             Log("bid code %d of seat %d refused", code, seat);
-            return;
+            return false;
         }
         int value = code == 3 ? -1 : code + 1;
         int highest = *std::max_element(m_bids, m_bids + kSeats);
         if (value > 0 && value <= highest)
         {
             Log("bid %d of seat %d does not raise %d", value, seat, highest);
-            return;
+            return false;
         }
         Bid(seat, value, now);
-        return;
+        return true;
     }
     case GAME_REQ_PLAY: {
         CardList cards = payload.ReadCards();
-        if (m_phase != PLAYING || !Play(seat, cards, now))
-        {
-            // Refused: the seat keeps its turn and its buttons come back.
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_ANSWER).I32(0).Cards({}));
-            if (m_phase == PLAYING)
-                Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
-        }
-        return;
+        if (m_phase == PLAYING && Play(seat, cards, now))
+            return true;
+        // Refused: the seat keeps its turn and its buttons come back.
+        Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_ANSWER).I32(0).Cards({}));
+        if (m_phase == PLAYING)
+            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
+        return false;
     }
     case GAME_REQ_PASS:
-        if (m_phase != PLAYING || !Pass(seat, now))
-        {
-            Log("pass of seat %d refused: it leads", seat);
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
-        }
-        return;
+        if (m_phase == PLAYING && Pass(seat, now))
+            return true;
+        Log("pass of seat %d refused: it leads", seat);
+        Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
+        return false;
     case GAME_REQ_TRUSTEESHIP:
         ActForSeat(seat, now);
-        return;
+        return true;
     default:
         Log("game request %d of player %d is unknown", type, playerId);
-        return;
+        return false;
     }
 }
 
@@ -619,7 +821,7 @@ void KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& p
 void KavdorTableCL::SetReady(int seat, int64_t now)
 {
     m_seats[seat]->ready = true;
-    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_READY).I32(m_seats[seat]->record.id).U8(1));
+    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_READY).I32(m_seats[seat]->id).U8(1));
     for (int s = 0; s < kSeats; ++s)
         if (!m_seats[s] || !m_seats[s]->ready)
             return;
@@ -671,17 +873,12 @@ void KavdorTableCL::Deal(int64_t now)
     AskBid(m_firstBidder, 0, now);
 }
 
-// The seat's player and those watching over its shoulder see the cards; the others only learn
-// how many there are.
+// The seat's player sees the cards; everybody else, watchers included, only learns how many
+// there are: a watcher could otherwise pass a hidden hand to a player.
 void KavdorTableCL::SendDealtHand(int seat, const CardList& hand)
 {
     int playerId = PlayerAt(seat);
-    NetMsgWriterCL deal(NET_CATEGORY_GAME, GAME_DEAL);
-    deal.I32(playerId).Cards(hand);
-    Send(playerId, deal);
-    for (const Watcher& watcher : m_watchers)
-        if (watcher.seat == seat && watcher.entered)
-            Send(watcher.record.id, deal);
+    Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_DEAL).I32(playerId).Cards(hand));
     int count = static_cast<int>(hand.size());
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(playerId).I32(count), playerId);
 }
@@ -795,7 +992,7 @@ bool KavdorTableCL::Play(int seat, CardList cards, int64_t now)
         SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(m_bid).I32(m_referee->GetMultiple()));
     if (result == KAVDOR_OUT_LAST_CARDS)
     {
-        EndHand(seat, now);
+        EndHand(seat);
         return true;
     }
     AskPlay((seat + 1) % kSeats, true, now);
@@ -817,7 +1014,7 @@ bool KavdorTableCL::Pass(int seat, int64_t now)
     return true;
 }
 
-void KavdorTableCL::EndHand(int winnerSeat, int64_t now)
+void KavdorTableCL::EndHand(int winnerSeat)
 {
     int stake = std::max(1, m_bid) * m_referee->GetMultiple();
     std::vector<NetResultRecord> results;
@@ -839,67 +1036,88 @@ void KavdorTableCL::EndHand(int winnerSeat, int64_t now)
     m_lastResult = results;
     ++m_handsPlayed;
     m_firstBidder = (m_firstBidder + 1) % kSeats;
-    m_phase = WAITING;
+    m_phase = SETTLING;
     m_turn = -1;
     Log("hand %d won by seat %d (%s); scores %d %d %d %d", m_handsPlayed, winnerSeat,
         winnerSeat == m_landlordSeat ? "landlord" : "farmers", results[0].score, results[1].score, results[2].score,
         results[3].score);
 
-    std::vector<PlayerRecord> records;
+    // What the hand changes in each record, the lottery stakes included. Humans' records
+    // change when the lobby has kept these changes; a bot's own record changes here.
+    std::vector<PlayerChange> changes;
+    m_lotteryWins.clear();
     for (int seat = 0; seat < kSeats; ++seat)
     {
         Seat& s = *m_seats[seat];
-        PlayerRecord& r = s.record;
-        int change = results[seat].score;
-        r.score += change;
-        r.coins += change;
-        ++r.games;
-        if (change > 0)
-            ++r.wins;
-        else if (change < 0)
-            ++r.losses;
-        else
-            ++r.draws;
-        if (s.escaped)
-            ++r.escapes;
+        PlayerChange change;
+        change.id = s.id;
+        change.score = results[seat].score;
+        change.coins = results[seat].score;
+        change.games = 1;
+        change.wins = change.score > 0 ? 1 : 0;
+        change.losses = change.score < 0 ? 1 : 0;
+        change.draws = change.score == 0 ? 1 : 0;
+        change.escapes = s.escaped ? 1 : 0;
         if (s.stake > 0)
         {
             // The table lottery: one stake in five wins four times its stake.
+            change.coins -= s.stake;
             uint32_t draw = m_options.random ? m_options.random(5) : std::random_device{}() % 5;
             if (draw == 0)
             {
-                r.coins += 4 * s.stake;
-                Send(r.id, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_LOTTERY_WIN).I32(4 * s.stake));
-                Log("%s wins %d coins in the table lottery", r.nickname.c_str(), 4 * s.stake);
+                change.coins += 4 * s.stake;
+                m_lotteryWins.emplace_back(s.id, 4 * s.stake);
+                Log("%s wins %d coins in the table lottery", NameOf(s.id), 4 * s.stake);
             }
             s.stake = 0;
         }
-        if (!s.bot)
-            records.push_back(r);
+        if (s.bot)
+            PlayerStoreCL::ApplyTo(change, s.botRecord);
+        else
+            changes.push_back(change);
     }
-    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_GAME_RESULT).ResultList(results));
-    for (int seat = 0; seat < kSeats; ++seat)
-        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_INFO)
-                      .I32(m_seats[seat]->record.id)
-                      .PlayerInfo(InfoOf(m_seats[seat]->record)));
-    m_listener.OnHandEnded(*this, records);
+    m_listener.OnHandEnded(*this, changes);
+}
 
-    // Seats left during the hand are freed; the others start over.
+void KavdorTableCL::HandSaved(int64_t now)
+{
+    if (m_phase != SETTLING)
+    {
+        Log("a saved hand was reported while no hand waited for it; ignored");
+        return;
+    }
+    m_phase = WAITING;
+    for (const auto& [playerId, coins] : m_lotteryWins)
+        Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_LOTTERY_WIN).I32(coins));
+    m_lotteryWins.clear();
+    SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_GAME_RESULT).ResultList(m_lastResult));
+    for (const NetResultRecord& result : m_lastResult)
+        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_INFO)
+                      .I32(result.playerId)
+                      .PlayerInfo(InfoOf(RecordOf(result.playerId))));
+    SettleSeats(now);
+}
+
+// After a result: seats left during the hand are freed, the others start over; with nobody
+// left to play or watch, the table stops.
+void KavdorTableCL::SettleSeats(int64_t now)
+{
     for (int seat = 0; seat < kSeats; ++seat)
     {
+        if (!m_seats[seat])
+            continue;
         Seat& s = *m_seats[seat];
         s.ready = false;
         s.leaveRequestOpen = false;
         s.leaveChances = 3;
-        if (s.escaped || s.released)
+        if (s.Gone())
         {
-            int playerId = s.record.id;
+            int playerId = s.id;
             m_seats[seat].reset();
             SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_OUT).I32(playerId));
         }
     }
-    // With nobody left to play or watch, the table stops instead of letting bots play on:
-    // players who dropped lose their seats now.
+    // Instead of letting bots play on for nobody, players who dropped lose their seats now.
     bool anyoneHere = m_options.botsPlayAlone || !m_watchers.empty();
     for (int seat = 0; seat < kSeats; ++seat)
         anyoneHere = anyoneHere || (m_seats[seat] && !m_seats[seat]->bot && m_seats[seat]->connected);
@@ -909,15 +1127,18 @@ void KavdorTableCL::EndHand(int winnerSeat, int64_t now)
         {
             if (!m_seats[seat])
                 continue;
-            if (!m_seats[seat]->bot)
-                m_listener.OnPlayerLeftTable(*this, m_seats[seat]->record.id);
+            int playerId = m_seats[seat]->id;
+            bool bot = m_seats[seat]->bot;
             m_seats[seat].reset();
+            if (!bot)
+                m_listener.OnPlayerLeftTable(*this, playerId);
         }
         m_creatorId = 0;
         m_password.clear();
         Log("nobody left at the table; it stops");
         return;
     }
+    EndPasswordIfNoHuman();
     SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_START_READY));
     for (int seat = 0; seat < kSeats; ++seat)
         if (m_seats[seat] && (m_seats[seat]->bot || !m_seats[seat]->connected))
@@ -937,14 +1158,22 @@ void KavdorTableCL::ScheduleTurn(int seat, int64_t now)
 
 int64_t KavdorTableCL::NextDeadline() const
 {
-    return m_turn >= 0 && m_phase != WAITING ? m_deadline : INT64_MAX;
+    int64_t next = m_turn >= 0 && HandRunning() ? m_deadline : INT64_MAX;
+    for (const auto& seat : m_seats)
+        if (seat && seat->gate.pending)
+            next = std::min(next, seat->gate.deadline);
+    for (const Watcher& watcher : m_watchers)
+        if (watcher.gate.pending)
+            next = std::min(next, watcher.gate.deadline);
+    return next;
 }
 
 void KavdorTableCL::Tick(int64_t now)
 {
+    ExpireGates(now);
     // A bounded number of steps per call, so that a table of bots that plays without delay
     // still returns to its caller.
-    for (int steps = 0; steps < 1000 && m_turn >= 0 && m_phase != WAITING && now >= m_deadline; ++steps)
+    for (int steps = 0; steps < 1000 && m_turn >= 0 && HandRunning() && now >= m_deadline; ++steps)
         ActForSeat(m_turn, now);
 }
 

@@ -27,10 +27,17 @@ public:
     virtual ~KavdorTableListenerCL() = default;
     // One message for one player (never called for bots).
     virtual void SendToPlayer(int playerId, const std::vector<uint8_t>& message) = 0;
-    // A hand ended: the records of its human players after the result, to be kept.
-    virtual void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerRecord>& records) = 0;
-    // A player is no longer at the table (left, escaped, or let go by the others).
+    // The record of a human player the table holds, kept by the listener: the table keeps no
+    // copy of its own, so that what it shows is never older than what was saved. Null when the
+    // listener does not know the player.
+    virtual const PlayerRecord* FindRecord(int playerId) = 0;
+    // A hand ended: what it changes in the records of its human players. The table shows the
+    // result only when HandSaved is called, once these changes are kept for good.
+    virtual void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerChange>& changes) = 0;
+    // A player is no longer at the table (left, escaped, let go, refused at the door).
     virtual void OnPlayerLeftTable(KavdorTableCL& table, int playerId) = 0;
+    // A player gave a wrong table password.
+    virtual void OnWrongPassword(KavdorTableCL& table, int playerId) = 0;
     // One readable line about an event of the table.
     virtual void Log(const std::string& line) = 0;
 };
@@ -45,6 +52,8 @@ struct KavdorTableOptions
     int botDelayMs = 800;
     int coinCost = 0;
     bool verbose = true;
+    // How long a newcomer has to give the table password before he loses the seat.
+    int passwordPromptMs = 60000;
     // Bots go on playing at a table where nobody is left (self-play); otherwise such a table
     // stops at the end of its hand.
     bool botsPlayAlone = false;
@@ -63,26 +72,40 @@ public:
         WAITING,
         BIDDING,
         PLAYING,
+        // The hand is over; its result waits to be saved before anybody sees it.
+        SETTLING,
     };
+    // A newcomer who gives this many wrong passwords in a row loses his seat.
+    static constexpr int kMaxPasswordGuesses = 3;
 
     KavdorTableCL(int id, const KavdorTableOptions& options, KavdorTableListenerCL& listener);
     ~KavdorTableCL();
 
     int GetId() const { return m_id; }
     Phase GetPhase() const { return m_phase; }
+    bool HandRunning() const { return m_phase == BIDDING || m_phase == PLAYING; }
     int HandsPlayed() const { return m_handsPlayed; }
     bool HasPassword() const { return !m_password.empty(); }
     int PlayerAt(int seat) const;
+    // The seat holding the player, also one he left during the running hand; -1 when none.
     int SeatOf(int playerId) const;
     int FreeSeats() const;
     bool IsWatcher(int playerId) const;
     bool IsBot(int playerId) const { return playerId >= kFirstBotId; }
+    // The player is at this table now: in a seat he has not left, or watching. Who sits where
+    // is kept here and nowhere else; the lobby asks the tables.
+    bool HasPlayer(int playerId) const;
+    // The table still needs the player's record: he is at it, or his left seat waits for the
+    // end of the hand.
+    bool Holds(int playerId) const { return SeatOf(playerId) >= 0 || IsWatcher(playerId); }
+    // Only a player in his own seat, past the password, may fill the table with bots.
+    bool MayAddBots(int playerId) const;
 
     // Seats a player (seat -1: the first free one); the seat number, or -1 when none is free.
     // The player is shown to the table when his module enters the game (room request 7).
-    int Sit(const PlayerRecord& record, int seat, int64_t now);
-    // Lets a player watch a seat.
-    bool Watch(const PlayerRecord& record, int seat);
+    int Sit(int playerId, int seat, int64_t now);
+    // Lets a player watch a seat; he passes the password like a player when he enters.
+    bool Watch(int playerId, int seat);
     // Fills every free seat with a bot; returns how many were seated.
     int AddBots(int64_t now);
     // The player's connection dropped: a bot plays his seat until he comes back.
@@ -91,10 +114,16 @@ public:
     bool Reconnect(int playerId);
     // The player leaves the table (a force leave while a hand runs).
     void Leave(int playerId, int64_t now);
+    // The changes reported by OnHandEnded are kept: the result is shown and the table goes on.
+    void HandSaved(int64_t now);
 
-    // Requests of a player's module; a bad or out-of-turn request is logged and ignored.
-    void OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now);
-    void OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now);
+    // Requests of a player's module. False when the request was refused or ignored (bad, out
+    // of turn, or not his to make); it is logged.
+    bool OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now);
+    bool OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& payload, int64_t now);
+
+    // A player's numbers as the room messages carry them.
+    static NetPlayerInfo InfoOf(const PlayerRecord& record);
 
     // Carries out what is due at `now`: timeouts and bot moves.
     void Tick(int64_t now);
@@ -116,22 +145,43 @@ public:
     int LastLandlordSeat() const { return m_landlordSeat; }
 
 private:
+    // The password check at the door, for a seat or a watcher.
+    struct Gate
+    {
+        bool admitted = false; // past the password (or there was none): never asked again
+        bool pending = false;  // asked, no right answer yet
+        int64_t deadline = 0;  // when a pending newcomer loses his place
+        int wrong = 0;
+    };
     struct Seat;
     struct Watcher
     {
-        PlayerRecord record;
-        int seat;
+        int id = 0;
+        int seat = 0;
         bool entered = false;
+        Gate gate;
     };
 
-    // Messages.
+    // Messages. Send reaches only those who see the table now (entered, connected, not gone);
+    // SendDirect reaches any human player (answers at the door and on leaving).
     void Send(int playerId, const NetMsgWriterCL& message);
+    void SendDirect(int playerId, const NetMsgWriterCL& message);
     void SendToAll(const NetMsgWriterCL& message, int except = 0);
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    NetPlayerInfo InfoOf(const PlayerRecord& record) const;
+    const PlayerRecord& RecordOf(int playerId);
+    const char* NameOf(int playerId);
     void SendArrival(int playerId);
     void SendHandState(int playerId);
     void SendDealtHand(int seat, const CardList& hand);
+    Watcher* FindWatcher(int playerId);
+
+    // The door.
+    bool EnterGame(int playerId, int64_t now);
+    bool TryPassword(int playerId, const std::string& password, int64_t now);
+    void Admit(int playerId, int64_t now);
+    void TurnAway(int playerId, const char* why);
+    void ExpireGates(int64_t now);
+    void EndPasswordIfNoHuman();
 
     // Flow of a hand.
     void SetReady(int seat, int64_t now);
@@ -143,15 +193,21 @@ private:
     void AskPlay(int seat, bool follow, int64_t now);
     bool Play(int seat, CardList cards, int64_t now);
     bool Pass(int seat, int64_t now);
-    void EndHand(int winnerSeat, int64_t now);
+    void EndHand(int winnerSeat);
+    void SettleSeats(int64_t now);
     void ActForSeat(int seat, int64_t now);
     void ScheduleTurn(int seat, int64_t now);
     bool SeatIsAutomatic(int seat) const;
 
     // Leaving.
-    void RemoveFromSeat(int seat, int64_t now);
+    void RemoveFromSeat(int seat);
+    void RemoveWatcher(int playerId);
     void LeaveNow(int playerId, bool escape, int64_t now);
     void AnswerExitButton(int playerId);
+    bool Chat(int playerId, const std::string& text);
+    bool AskToLeave(int playerId, const std::string& reason, int64_t now);
+    bool AnswerLeaveRequest(int playerId, int asker, bool agree, int64_t now);
+    bool Stake(int playerId, int stake);
 
     int m_id;
     KavdorTableOptions m_options;
@@ -176,6 +232,8 @@ private:
     CardList m_deal;
     std::vector<PlayRecord> m_plays;
     std::vector<NetResultRecord> m_lastResult;
+    // Lottery wins of the settling hand, announced with its result: player id, coins.
+    std::vector<std::pair<int, int>> m_lotteryWins;
     int m_handsPlayed = 0;
     static int s_nextBotId;
 };

@@ -1,6 +1,7 @@
 // kavdor-server: the table server, or with --selfplay a run of bot-only hands for measuring.
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -25,8 +26,25 @@ void Usage()
 {
     fprintf(stderr,
             "usage: kavdor-server [--address A] [--port P] [--db FILE] [--tables N] [--bots]\n"
-            "                     [--turn-seconds S] [--bot-delay MS] [--quiet]\n"
+            "                     [--turn-seconds S] [--bot-delay MS] [--max-connections N]\n"
+            "                     [--login-timeout S] [--quiet]\n"
             "       kavdor-server --selfplay N   (N hands by four bots in-process, then statistics)\n");
+}
+
+// A whole decimal number within [low, high]; anything else ends the program with a message
+// rather than running with a value nobody asked for.
+long Number(const std::string& option, const char* text, long low, long high)
+{
+    errno = 0;
+    char* end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
+    {
+        fprintf(stderr, "kavdor-server: %s needs a whole number from %ld to %ld, not '%s'\n", option.c_str(), low,
+                high, text);
+        exit(2);
+    }
+    return value;
 }
 
 // N hands by four bots at one table without sockets or delays, with a progress line.
@@ -66,21 +84,25 @@ int main(int argc, char** argv)
         if (arg == "--address")
             options.address = value();
         else if (arg == "--port")
-            options.port = static_cast<uint16_t>(atoi(value()));
+            options.port = static_cast<uint16_t>(Number(arg, value(), 0, 65535));
         else if (arg == "--db")
             options.database = value();
         else if (arg == "--tables")
-            options.tables = atoi(value());
+            options.tables = static_cast<int>(Number(arg, value(), 1, 255));
         else if (arg == "--bots")
             options.bots = true;
         else if (arg == "--turn-seconds")
-            options.turnSeconds = std::max(1, atoi(value()));
+            options.turnSeconds = static_cast<int>(Number(arg, value(), 1, 3600));
         else if (arg == "--bot-delay")
-            options.botDelayMs = std::max(0, atoi(value()));
+            options.botDelayMs = static_cast<int>(Number(arg, value(), 0, 60000));
+        else if (arg == "--max-connections")
+            options.maxConnections = static_cast<int>(Number(arg, value(), 1, 1000000));
+        else if (arg == "--login-timeout")
+            options.loginTimeoutMs = static_cast<int>(Number(arg, value(), 1, 3600)) * 1000;
         else if (arg == "--quiet")
             options.verbose = false;
         else if (arg == "--selfplay")
-            return SelfPlay(std::max(1L, atol(value())));
+            return SelfPlay(Number(arg, value(), 1, 1000000000));
         else
         {
             Usage();

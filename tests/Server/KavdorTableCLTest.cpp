@@ -10,7 +10,8 @@
 
 namespace
 {
-// Collects what a table says.
+// Collects what a table says, and keeps the records as the lobby does: a hand's changes are
+// applied when Settle reports the hand saved.
 class Recorder : public KavdorTableListenerCL
 {
 public:
@@ -18,19 +19,50 @@ public:
     {
         messages[playerId].push_back(message);
     }
-    void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerRecord>& records) override
+    const PlayerRecord* FindRecord(int playerId) override
+    {
+        auto found = records.find(playerId);
+        return found == records.end() ? nullptr : &found->second;
+    }
+    void OnHandEnded(KavdorTableCL& table, const std::vector<PlayerChange>& handChanges) override
     {
         ++hands;
-        saved = records;
+        changes = handChanges;
+        settling = true;
         if (onHand)
             onHand(table);
     }
     void OnPlayerLeftTable(KavdorTableCL&, int playerId) override { left.push_back(playerId); }
+    void OnWrongPassword(KavdorTableCL&, int playerId) override { wrongPasswords.push_back(playerId); }
     void Log(const std::string& line) override { lines.push_back(line); }
 
+    // Reports the ended hand saved, as the lobby does once its changes are in the database.
+    void Settle(KavdorTableCL& table, int64_t now)
+    {
+        if (!settling)
+            return;
+        settling = false;
+        for (const PlayerChange& change : changes)
+            if (records.count(change.id))
+                PlayerStoreCL::ApplyTo(change, records[change.id]);
+        table.HandSaved(now);
+    }
+    // A human player the table can show.
+    int Human(int id, const char* name)
+    {
+        PlayerRecord& record = records[id];
+        record.id = id;
+        record.nickname = name;
+        record.coins = 1000;
+        return id;
+    }
+
     std::map<int, std::vector<std::vector<uint8_t>>> messages;
-    std::vector<PlayerRecord> saved;
+    std::map<int, PlayerRecord> records;
+    std::vector<PlayerChange> changes;
+    bool settling = false;
     std::vector<int> left;
+    std::vector<int> wrongPasswords;
     std::vector<std::string> lines;
     int hands = 0;
     std::function<void(KavdorTableCL&)> onHand;
@@ -90,6 +122,7 @@ TEST(KavdorTable, FourBotsPlayManyHandsByTheRules)
     EXPECT_EQ(table.AddBots(now), 4);
     for (int ticks = 0; recorder.hands < 200 && ticks < 100000; ++ticks)
     {
+        recorder.Settle(table, now);
         ASSERT_NE(table.NextDeadline(), INT64_MAX) << "the table stopped";
         table.Tick(now);
     }
@@ -99,15 +132,6 @@ TEST(KavdorTable, FourBotsPlayManyHandsByTheRules)
 
 namespace
 {
-PlayerRecord Human(int id, const char* name)
-{
-    PlayerRecord record;
-    record.id = id;
-    record.nickname = name;
-    record.coins = 1000;
-    return record;
-}
-
 // Hands a request to the table as the lobby would.
 void Request(KavdorTableCL& table, int playerId, const NetMsgWriterCL& message, int64_t now)
 {
@@ -165,8 +189,8 @@ struct TwoHumans
 
     TwoHumans()
     {
-        table.Sit(Human(1, "one"), 0, now);
-        table.Sit(Human(2, "two"), 1, now);
+        table.Sit(recorder.Human(1, "one"), 0, now);
+        table.Sit(recorder.Human(2, "two"), 1, now);
         Enter(table, 1, "", now);
         Enter(table, 2, "", now);
         table.AddBots(now);
@@ -182,6 +206,7 @@ struct TwoHumans
             now += 60000;
             table.Tick(now);
         }
+        recorder.Settle(table, now);
     }
 };
 } // namespace
@@ -190,10 +215,10 @@ TEST(KavdorTable, PasswordKeepsNewcomersOutUntilTheyKnowIt)
 {
     Recorder recorder;
     KavdorTableCL table(1, FastOptions(1), recorder);
-    table.Sit(Human(1, "host"), -1, 0);
+    table.Sit(recorder.Human(1, "host"), -1, 0);
     Enter(table, 1, "secret", 0);
     EXPECT_TRUE(table.HasPassword());
-    table.Sit(Human(2, "guest"), -1, 0);
+    table.Sit(recorder.Human(2, "guest"), -1, 0);
     Request(table, 2, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_ENTER_GAME), 0);
     EXPECT_EQ(RoomTypes(recorder.messages[2]), (std::vector<uint16_t>{ROOM_ENTER_PASSWORD}));
     Request(table, 2, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_PASSWORD).Bytes("guess"), 0);
@@ -238,8 +263,8 @@ TEST(KavdorTable, LeaveRequestAgreedLetsThePlayerGoWithoutPenalty)
     for (const NetResultRecord& r : t.table.LastResult())
         sum += r.score;
     EXPECT_EQ(sum, 0);
-    ASSERT_EQ(t.recorder.saved.size(), 2u);
-    EXPECT_EQ(t.recorder.saved[0].escapes, 0);
+    ASSERT_EQ(t.recorder.changes.size(), 2u);
+    EXPECT_EQ(t.recorder.changes[0].escapes, 0);
 }
 
 TEST(KavdorTable, ForceLeaveDuringAHandCostsThePenalty)
@@ -259,8 +284,9 @@ TEST(KavdorTable, ForceLeaveDuringAHandCostsThePenalty)
     int stake = std::max(1, referee.GetBaseScore()) * referee.GetMultiple();
     EXPECT_EQ(result[0].score, referee.GetScore(1) - 9 * stake);
     EXPECT_EQ(result[1].score, referee.GetScore(2) + 3 * stake);
-    ASSERT_EQ(t.recorder.saved.size(), 2u);
-    EXPECT_EQ(t.recorder.saved[0].escapes, 1);
+    ASSERT_EQ(t.recorder.changes.size(), 2u);
+    EXPECT_EQ(t.recorder.changes[0].escapes, 1);
+    EXPECT_EQ(t.recorder.records[1].escapes, 1);
     EXPECT_EQ(t.table.SeatOf(1), -1);
 }
 
@@ -286,7 +312,7 @@ TEST(KavdorTable, StakeOnTheTableLottery)
     KavdorTableOptions options = FastOptions(5);
     options.random = [](uint32_t) { return 0u; }; // every draw wins
     KavdorTableCL table(1, options, recorder);
-    table.Sit(Human(1, "one"), 0, 0);
+    table.Sit(recorder.Human(1, "one"), 0, 0);
     Enter(table, 1, "", 0);
     Request(table, 1, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_STAKE).I32(5000), 0); // more than he has
     Request(table, 1, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_STAKE).I32(100), 0);
@@ -296,9 +322,14 @@ TEST(KavdorTable, StakeOnTheTableLottery)
     for (int i = 0; i < 1000 && recorder.hands == 0; ++i)
         table.Tick(now += 60000);
     ASSERT_EQ(recorder.hands, 1);
+    // Nothing is announced before the hand is saved.
+    EXPECT_EQ(LastI32Of(recorder.messages[1], NET_CATEGORY_ROOM, ROOM_LOTTERY_WIN), -999);
+    EXPECT_EQ(LastI32Of(recorder.messages[1], NET_CATEGORY_ROOM, ROOM_GAME_RESULT), -999);
+    recorder.Settle(table, now);
     EXPECT_EQ(LastI32Of(recorder.messages[1], NET_CATEGORY_ROOM, ROOM_LOTTERY_WIN), 400);
-    ASSERT_EQ(recorder.saved.size(), 1u);
-    EXPECT_EQ(recorder.saved[0].coins, 1000 - 100 + 400 + table.LastResult()[0].coins);
+    ASSERT_EQ(recorder.changes.size(), 1u);
+    EXPECT_EQ(recorder.changes[0].coins, -100 + 400 + table.LastResult()[0].coins);
+    EXPECT_EQ(recorder.records[1].coins, 1000 - 100 + 400 + table.LastResult()[0].coins);
 }
 
 TEST(KavdorTable, TableStopsWhenTheLastPlayerHasGone)
@@ -307,7 +338,7 @@ TEST(KavdorTable, TableStopsWhenTheLastPlayerHasGone)
     KavdorTableOptions options = FastOptions(8);
     options.botsPlayAlone = false;
     KavdorTableCL table(1, options, recorder);
-    table.Sit(Human(1, "one"), 0, 0);
+    table.Sit(recorder.Human(1, "one"), 0, 0);
     Enter(table, 1, "", 0);
     table.AddBots(0);
     Request(table, 1, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_READY), 0);
@@ -316,6 +347,7 @@ TEST(KavdorTable, TableStopsWhenTheLastPlayerHasGone)
     int64_t now = 0;
     for (int i = 0; i < 1000 && recorder.hands == 0; ++i)
         table.Tick(now += 60000);
+    recorder.Settle(table, now);
     EXPECT_EQ(recorder.hands, 1);
     EXPECT_EQ(table.FreeSeats(), 4);
     EXPECT_EQ(table.NextDeadline(), INT64_MAX);

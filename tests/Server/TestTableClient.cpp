@@ -55,8 +55,12 @@ void TestTableClient::Handle(const Received& m, bool play)
     NetMsgReaderCL r(m.payload.data(), static_cast<int>(m.payload.size()));
     if (m.category == NET_CATEGORY_LOBBY)
     {
-        if (m.type == LOBBY_LOGIN_RESULT && r.ReadI32() == 0)
-            m_playerId = r.ReadI32();
+        if (m.type == LOBBY_LOGIN_RESULT)
+        {
+            m_loginResult = r.ReadI32();
+            if (m_loginResult == 0)
+                m_playerId = r.ReadI32();
+        }
         else if (m.type == LOBBY_SIT_RESULT && r.ReadI32() == 0)
         {
             r.ReadI32();

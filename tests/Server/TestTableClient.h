@@ -32,7 +32,10 @@ public:
         int notBeating = 0;                // plays that should have been refused
     };
 
-    explicit TestTableClient(std::string nickname) : m_nickname(std::move(nickname)) {}
+    explicit TestTableClient(std::string nickname, std::string password = "")
+        : m_nickname(std::move(nickname)), m_password(password.empty() ? "pw-" + m_nickname : std::move(password))
+    {
+    }
 
     bool Connect(uint16_t port) { return m_net.Connect("127.0.0.1", port); }
     void Close() { m_net.Close(); }
@@ -40,7 +43,8 @@ public:
     NetClientCL& Net() { return m_net; }
 
     void Send(const NetMsgWriterCL& message) { m_net.Send(message.Data()); }
-    void Login() { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(m_nickname).U8(0)); }
+    void Login() { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(m_nickname).U8(0).Bytes(m_password)); }
+    void Watch(int table, int seat) { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(1)); }
     void SitDown(int table, int seat) { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(0)); }
     // What the module does on entering a table: enter, then the table settings.
     void EnterGame(const std::string& password = "")
@@ -56,6 +60,8 @@ public:
     bool PlayUntilResults(size_t count, int timeoutMs);
 
     int PlayerId() const { return m_playerId; }
+    // The result of the last login answer (-1 before any).
+    int LoginResult() const { return m_loginResult; }
     int Seat() const { return m_seat; }
     const std::vector<Received>& Log() const { return m_log; }
     const std::vector<HandSeen>& Hands() const { return m_hands; }
@@ -67,9 +73,11 @@ private:
     void PlayTurn(bool follow);
 
     std::string m_nickname;
+    std::string m_password;
     NetClientCL m_net;
     std::vector<Received> m_log;
     int m_playerId = 0;
+    int m_loginResult = -1;
     int m_seat = -1;
     std::map<int, int> m_seats; // player id -> seat
     CardList m_hand;

@@ -1,0 +1,95 @@
+#pragma once
+// The player records on a thread of their own. Checking a password hash takes a good fraction of
+// a second by design, and a database that is busy or failing can take longer; the table
+// server's one thread must never wait for either. The server posts logins and the changes of
+// finished hands; the worker carries them out strictly in the order they were posted, so that a
+// login never reads a record older than a hand posted before it, and hands the outcomes back in
+// that same order.
+//
+// A hand whose changes cannot be written is tried again, with growing pauses, until it is kept:
+// it is never reported saved before it is.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PlayerStoreCL.h"
+
+class PlayerStoreWorkerCL
+{
+public:
+    struct Outcome
+    {
+        enum Kind
+        {
+            LOGIN,  // a login was checked: connection, result, record (when Ok/Created), error
+            SAVED,  // the changes of a hand are kept: table, changes
+            NOTE,   // a line for the log: note
+        };
+        Kind kind = NOTE;
+        int connection = 0;
+        LoginResult result = LoginResult::Error;
+        PlayerRecord record;
+        int table = 0;
+        std::vector<PlayerChange> changes;
+        std::string note;
+    };
+
+    // Longest pause between two tries of a hand that could not be saved.
+    static constexpr int kMaxRetryPauseMs = 2000;
+
+    // Takes the opened store over; `wake` is called from the worker's thread whenever
+    // outcomes are waiting, so that the server's poll returns to collect them.
+    PlayerStoreWorkerCL(std::unique_ptr<PlayerStoreCL> store, std::function<void()> wake);
+    // Stops as Stop(0) does.
+    ~PlayerStoreWorkerCL();
+    PlayerStoreWorkerCL(const PlayerStoreWorkerCL&) = delete;
+    PlayerStoreWorkerCL& operator=(const PlayerStoreWorkerCL&) = delete;
+
+    void PostLogin(int connection, const std::string& nickname, const std::string& password, int sex);
+    void PostSave(int table, const std::vector<PlayerChange>& changes);
+    // The outcomes finished since the last call, in order; never waits.
+    std::vector<Outcome> Collect();
+    // Jobs posted and not finished yet.
+    size_t Backlog() const;
+
+    // Finishes the saves still queued (pending logins are dropped: nobody waits for them), then
+    // ends the thread. A save still failing after `graceMs` is given up: the changes it would
+    // have written are reported in a NOTE so that they can be applied by hand. Collect the
+    // outcomes afterwards to log them.
+    void Stop(int graceMs);
+
+private:
+    struct Job
+    {
+        bool save = false;
+        int connection = 0;
+        std::string nickname;
+        std::string password;
+        int sex = 0;
+        int table = 0;
+        std::vector<PlayerChange> changes;
+    };
+
+    void Run();
+    void DoLogin(Job& job);
+    void DoSave(Job& job);
+    void Deliver(Outcome outcome);
+
+    std::unique_ptr<PlayerStoreCL> m_store;
+    std::function<void()> m_wake;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Job> m_jobs;
+    size_t m_busy = 0; // jobs taken from the queue and not finished
+    std::vector<Outcome> m_outcomes;
+    bool m_stopping = false;
+    int64_t m_giveUpAt = 0; // steady milliseconds; 0 while not stopping
+    std::thread m_thread;
+};
