@@ -29,8 +29,8 @@ int KavdorBotCL::ChooseBid(const CardList& hand, int highest)
     return bid > highest ? bid : -1;
 }
 
-KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatPlays& played, int seat, bool leading,
-                                         bool partnerStands)
+KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatPlays& played, int seat,
+                                         bool leading, bool partnerStands)
 {
     KavdorHandChoice choice;
     if (hand.empty())
@@ -39,8 +39,9 @@ KavdorHandChoice KavdorBotCL::ChoosePlay(const CardList& hand, const KavdorSeatP
     if (KavdorGetCardType(hand.data(), static_cast<int>(hand.size()), nullptr) >= 0)
     {
         const CardList* previous = leading ? nullptr : KavdorPlayToBeat(played, seat);
-        if (previous == nullptr || KavdorCompareCardGroup(hand.data(), static_cast<int>(hand.size()),
-                                                          previous->data(), static_cast<int>(previous->size())) == 1)
+        if (previous == nullptr ||
+            KavdorCompareCardGroup(hand.data(), static_cast<int>(hand.size()), previous->data(),
+                                   static_cast<int>(previous->size())) == 1)
             return KavdorSelectCards(hand, hand);
     }
     if (leading)

@@ -12,6 +12,6 @@ public:
     static int ChooseBid(const CardList& hand, int highest);
     // The play for a hand in display order. `partnerStands`: the play on the table is a
     // fellow farmer's.
-    static KavdorHandChoice ChoosePlay(const CardList& hand, const KavdorSeatPlays& played, int seat, bool leading,
-                                       bool partnerStands);
+    static KavdorHandChoice ChoosePlay(const CardList& hand, const KavdorSeatPlays& played, int seat,
+                                       bool leading, bool partnerStands);
 };

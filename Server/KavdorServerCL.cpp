@@ -62,10 +62,12 @@ std::string EscapeControlBytes(const std::string& line)
 
 bool HasControlBytes(const std::string& text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
+    return std::any_of(text.begin(), text.end(),
+                       [](char c)
+                       {
+                           auto byte = static_cast<unsigned char>(c);
+                           return byte < 0x20 || byte == 0x7F;
+                       });
 }
 } // namespace
 
@@ -126,7 +128,8 @@ void KavdorServerCL::Stop()
 
 int64_t KavdorServerCL::Now() const
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -260,7 +263,8 @@ void KavdorServerCL::CloseSilentConnections(int64_t now)
 {
     std::vector<int> silent;
     for (const auto& [connection, session] : m_sessions)
-        if (session.playerId == 0 && !session.loginPending && now - session.connectedAt >= m_options.loginTimeoutMs)
+        if (session.playerId == 0 && !session.loginPending &&
+            now - session.connectedAt >= m_options.loginTimeoutMs)
             silent.push_back(connection);
     for (int connection : silent)
         Drop(connection, "no login within " + std::to_string(m_options.loginTimeoutMs / 1000) + " s");
@@ -274,8 +278,9 @@ void KavdorServerCL::Complain(int connection, const std::string& what)
         return;
     Session& session = found->second;
     int64_t now = Now();
-    session.complaintTokens = std::min(kComplaintBurst, session.complaintTokens + (now - session.complaintTime) *
-                                                                                      kComplaintsPerSecond / 1000.0);
+    session.complaintTokens =
+        std::min(kComplaintBurst,
+                 session.complaintTokens + (now - session.complaintTime) * kComplaintsPerSecond / 1000.0);
     session.complaintTime = now;
     if (session.complaintsLogged < kComplaintsLogged)
     {
@@ -331,7 +336,8 @@ void KavdorServerCL::OnMessage(int connection, const uint8_t* message, size_t si
         bool taken = category == NET_CATEGORY_ROOM ? table->OnRoomRequest(playerId, type, payload, Now())
                                                    : table->OnGameRequest(playerId, type, payload, Now());
         if (!taken)
-            Complain(connection, "request " + std::to_string(category) + "/" + std::to_string(type) + " not taken");
+            Complain(connection,
+                     "request " + std::to_string(category) + "/" + std::to_string(type) + " not taken");
     }
     catch (const NetMsgErrorCL& error)
     {
@@ -378,7 +384,8 @@ void KavdorServerCL::OnLobby(int connection, uint16_t type, NetMsgReaderCL& payl
     }
 }
 
-void KavdorServerCL::AnswerLogin(int connection, int result, const PlayerRecord* record, const std::string& reason)
+void KavdorServerCL::AnswerLogin(int connection, int result, const PlayerRecord* record,
+                                 const std::string& reason)
 {
     NetMsgWriterCL answer(NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT);
     answer.I32(result).I32(record != nullptr ? record->id : 0);
@@ -472,7 +479,8 @@ void KavdorServerCL::FinishLoginAnswer(const PlayerStoreWorkerCL::Outcome& outco
         Log("connection " + std::to_string(connection) + ": login refused: " + outcome.note);
         return;
     case LoginResult::Error:
-        AnswerLogin(connection, kLoginUnavailable, nullptr, "the player records cannot be read now; try again");
+        AnswerLogin(connection, kLoginUnavailable, nullptr,
+                    "the player records cannot be read now; try again");
         Log("connection " + std::to_string(connection) + ": login failed: " + outcome.note);
         return;
     }
@@ -497,7 +505,14 @@ void KavdorServerCL::FinishLoginAnswer(const PlayerStoreWorkerCL::Outcome& outco
         (outcome.result == LoginResult::Created ? " for the first time" : ""));
 
     KavdorTableCL* table = TableOf(playerId);
-    if (table != nullptr && !table->IsWatcher(playerId))
+    if (table != nullptr && table->IsWatcher(playerId))
+    {
+        // A watcher's place belonged to the connection that was shown the table; the new one
+        // watches again when it asks to.
+        table->Disconnect(playerId, Now());
+        table = nullptr;
+    }
+    if (table != nullptr)
     {
         // Back at the seat he left: the table shows it again at his next enter-game request.
         table->Reconnect(playerId);
@@ -544,8 +559,9 @@ void KavdorServerCL::Sit(int connection, NetMsgReaderCL& payload)
         seat = table->Sit(playerId, seat, Now());
         result = seat >= 0 ? kSitOk : kSitTaken;
     }
-    m_net.Send(connection,
-               NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT_RESULT).I32(result).I32(tableId).I32(seat).Data());
+    m_net.Send(
+        connection,
+        NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT_RESULT).I32(result).I32(tableId).I32(seat).Data());
     if (result == kSitOk && !watch && m_options.bots)
         table->AddBots(Now());
 }

@@ -129,13 +129,13 @@ private:
     std::vector<std::unique_ptr<KavdorTableCL>> m_tables;
     // Declared after the transport, which it wakes, so that it stops first.
     std::unique_ptr<PlayerStoreWorkerCL> m_worker;
-    std::map<int, Session> m_sessions;     // by connection
-    std::map<int, int> m_online;           // player id -> connection
+    std::map<int, Session> m_sessions; // by connection
+    std::map<int, int> m_online;       // player id -> connection
     // The records of the players online or held by a table: the one copy the tables show, in
     // step with the database because only saved changes are applied to it.
     std::map<int, PlayerRecord> m_records;
-    std::vector<int> m_disconnected;       // players whose connection dropped, not yet told to tables
-    std::vector<int> m_maybeIdle;          // players whose records may not be needed any more
-    std::vector<int> m_savedWithoutStore;  // tables whose hand changed no record (bots only)
+    std::vector<int> m_disconnected;      // players whose connection dropped, not yet told to tables
+    std::vector<int> m_maybeIdle;         // players whose records may not be needed any more
+    std::vector<int> m_savedWithoutStore; // tables whose hand changed no record (bots only)
     std::string m_lastError;
 };

@@ -44,8 +44,8 @@ struct KavdorTableCL::Seat
     bool entered = false;   // his module entered the game and was shown the table
     Gate gate;
     bool ready = false;
-    bool escaped = false;   // left by force during the hand
-    bool released = false;  // left with the others' consent during the hand, or after its end
+    bool escaped = false;  // left by force during the hand
+    bool released = false; // left with the others' consent during the hand, or after its end
     int leaveChances = 3;
     bool leaveRequestOpen = false;
     std::vector<int> leaveAgreed;
@@ -86,7 +86,8 @@ int KavdorTableCL::FreeSeats() const
 
 bool KavdorTableCL::IsWatcher(int playerId) const
 {
-    return std::any_of(m_watchers.begin(), m_watchers.end(), [&](const Watcher& w) { return w.id == playerId; });
+    return std::any_of(m_watchers.begin(), m_watchers.end(),
+                       [&](const Watcher& w) { return w.id == playerId; });
 }
 
 KavdorTableCL::Watcher* KavdorTableCL::FindWatcher(int playerId)
@@ -251,7 +252,8 @@ void KavdorTableCL::SendHandState(int playerId)
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_START_READY));
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_GAME_RUNNING).I32(1));
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_TURN_SECONDS).I32(m_options.turnSeconds));
-    Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(m_bid).I32(m_referee->GetMultiple()));
+    Send(playerId,
+         NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(m_bid).I32(m_referee->GetMultiple()));
     for (int seat = 0; seat < kSeats; ++seat)
     {
         GameCardPlayerCL* player = m_referee->GetPlayerById(PlayerAt(seat));
@@ -262,8 +264,9 @@ void KavdorTableCL::SendHandState(int playerId)
         if (seat == ownSeat)
             Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_DEAL).I32(PlayerAt(seat)).Cards(hand));
         else
-            Send(playerId,
-                 NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(PlayerAt(seat)).I32(static_cast<int>(hand.size())));
+            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT)
+                               .I32(PlayerAt(seat))
+                               .I32(static_cast<int>(hand.size())));
     }
     if (m_phase == BIDDING)
     {
@@ -277,10 +280,12 @@ void KavdorTableCL::SendHandState(int playerId)
     Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(PlayerAt(m_landlordSeat)));
     for (int seat = 0; seat < kSeats; ++seat)
         if (!m_roundPlays[seat].empty() && m_roundPlays[seat] != CardList{kCardNewRound})
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY).I32(PlayerAt(seat)).Cards(m_roundPlays[seat]));
+            Send(playerId,
+                 NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY).I32(PlayerAt(seat)).Cards(m_roundPlays[seat]));
     if (m_turn >= 0)
-        Send(playerId,
-             NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(PlayerAt(m_turn)).I32(m_standingSeat >= 0 ? 1 : 0));
+        Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN)
+                           .I32(PlayerAt(m_turn))
+                           .I32(m_standingSeat >= 0 ? 1 : 0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -338,7 +343,11 @@ int KavdorTableCL::AddBots(int64_t now)
         record.nickname = name;
         record.coins = PlayerStoreCL::kStartingCoins;
         m_seats[seat] = std::move(bot);
-        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_IN).I32(record.id).I32(seat).I32(2).PlayerInfo(InfoOf(record)),
+        SendToAll(NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_IN)
+                      .I32(record.id)
+                      .I32(seat)
+                      .I32(2)
+                      .PlayerInfo(InfoOf(record)),
                   record.id);
         Log("bot %s sits at seat %d", record.nickname.c_str(), seat);
         ++added;
@@ -492,11 +501,10 @@ void KavdorTableCL::EndPasswordIfNoHuman()
 
 bool KavdorTableCL::EnterGame(int playerId, int64_t now)
 {
-    int seat = SeatOf(playerId);
-    Watcher* watcher = FindWatcher(playerId);
-    if ((seat < 0 || m_seats[seat]->Gone()) && watcher == nullptr)
+    Gate* found = GateOf(playerId);
+    if (found == nullptr)
         return false;
-    Gate& gate = seat >= 0 ? m_seats[seat]->gate : watcher->gate;
+    Gate& gate = *found;
     if (!gate.admitted && !m_password.empty() && playerId != m_creatorId)
     {
         if (!gate.pending)
@@ -511,12 +519,19 @@ bool KavdorTableCL::EnterGame(int playerId, int64_t now)
     return true;
 }
 
+KavdorTableCL::Gate* KavdorTableCL::GateOf(int playerId)
+{
+    int seat = SeatOf(playerId);
+    if (seat >= 0)
+        return m_seats[seat]->Gone() ? nullptr : &m_seats[seat]->gate;
+    Watcher* watcher = FindWatcher(playerId);
+    return watcher != nullptr ? &watcher->gate : nullptr;
+}
+
 // Right or wrong, a password given by a newcomer at the door. A wrong one counts against him.
 bool KavdorTableCL::TryPassword(int playerId, const std::string& password, int64_t now)
 {
-    int seat = SeatOf(playerId);
-    Watcher* watcher = FindWatcher(playerId);
-    Gate* gate = seat >= 0 ? &m_seats[seat]->gate : watcher != nullptr ? &watcher->gate : nullptr;
+    Gate* gate = GateOf(playerId);
     if (gate == nullptr || !gate->pending)
         return false;
     if (password == m_password)
@@ -604,7 +619,8 @@ bool KavdorTableCL::OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& p
     {
     case ROOM_REQ_ENTER_GAME:
         return EnterGame(playerId, now);
-    case ROOM_REQ_TABLE_SETTINGS: {
+    case ROOM_REQ_TABLE_SETTINGS:
+    {
         payload.ReadI32(); // score limit and score difference: not enforced by this server
         payload.ReadI32();
         payload.ReadI32(); // address restriction: not enforced
@@ -617,8 +633,9 @@ bool KavdorTableCL::OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& p
             return true;
         }
         // A newcomer's module sends the password it was given along with its settings; settings
-        // without one are no guess.
-        if (password.empty())
+        // without one are no guess, and once past the door there is nothing to guess.
+        const Gate* gate = GateOf(playerId);
+        if (password.empty() || gate == nullptr || !gate->pending)
             return true;
         return TryPassword(playerId, password, now);
     }
@@ -640,7 +657,8 @@ bool KavdorTableCL::OnRoomRequest(int playerId, uint16_t type, NetMsgReaderCL& p
         return true;
     case ROOM_REQ_LEAVE_WITH_REASON:
         return AskToLeave(playerId, payload.ReadBytes(), now);
-    case ROOM_REQ_LEAVE_ANSWER: {
+    case ROOM_REQ_LEAVE_ANSWER:
+    {
         int asker = payload.ReadI32();
         bool agree = payload.ReadU8() != 0;
         return AnswerLeaveRequest(playerId, asker, agree, now);
@@ -666,8 +684,8 @@ bool KavdorTableCL::Chat(int playerId, const std::string& text)
     if (text.compare(0, kCommand.size(), kCommand) == 0 && text.size() > kCommand.size())
     {
         size_t end = text.find('#', kCommand.size());
-        std::string named = text.substr(kCommand.size(), end == std::string::npos ? std::string::npos
-                                                                                  : end - kCommand.size());
+        std::string named = text.substr(kCommand.size(),
+                                        end == std::string::npos ? std::string::npos : end - kCommand.size());
         if (named != std::to_string(playerId))
         {
             Log("chat command of %s names another player; refused", NameOf(playerId));
@@ -702,7 +720,8 @@ bool KavdorTableCL::AskToLeave(int playerId, const std::string& reason, int64_t 
     {
         if (other == seat || !m_seats[other] || SeatIsAutomatic(other))
             continue;
-        Send(m_seats[other]->id, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_WANT_TO_LEAVE).I32(playerId).Bytes(reason));
+        Send(m_seats[other]->id,
+             NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_WANT_TO_LEAVE).I32(playerId).Bytes(reason));
         asked = true;
     }
     Log("%s asks to leave: %s", NameOf(playerId), reason.c_str());
@@ -748,7 +767,8 @@ bool KavdorTableCL::Stake(int playerId, int stake)
 {
     int seat = SeatOf(playerId);
     Seat* s = seat >= 0 && !m_seats[seat]->Gone() && m_seats[seat]->entered ? m_seats[seat].get() : nullptr;
-    if (s == nullptr || s->bot || stake < 1 || stake > 1000 || stake > RecordOf(playerId).coins || s->stake > 0)
+    if (s == nullptr || s->bot || stake < 1 || stake > 1000 || stake > RecordOf(playerId).coins ||
+        s->stake > 0)
     {
         Log("stake %d of player %d refused", stake, playerId);
         return false;
@@ -773,7 +793,8 @@ bool KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& p
     }
     switch (type)
     {
-    case GAME_REQ_BID: {
+    case GAME_REQ_BID:
+    {
         int code = payload.ReadI32();
         if (m_phase != BIDDING || code < 0 || code > 3)
         {
@@ -790,21 +811,24 @@ bool KavdorTableCL::OnGameRequest(int playerId, uint16_t type, NetMsgReaderCL& p
         Bid(seat, value, now);
         return true;
     }
-    case GAME_REQ_PLAY: {
+    case GAME_REQ_PLAY:
+    {
         CardList cards = payload.ReadCards();
         if (m_phase == PLAYING && Play(seat, cards, now))
             return true;
         // Refused: the seat keeps its turn and its buttons come back.
         Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_ANSWER).I32(0).Cards({}));
         if (m_phase == PLAYING)
-            Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
+            Send(playerId,
+                 NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
         return false;
     }
     case GAME_REQ_PASS:
         if (m_phase == PLAYING && Pass(seat, now))
             return true;
         Log("pass of seat %d refused: it leads", seat);
-        Send(playerId, NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
+        Send(playerId,
+             NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY_TURN).I32(playerId).I32(m_standingSeat >= 0));
         return false;
     case GAME_REQ_TRUSTEESHIP:
         ActForSeat(seat, now);
@@ -989,7 +1013,8 @@ bool KavdorTableCL::Play(int seat, CardList cards, int64_t now)
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_PLAY).I32(playerId).Cards(cards));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_CARD_COUNT).I32(playerId).I32(left), playerId);
     if (m_referee->GetMultiple() != before)
-        SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(m_bid).I32(m_referee->GetMultiple()));
+        SendToAll(
+            NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(m_bid).I32(m_referee->GetMultiple()));
     if (result == KAVDOR_OUT_LAST_CARDS)
     {
         EndHand(seat);
@@ -1039,8 +1064,8 @@ void KavdorTableCL::EndHand(int winnerSeat)
     m_phase = SETTLING;
     m_turn = -1;
     Log("hand %d won by seat %d (%s); scores %d %d %d %d", m_handsPlayed, winnerSeat,
-        winnerSeat == m_landlordSeat ? "landlord" : "farmers", results[0].score, results[1].score, results[2].score,
-        results[3].score);
+        winnerSeat == m_landlordSeat ? "landlord" : "farmers", results[0].score, results[1].score,
+        results[2].score, results[3].score);
 
     // What the hand changes in each record, the lottery stakes included. Humans' records
     // change when the lobby has kept these changes; a bot's own record changes here.

@@ -136,7 +136,7 @@ public:
     struct PlayRecord
     {
         int seat;
-        CardList cards; // empty for a pass
+        CardList cards;    // empty for a pass
         CardList standing; // the play it had to beat (empty when it led)
     };
     const std::vector<PlayRecord>& LastHandPlays() const { return m_plays; }
@@ -176,6 +176,7 @@ private:
     Watcher* FindWatcher(int playerId);
 
     // The door.
+    Gate* GateOf(int playerId);
     bool EnterGame(int playerId, int64_t now);
     bool TryPassword(int playerId, const std::string& password, int64_t now);
     void Admit(int playerId, int64_t now);
@@ -221,11 +222,11 @@ private:
     int m_firstBidder = 0;
     int m_dealsWithoutBid = 0;
     int m_bids[kSeats] = {};
-    int m_turn = -1;          // seat to act, -1 none
-    int64_t m_deadline = 0;   // when the seat to act is acted for
+    int m_turn = -1;        // seat to act, -1 none
+    int64_t m_deadline = 0; // when the seat to act is acted for
     int m_landlordSeat = -1;
     int m_bid = 0;
-    int m_standingSeat = -1;  // seat whose play stands, -1 at a new round
+    int m_standingSeat = -1; // seat whose play stands, -1 at a new round
     CardList m_standing;
     std::array<CardList, kSeats> m_roundPlays; // what each seat shows in the current round
     CardList m_baseCards;

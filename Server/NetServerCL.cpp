@@ -1,12 +1,13 @@
 #include "NetServerCL.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
+
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -200,7 +201,8 @@ struct NetServerCL::Connection
     static void Sent(NetServerCL& server, Connection& connection, size_t bytes);
 };
 
-NetServerCL::NetServerCL(Handler& handler, const NetServerLimits& limits) : m_handler(handler), m_limits(limits)
+NetServerCL::NetServerCL(Handler& handler, const NetServerLimits& limits)
+    : m_handler(handler), m_limits(limits)
 {
     // Without it the server still works; a Wake then waits for Poll's timeout. The handler is
     // told when listening starts, as it may not be ready to hear anything yet.
@@ -338,7 +340,8 @@ void NetServerCL::Poll(int timeoutMs)
     if (m_listenFd >= 0 && m_acceptPaused)
     {
         // Rounded up, so that the wait does not end just short of the time to try again.
-        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(m_acceptResume - now).count() + 1;
+        long long left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_acceptResume - now).count() + 1;
         left = std::clamp<long long>(left, 0, INT_MAX);
         if (timeoutMs < 0 || left < timeoutMs)
         {
@@ -477,7 +480,8 @@ void NetServerCL::Connection::PauseAccepting(NetServerCL& server, int error)
     if (!server.m_acceptTrouble)
     {
         server.m_acceptTrouble = true;
-        server.m_handler.OnTransportNote(ErrorText("accept", error) + "; accepting paused, tried again every " +
+        server.m_handler.OnTransportNote(ErrorText("accept", error) +
+                                         "; accepting paused, tried again every " +
                                          std::to_string(server.m_limits.acceptBackoffMs) + " ms");
     }
 }
@@ -682,9 +686,9 @@ bool NetServerCL::Send(int connection, const std::vector<uint8_t>& message)
     // rather than whichever happened to be sent to last. Each close frees at least one byte.
     while (m_pendingOutput > m_limits.maxTotalPendingOutput && !m_connections.empty())
     {
-        auto largest = std::max_element(m_connections.begin(), m_connections.end(), [](const auto& a, const auto& b) {
-            return a.second->Pending() < b.second->Pending();
-        });
+        auto largest = std::max_element(m_connections.begin(), m_connections.end(),
+                                        [](const auto& a, const auto& b)
+                                        { return a.second->Pending() < b.second->Pending(); });
         Close(largest->first, "too slow");
     }
     return m_connections.find(connection) != m_connections.end();
@@ -787,8 +791,8 @@ bool NetClientCL::Connect(const std::string& address, uint16_t port)
             } while (ready < 0 && errno == EINTR);
             int soError = 0;
             socklen_t size = sizeof(soError);
-            connected = ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0 &&
-                        soError == 0;
+            connected =
+                ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0 && soError == 0;
         }
         if (connected && SetNonBlocking(fd, false))
         {

@@ -1,12 +1,12 @@
 #include "PlayerStoreCL.h"
 
-#include <sodium.h>
-#include <sqlite3.h>
-
 #include <climits>
 #include <cstring>
 #include <iterator>
 #include <utility>
+
+#include <sodium.h>
+#include <sqlite3.h>
 
 namespace
 {
@@ -19,7 +19,7 @@ const char* const kNotOpen = "store is not open";
 
 // The columns of the players table, in order. Files made before passwords existed have all but
 // the last one; Open adds it to them.
-const char* const kColumns[] = {"id",     "nickname", "sex",   "score", "coins",  "wins",
+const char* const kColumns[] = {"id",     "nickname", "sex",   "score",   "coins",        "wins",
                                 "losses", "draws",    "games", "escapes", "password_hash"};
 constexpr std::size_t kColumnCount = std::size(kColumns);
 // The columns that make up a PlayerRecord; the password hash never leaves the store.
@@ -56,10 +56,7 @@ const char kHashPrefix[] = "$argon2";
 class Statement
 {
 public:
-    Statement(sqlite3* db, const char* sql)
-    {
-        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
-    }
+    Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -361,13 +358,13 @@ void PlayerStoreCL::Close()
 bool PlayerStoreCL::SetPasswordCost(unsigned long long opsLimit, std::size_t memLimit)
 {
     if (opsLimit < crypto_pwhash_OPSLIMIT_MIN || opsLimit > crypto_pwhash_OPSLIMIT_MAX)
-        return Fail("password cost: " + std::to_string(opsLimit) + " operations is outside "
-                    + std::to_string(crypto_pwhash_OPSLIMIT_MIN) + " to "
-                    + std::to_string(crypto_pwhash_OPSLIMIT_MAX));
+        return Fail("password cost: " + std::to_string(opsLimit) + " operations is outside " +
+                    std::to_string(crypto_pwhash_OPSLIMIT_MIN) + " to " +
+                    std::to_string(crypto_pwhash_OPSLIMIT_MAX));
     if (memLimit < crypto_pwhash_MEMLIMIT_MIN || memLimit > crypto_pwhash_MEMLIMIT_MAX)
-        return Fail("password cost: " + std::to_string(memLimit) + " bytes of memory is outside "
-                    + std::to_string(crypto_pwhash_MEMLIMIT_MIN) + " to "
-                    + std::to_string(crypto_pwhash_MEMLIMIT_MAX));
+        return Fail("password cost: " + std::to_string(memLimit) + " bytes of memory is outside " +
+                    std::to_string(crypto_pwhash_MEMLIMIT_MIN) + " to " +
+                    std::to_string(crypto_pwhash_MEMLIMIT_MAX));
     m_opsLimit = opsLimit;
     m_memLimit = memLimit;
     return true;
@@ -435,12 +432,12 @@ int PlayerStoreCL::FindByNickname(const std::string& nickname, StoredPlayer& out
         int size = sqlite3_column_bytes(stmt.Get(), hashColumn);
         if (type == SQLITE_TEXT && text != nullptr)
             player.hash.assign(text, static_cast<std::size_t>(size));
-        if (type != SQLITE_TEXT || player.hash.size() >= crypto_pwhash_STRBYTES
-            || player.hash.compare(0, std::strlen(kHashPrefix), kHashPrefix) != 0
-            || player.hash.find('\0') != std::string::npos)
+        if (type != SQLITE_TEXT || player.hash.size() >= crypto_pwhash_STRBYTES ||
+            player.hash.compare(0, std::strlen(kHashPrefix), kHashPrefix) != 0 ||
+            player.hash.find('\0') != std::string::npos)
         {
-            Fail("damaged record: the password hash of player " + std::to_string(player.record.id)
-                 + " was not made by this store");
+            Fail("damaged record: the password hash of player " + std::to_string(player.record.id) +
+                 " was not made by this store");
             return -1;
         }
         player.hasHash = true;
@@ -454,8 +451,8 @@ bool PlayerStoreCL::MakeHash(const std::string& password, std::string& hash)
     // The salt is random for every hash, so equal passwords never show as equal hashes.
     char buffer[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(buffer, password.data(), password.size(), m_opsLimit, m_memLimit) != 0)
-        return Fail("cannot hash the password: not enough memory for a cost of "
-                    + std::to_string(m_memLimit) + " bytes");
+        return Fail("cannot hash the password: not enough memory for a cost of " +
+                    std::to_string(m_memLimit) + " bytes");
     hash.assign(buffer);
     return true;
 }
@@ -631,9 +628,9 @@ bool PlayerStoreCL::Apply(const std::vector<PlayerChange>& changes)
             if (sqlite3_column_type(update, column) != SQLITE_INTEGER || value < INT_MIN || value > INT_MAX)
             {
                 const unsigned char* text = sqlite3_column_text(update, column);
-                ok = Fail(player + ": " + kChangedColumns[column] + " would become "
-                          + (text != nullptr ? reinterpret_cast<const char*>(text) : "NULL")
-                          + ", outside the range of a stored number; nothing was applied");
+                ok = Fail(player + ": " + kChangedColumns[column] + " would become " +
+                          (text != nullptr ? reinterpret_cast<const char*>(text) : "NULL") +
+                          ", outside the range of a stored number; nothing was applied");
             }
         }
         if (ok && (rc = sqlite3_step(update)) != SQLITE_DONE)
@@ -659,9 +656,9 @@ bool PlayerStoreCL::ApplyTo(const PlayerChange& change, PlayerRecord& record)
 {
     if (change.id != record.id)
         return false;
-    int* const fields[] = {&record.score,  &record.coins, &record.wins,   &record.losses,
+    int* const fields[] = {&record.score, &record.coins, &record.wins,   &record.losses,
                            &record.draws, &record.games, &record.escapes};
-    const int adds[] = {change.score, change.coins, change.wins, change.losses,
+    const int adds[] = {change.score, change.coins, change.wins,   change.losses,
                         change.draws, change.games, change.escapes};
     int sums[kChangedCount];
     for (int index = 0; index < kChangedCount; ++index)

@@ -44,7 +44,14 @@ struct PlayerChange
 // was made with this password. WrongPassword: the nickname exists and the password does not
 // match. Refused: the nickname, password or sex is not acceptable. Error: the store is not open,
 // or the database or the password hashing failed. LastError() says why for the last three.
-enum class LoginResult { Ok, Created, WrongPassword, Refused, Error };
+enum class LoginResult
+{
+    Ok,
+    Created,
+    WrongPassword,
+    Refused,
+    Error
+};
 
 class PlayerStoreCL
 {

@@ -11,7 +11,8 @@ constexpr int kFirstRetryPauseMs = 50;
 
 int64_t SteadyMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -23,9 +24,9 @@ std::string ChangesText(const std::vector<PlayerChange>& changes)
         if (!text.empty())
             text += "; ";
         text += "player " + std::to_string(c.id) + ": score " + std::to_string(c.score) + ", coins " +
-                std::to_string(c.coins) + ", wins " + std::to_string(c.wins) + ", losses " + std::to_string(c.losses) +
-                ", draws " + std::to_string(c.draws) + ", games " + std::to_string(c.games) + ", escapes " +
-                std::to_string(c.escapes);
+                std::to_string(c.coins) + ", wins " + std::to_string(c.wins) + ", losses " +
+                std::to_string(c.losses) + ", draws " + std::to_string(c.draws) + ", games " +
+                std::to_string(c.games) + ", escapes " + std::to_string(c.escapes);
     }
     return text;
 }
@@ -42,7 +43,8 @@ PlayerStoreWorkerCL::~PlayerStoreWorkerCL()
     Stop(0);
 }
 
-void PlayerStoreWorkerCL::PostLogin(int connection, const std::string& nickname, const std::string& password, int sex)
+void PlayerStoreWorkerCL::PostLogin(int connection, const std::string& nickname, const std::string& password,
+                                    int sex)
 {
     Job job;
     job.connection = connection;
@@ -90,8 +92,9 @@ void PlayerStoreWorkerCL::Stop(int graceMs)
             m_stopping = true;
             m_giveUpAt = SteadyMs() + std::max(0, graceMs);
             // Nobody is left to answer a login; hands still have to be kept.
-            m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return !job.save; }),
-                         m_jobs.end());
+            m_jobs.erase(
+                std::remove_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return !job.save; }),
+                m_jobs.end());
         }
         m_changed.notify_all();
     }
@@ -155,8 +158,8 @@ void PlayerStoreWorkerCL::DoSave(Job& job)
             if (attempt > 1)
             {
                 Outcome note;
-                note.note = "the records of a hand at table " + std::to_string(job.table) + " are saved after " +
-                            std::to_string(attempt) + " tries";
+                note.note = "the records of a hand at table " + std::to_string(job.table) +
+                            " are saved after " + std::to_string(attempt) + " tries";
                 Deliver(std::move(note));
             }
             Outcome saved;
@@ -173,16 +176,16 @@ void PlayerStoreWorkerCL::DoSave(Job& job)
             lock.unlock();
             Outcome lost;
             lost.note = "the records of a hand at table " + std::to_string(job.table) +
-                        " could not be saved before the server stopped (" + error + "); apply by hand: " +
-                        ChangesText(job.changes);
+                        " could not be saved before the server stopped (" + error +
+                        "); apply by hand: " + ChangesText(job.changes);
             Deliver(std::move(lost));
             return;
         }
         lock.unlock();
         // One line per failure; the growing pause keeps a long outage from flooding the log.
         Outcome note;
-        note.note = "the records of a hand at table " + std::to_string(job.table) + " are not saved yet (" + error +
-                    "); trying again in " + std::to_string(pause) + " ms";
+        note.note = "the records of a hand at table " + std::to_string(job.table) + " are not saved yet (" +
+                    error + "); trying again in " + std::to_string(pause) + " ms";
         Deliver(std::move(note));
         lock.lock();
         int64_t until = SteadyMs() + pause;

@@ -28,9 +28,9 @@ public:
     {
         enum Kind
         {
-            LOGIN,  // a login was checked: connection, result, record (when Ok/Created), error
-            SAVED,  // the changes of a hand are kept: table, changes
-            NOTE,   // a line for the log: note
+            LOGIN, // a login was checked: connection, result, record (when Ok/Created), error
+            SAVED, // the changes of a hand are kept: table, changes
+            NOTE,  // a line for the log: note
         };
         Kind kind = NOTE;
         int connection = 0;

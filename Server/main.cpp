@@ -1,8 +1,8 @@
 // kavdor-server: the table server, or with --selfplay a run of bot-only hands for measuring.
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -40,8 +40,8 @@ long Number(const std::string& option, const char* text, long low, long high)
     long value = strtol(text, &end, 10);
     if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
     {
-        fprintf(stderr, "kavdor-server: %s needs a whole number from %ld to %ld, not '%s'\n", option.c_str(), low,
-                high, text);
+        fprintf(stderr, "kavdor-server: %s needs a whole number from %ld to %ld, not '%s'\n", option.c_str(),
+                low, high, text);
         exit(2);
     }
     return value;
@@ -60,8 +60,10 @@ int SelfPlay(long hands)
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fprintf(stderr, "\n");
-    printf("hands: %ld\nseconds: %.3f\nhands per second: %.0f\nlandlord win rate: %.1f%%\nplays per hand: %.1f\n",
-           selfPlay.Hands(), seconds, selfPlay.Hands() / seconds, 100.0 * selfPlay.LandlordWins() / selfPlay.Hands(),
+    printf("hands: %ld\nseconds: %.3f\nhands per second: %.0f\nlandlord win rate: %.1f%%\nplays per hand: "
+           "%.1f\n",
+           selfPlay.Hands(), seconds, selfPlay.Hands() / seconds,
+           100.0 * selfPlay.LandlordWins() / selfPlay.Hands(),
            static_cast<double>(selfPlay.Plays()) / selfPlay.Hands());
     return 0;
 }
@@ -73,7 +75,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
     {
         std::string arg = argv[i];
-        auto value = [&]() -> const char* {
+        auto value = [&]() -> const char*
+        {
             if (i + 1 >= argc)
             {
                 fprintf(stderr, "%s needs a value\n", arg.c_str());

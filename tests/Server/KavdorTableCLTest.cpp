@@ -1,11 +1,12 @@
-#include <gtest/gtest.h>
+#include "KavdorTableCL.h"
 
 #include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
 
-#include "KavdorTableCL.h"
+#include <gtest/gtest.h>
+
 #include "NetMsgReaderCL.h"
 
 namespace
@@ -149,7 +150,8 @@ void Enter(KavdorTableCL& table, int playerId, const std::string& password, int6
 {
     Request(table, playerId, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_ENTER_GAME), now);
     Request(table, playerId,
-            NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_TABLE_SETTINGS).I32(0).I32(0).I32(0).Bytes(password), now);
+            NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_TABLE_SETTINGS).I32(0).I32(0).I32(0).Bytes(password),
+            now);
 }
 
 std::vector<uint16_t> RoomTypes(const std::vector<std::vector<uint8_t>>& messages, size_t from = 0)
@@ -233,7 +235,8 @@ TEST(KavdorTable, PasswordKeepsNewcomersOutUntilTheyKnowIt)
 TEST(KavdorTable, ExitTypeFollowsTheTableState)
 {
     TwoHumans t;
-    auto exitType = [&](int id) {
+    auto exitType = [&](int id)
+    {
         Request(t.table, id, NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_REQ_EXIT_BUTTON), t.now);
         return LastI32Of(t.recorder.messages[id], NET_CATEGORY_ROOM, ROOM_EXIT_TYPE);
     };

@@ -1,28 +1,28 @@
 #include "NetServerCL.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
-#include <netinet/in.h>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace
 {
@@ -132,6 +132,21 @@ public:
     std::vector<std::string> notes;
 };
 
+// Polls the server until a condition holds; false when it still does not after kDeadline.
+bool PollUntil(NetServerCL& server, const std::function<bool()>& condition)
+{
+    auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+        {
+            return false;
+        }
+        server.Poll(5);
+    }
+    return true;
+}
+
 // A client that keeps the id the server gave it, so that tests with several clients can connect
 // them all in one step.
 struct Peer : NetClientCL
@@ -152,19 +167,7 @@ protected:
         ASSERT_NE(server.Port(), 0);
     }
 
-    bool PollUntil(const std::function<bool()>& condition)
-    {
-        auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        while (!condition())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-            {
-                return false;
-            }
-            server.Poll(5);
-        }
-        return true;
-    }
+    bool PollUntil(const std::function<bool()>& condition) { return ::PollUntil(server, condition); }
 
     // Connects a client and returns the id the server gave it (0 on failure).
     int Connect(NetClientCL& client)
@@ -199,10 +202,12 @@ protected:
     bool ClosedByServer(NetClientCL& client)
     {
         Bytes ignored;
-        return PollUntil([&] {
-            client.Receive(ignored, 0);
-            return !client.IsConnected();
-        });
+        return PollUntil(
+            [&]
+            {
+                client.Receive(ignored, 0);
+                return !client.IsConnected();
+            });
     }
 
     bool Disconnected(int connection)
@@ -395,10 +400,13 @@ TEST_F(NetServerDeepQueueTest, OutputBeyondTheSocketBuffersIsWrittenAsThePeerRea
     }
     ASSERT_GE(server.PendingOutput(), kQueued);
     Bytes received;
-    ASSERT_TRUE(PollUntil([&] {
-        client.ReadAvailable(received);
-        return received.size() >= expected.size();
-    })) << "received " << received.size() << " of " << expected.size() << " bytes";
+    ASSERT_TRUE(PollUntil(
+        [&]
+        {
+            client.ReadAvailable(received);
+            return received.size() >= expected.size();
+        }))
+        << "received " << received.size() << " of " << expected.size() << " bytes";
     EXPECT_TRUE(received == expected);
     EXPECT_TRUE(handler.disconnects.empty());
     // All written: the megabytes the queue grew to are given back, not kept for an idle peer.
@@ -482,7 +490,8 @@ TEST_F(NetServerTest, PeerCloseDeliversWhatWasSentThenOneDisconnect)
     ASSERT_NE(id, 0);
     bool sendInsideDisconnect = true;
     size_t countInsideDisconnect = 99;
-    handler.onDisconnect = [&](int connection) {
+    handler.onDisconnect = [&](int connection)
+    {
         // The connection is already gone for the handler: these must be ignored.
         sendInsideDisconnect = server.Send(connection, Msg("too late"));
         server.Close(connection, "again");
@@ -512,7 +521,8 @@ TEST_F(NetServerTest, CloseFromInsideOnMessageStopsThatConnectionAfterFlushing)
     Peer client;
     Peer other;
     ASSERT_NO_FATAL_FAILURE(ConnectAll({&client, &other}));
-    handler.onMessage = [&](int connection, const Bytes& message) {
+    handler.onMessage = [&](int connection, const Bytes& message)
+    {
         if (message == Msg("quit"))
         {
             server.Send(connection, Msg("bye"));
@@ -524,8 +534,8 @@ TEST_F(NetServerTest, CloseFromInsideOnMessageStopsThatConnectionAfterFlushing)
     };
 
     // The frames after "quit" arrive in the same read and must not be dispatched.
-    ASSERT_TRUE(client.SendRaw(Concat({Frame(Msg("hi")), Frame(Msg("quit")), Frame(Msg("after 1")),
-                                       Frame(Msg("after 2"))})));
+    ASSERT_TRUE(client.SendRaw(
+        Concat({Frame(Msg("hi")), Frame(Msg("quit")), Frame(Msg("after 1")), Frame(Msg("after 2"))})));
     ASSERT_TRUE(Disconnected(client.id));
     EXPECT_EQ(handler.messages[client.id], (std::vector<Bytes>{Msg("hi"), Msg("quit")}));
     EXPECT_EQ(handler.disconnects[client.id], std::vector<std::string>{"asked to leave"});
@@ -542,7 +552,8 @@ TEST_F(NetServerTest, CloseOfAnotherConnectionFromInsideOnMessageDropsItsPending
     Peer kicker;
     Peer victim;
     ASSERT_NO_FATAL_FAILURE(ConnectAll({&kicker, &victim}));
-    handler.onMessage = [&](int connection, const Bytes& message) {
+    handler.onMessage = [&](int connection, const Bytes& message)
+    {
         if (connection == kicker.id && message == Msg("kick"))
         {
             server.Close(victim.id, "kicked");
@@ -563,7 +574,8 @@ TEST_F(NetServerTest, StopFromInsideOnMessageDisconnectsEveryoneOnce)
     Peer a;
     Peer b;
     ASSERT_NO_FATAL_FAILURE(ConnectAll({&a, &b}));
-    handler.onMessage = [&](int, const Bytes& message) {
+    handler.onMessage = [&](int, const Bytes& message)
+    {
         if (message == Msg("stop"))
         {
             server.Stop();
@@ -770,20 +782,10 @@ int ServeWithoutDescriptors()
     {
         return kDescriptorsSetUpFailed;
     }
-    auto pollUntil = [&](const std::function<bool()>& condition) {
-        auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        while (!condition())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-            {
-                return false;
-            }
-            server.Poll(5);
-        }
-        return true;
-    };
+    auto pollUntil = [&](const std::function<bool()>& condition) { return PollUntil(server, condition); };
     NetClientCL existing;
-    if (!existing.Connect("127.0.0.1", server.Port()) || !pollUntil([&] { return handler.connected.size() == 1; }))
+    if (!existing.Connect("127.0.0.1", server.Port()) ||
+        !pollUntil([&] { return handler.connected.size() == 1; }))
     {
         return kDescriptorsSetUpFailed;
     }
@@ -859,7 +861,8 @@ int ServeWithoutDescriptors()
     if (!existing.Send(Msg("still served?")) ||
         !pollUntil([&] { return handler.messages[existingId].size() == 1; }) ||
         !server.Send(existingId, Msg("yes")) ||
-        !pollUntil([&] { return existing.Receive(reply, 0) || !existing.IsConnected(); }) || reply != Msg("yes"))
+        !pollUntil([&] { return existing.Receive(reply, 0) || !existing.IsConnected(); }) ||
+        reply != Msg("yes"))
     {
         return kDescriptorsExistingNotServed;
     }
@@ -930,7 +933,8 @@ protected:
         {
             return {};
         }
-        return std::vector<int>(handler.connected.begin() + static_cast<std::ptrdiff_t>(before), handler.connected.end());
+        return std::vector<int>(handler.connected.begin() + static_cast<std::ptrdiff_t>(before),
+                                handler.connected.end());
     }
 
     bool Open(int connection) const { return handler.disconnects.count(connection) == 0; }
@@ -972,14 +976,17 @@ TEST_F(NetServerOutputCapTest, PeersThatDoNotReadAreClosedWhileAReaderGetsEveryt
     EXPECT_EQ(handler.disconnects[slowIds[0]], std::vector<std::string>{"too slow"});
     EXPECT_EQ(handler.disconnects[slowIds[1]], std::vector<std::string>{"too slow"});
     ASSERT_TRUE(Open(readerId));
-    ASSERT_TRUE(PollUntil([&] {
-        while (reader.Receive(message, 0))
+    ASSERT_TRUE(PollUntil(
+        [&]
         {
-            readerGot.push_back(message);
-        }
-        return readerGot.size() >= sentToReader.size() || !reader.IsConnected();
-    }));
-    EXPECT_TRUE(readerGot == sentToReader) << readerGot.size() << " of " << sentToReader.size() << " messages";
+            while (reader.Receive(message, 0))
+            {
+                readerGot.push_back(message);
+            }
+            return readerGot.size() >= sentToReader.size() || !reader.IsConnected();
+        }));
+    EXPECT_TRUE(readerGot == sentToReader)
+        << readerGot.size() << " of " << sentToReader.size() << " messages";
     EXPECT_EQ(server.PendingOutput(), 0u);
 }
 
@@ -1012,10 +1019,12 @@ TEST_F(NetServerOutputCapTest, TotalCapClosesTheLargestQueueNotTheOneSentTo)
     EXPECT_EQ(handler.disconnects[hogId], std::vector<std::string>{"too slow"});
     ASSERT_TRUE(Open(otherId));
     Bytes received;
-    ASSERT_TRUE(PollUntil([&] {
-        other.ReadAvailable(received);
-        return received.size() >= expected.size();
-    }));
+    ASSERT_TRUE(PollUntil(
+        [&]
+        {
+            other.ReadAvailable(received);
+            return received.size() >= expected.size();
+        }));
     EXPECT_TRUE(received == expected);
 }
 
@@ -1058,7 +1067,8 @@ TEST_F(NetServerRateTest, FloodIsCutOffAtTheBurstWhileASteadySenderStays)
     for (size_t i = 0; i < kSteady; ++i)
     {
         ASSERT_TRUE(steady.Send(Msg("steady " + std::to_string(i))));
-        ASSERT_TRUE(PollUntil([&] { return handler.messages[steady.id].size() == i + 1 || !steady.IsConnected(); }))
+        ASSERT_TRUE(
+            PollUntil([&] { return handler.messages[steady.id].size() == i + 1 || !steady.IsConnected(); }))
             << "message " << i;
         PollFor(std::chrono::milliseconds(20));
     }
@@ -1082,10 +1092,12 @@ TEST_F(NetServerTest, WakeEndsAWaitingPollFromAnotherThread)
 {
     using namespace std::chrono;
     // A liveness check with a generous bound: without the wake the poll would take 5 s.
-    std::thread waker([&] {
-        std::this_thread::sleep_for(milliseconds(50));
-        server.Wake();
-    });
+    std::thread waker(
+        [&]
+        {
+            std::this_thread::sleep_for(milliseconds(50));
+            server.Wake();
+        });
     auto start = steady_clock::now();
     server.Poll(5000);
     auto waited = steady_clock::now() - start;

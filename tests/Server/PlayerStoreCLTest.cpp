@@ -1,12 +1,4 @@
 #include "PlayerStoreCL.h"
-#include "TestFolder.h"
-
-#include <gtest/gtest.h>
-#include <sodium.h>
-#include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -15,6 +7,15 @@
 #include <ostream>
 #include <random>
 #include <set>
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestFolder.h"
 
 static void PrintTo(LoginResult result, std::ostream* out)
 {
@@ -68,8 +69,8 @@ private:
     void Query(const std::string& sql, const std::function<void(sqlite3_stmt*)>& read)
     {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK
-            && sqlite3_step(stmt) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
             read(stmt);
         else
             ADD_FAILURE() << sql << ": " << sqlite3_errmsg(m_db);
@@ -456,6 +457,11 @@ TEST_F(PlayerStoreCLTest, PasswordCostOutsideTheLibraryRangeIsRefused)
 
 TEST_F(PlayerStoreCLTest, HashingThatRunsOutOfMemoryIsAnErrorAndAddsNobody)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves its shadow memory up front and aborts on an impossible
+    // allocation instead of returning null, so the failure cannot be staged under it.
+    GTEST_SKIP() << "not under AddressSanitizer";
+#endif
     PlayerStoreCL store;
     PlayerRecord zhang;
     ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"张三", 0, &zhang}}));
@@ -840,12 +846,10 @@ TEST_F(PlayerStoreCLTest, OpenLeavesFilesOfOtherProgramsUntouched)
     const Case cases[] = {
         {"random bytes", writeBytes(noise)},
         {"short text", writeBytes("[players]\nzhang=1\n")},
-        {"database of another program",
-         makeSqlite({"CREATE TABLE accounts (name TEXT, balance INTEGER)",
-                     "INSERT INTO accounts VALUES ('x', 1)"})},
-        {"players table with other columns",
-         makeSqlite({"CREATE TABLE players (name TEXT, level INTEGER)",
-                     "INSERT INTO players VALUES ('x', 3)"})},
+        {"database of another program", makeSqlite({"CREATE TABLE accounts (name TEXT, balance INTEGER)",
+                                                    "INSERT INTO accounts VALUES ('x', 1)"})},
+        {"players table with other columns", makeSqlite({"CREATE TABLE players (name TEXT, level INTEGER)",
+                                                         "INSERT INTO players VALUES ('x', 3)"})},
         {"players table with the same columns but no mark of this store",
          makeSqlite({kTableWithoutPasswords})},
         {"marked players table with another last column",

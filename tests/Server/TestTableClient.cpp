@@ -9,7 +9,8 @@ namespace
 {
 void SortHighToLow(CardList& cards)
 {
-    std::stable_sort(cards.begin(), cards.end(), [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
+    std::stable_sort(cards.begin(), cards.end(),
+                     [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
 }
 } // namespace
 
@@ -19,9 +20,9 @@ bool TestTableClient::Pump(int timeoutMs, bool play, int quietMs)
     std::vector<uint8_t> message;
     while (std::chrono::steady_clock::now() < end)
     {
-        int wait = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        end - std::chrono::steady_clock::now())
-                                        .count());
+        int wait = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count());
         if (quietMs > 0)
             wait = std::min(wait, quietMs);
         if (!m_net.Receive(message, std::max(0, wait)))
@@ -72,7 +73,8 @@ void TestTableClient::Handle(const Received& m, bool play)
     {
         switch (m.type)
         {
-        case ROOM_PLAYER_IN: {
+        case ROOM_PLAYER_IN:
+        {
             int id = r.ReadI32();
             int seat = r.ReadI32();
             if (r.ReadI32() == 2)
@@ -95,7 +97,8 @@ void TestTableClient::Handle(const Received& m, bool play)
     }
     switch (m.type)
     {
-    case GAME_DEAL: {
+    case GAME_DEAL:
+    {
         int id = r.ReadI32();
         CardList cards = r.ReadCards();
         if (id == m_playerId)
@@ -112,12 +115,14 @@ void TestTableClient::Handle(const Received& m, bool play)
         }
         break;
     }
-    case GAME_CARD_COUNT: {
+    case GAME_CARD_COUNT:
+    {
         int id = r.ReadI32();
         m_current.cardsLeft[id] = r.ReadI32();
         break;
     }
-    case GAME_BID_TURN: {
+    case GAME_BID_TURN:
+    {
         int id = r.ReadI32();
         int bid = r.ReadI32();
         m_highestBid = std::max(m_highestBid, bid);
@@ -134,7 +139,8 @@ void TestTableClient::Handle(const Received& m, bool play)
     case GAME_LANDLORD:
         m_landlord = r.ReadI32();
         break;
-    case GAME_PLAY_TURN: {
+    case GAME_PLAY_TURN:
+    {
         int id = r.ReadI32();
         bool follow = r.ReadI32() != 0;
         if (!follow)
@@ -147,7 +153,8 @@ void TestTableClient::Handle(const Received& m, bool play)
             PlayTurn(follow);
         break;
     }
-    case GAME_PLAY_ANSWER: {
+    case GAME_PLAY_ANSWER:
+    {
         r.ReadI32();
         CardList cards = r.ReadCards();
         m_refused = cards.empty();
@@ -160,7 +167,8 @@ void TestTableClient::Handle(const Received& m, bool play)
         m_current.cardsLeft[m_playerId] = static_cast<int>(m_hand.size());
         break;
     }
-    case GAME_PLAY: {
+    case GAME_PLAY:
+    {
         int id = r.ReadI32();
         CardList cards = r.ReadCards();
         if (m_seats.count(id))
@@ -168,8 +176,9 @@ void TestTableClient::Handle(const Received& m, bool play)
         if (cards.empty())
             break;
         if (m_standing.empty())
-            (KavdorGetCardType(cards.data(), static_cast<int>(cards.size()), nullptr) >= 0 ? m_current.beaten
-                                                                                            : m_current.notBeating)++;
+            (KavdorGetCardType(cards.data(), static_cast<int>(cards.size()), nullptr) >= 0
+                 ? m_current.beaten
+                 : m_current.notBeating)++;
         else
             (KavdorCompareCardGroup(cards.data(), static_cast<int>(cards.size()), m_standing.data(),
                                     static_cast<int>(m_standing.size())) == 1

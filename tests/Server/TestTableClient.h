@@ -24,16 +24,17 @@ public:
     };
     struct HandSeen
     {
-        CardList ownDeal;                  // the 25 cards dealt to this client
+        CardList ownDeal; // the 25 cards dealt to this client
         CardList baseCards;
         std::vector<NetResultRecord> result;
-        std::map<int, int> cardsLeft;      // player id -> cards left at the end
-        int beaten = 0;                    // plays that beat the standing play
-        int notBeating = 0;                // plays that should have been refused
+        std::map<int, int> cardsLeft; // player id -> cards left at the end
+        int beaten = 0;               // plays that beat the standing play
+        int notBeating = 0;           // plays that should have been refused
     };
 
     explicit TestTableClient(std::string nickname, std::string password = "")
-        : m_nickname(std::move(nickname)), m_password(password.empty() ? "pw-" + m_nickname : std::move(password))
+        : m_nickname(std::move(nickname)),
+          m_password(password.empty() ? "pw-" + m_nickname : std::move(password))
     {
     }
 
@@ -43,9 +44,18 @@ public:
     NetClientCL& Net() { return m_net; }
 
     void Send(const NetMsgWriterCL& message) { m_net.Send(message.Data()); }
-    void Login() { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(m_nickname).U8(0).Bytes(m_password)); }
-    void Watch(int table, int seat) { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(1)); }
-    void SitDown(int table, int seat) { Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(0)); }
+    void Login()
+    {
+        Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(m_nickname).U8(0).Bytes(m_password));
+    }
+    void Watch(int table, int seat)
+    {
+        Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(1));
+    }
+    void SitDown(int table, int seat)
+    {
+        Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(seat).U8(0));
+    }
     // What the module does on entering a table: enter, then the table settings.
     void EnterGame(const std::string& password = "")
     {
