@@ -352,6 +352,9 @@ int CGameKavdorLogicCl::OutCard(int id, const uint8_t* cards, int count)
     GameCardPlayerCL* player = GetPlayerById(id);
     if (player == nullptr)
         return KAVDOR_OUT_REFUSED;
+    // The player's own play stands highest: the round is his again. This referee keeps its
+    // history in the caller's hands and does nothing here, but a referee derived from it may
+    // start its round on this call, so the step stays.
     int highest = 0;
     if (GetMaxOutPlayer(highest) && highest == id)
         NewRound();

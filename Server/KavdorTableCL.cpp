@@ -1,6 +1,7 @@
 #include "KavdorTableCL.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -10,7 +11,7 @@
 #include "KavdorBotCL.h"
 #include "KavdorHandChoice.h"
 
-int KavdorTableCL::s_nextBotId = KavdorTableCL::kFirstBotId;
+std::atomic<int> KavdorTableCL::s_nextBotId{KavdorTableCL::kFirstBotId};
 
 namespace
 {
@@ -53,6 +54,17 @@ struct KavdorTableCL::Seat
 
     bool Gone() const { return escaped || released; }
 };
+
+// The next free bot id. After the last int the ids start over: the bots of long ago are gone.
+int KavdorTableCL::NextBotId()
+{
+    int id = s_nextBotId.load();
+    int next;
+    do
+        next = id == INT_MAX ? kFirstBotId : id + 1;
+    while (!s_nextBotId.compare_exchange_weak(id, next));
+    return id;
+}
 
 KavdorTableCL::KavdorTableCL(int id, const KavdorTableOptions& options, KavdorTableListenerCL& listener)
     : m_id(id), m_options(options), m_listener(listener), m_referee(std::make_unique<CGameKavdorLogicCl>())
@@ -332,7 +344,7 @@ int KavdorTableCL::AddBots(int64_t now)
         if (m_seats[seat])
             continue;
         auto bot = std::make_unique<Seat>();
-        bot->id = s_nextBotId++;
+        bot->id = NextBotId();
         bot->bot = true;
         bot->entered = true;
         bot->gate.admitted = true;
@@ -1041,6 +1053,9 @@ bool KavdorTableCL::Pass(int seat, int64_t now)
 
 void KavdorTableCL::EndHand(int winnerSeat)
 {
+    // Seats are freed only between hands: the four that played are all still here.
+    for (int seat = 0; seat < kSeats; ++seat)
+        assert(m_seats[seat] != nullptr);
     int stake = std::max(1, m_bid) * m_referee->GetMultiple();
     std::vector<NetResultRecord> results;
     int escapers = 0;
@@ -1233,6 +1248,13 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
         return;
     if (!leading && Pass(seat, now))
         return;
-    // A leader must play: the lowest card always does.
+    // A leader must play: the lowest card always does. A seat without cards would have ended
+    // the hand already; should one ever be asked, nothing is played rather than a card it lacks.
+    assert(!hand.empty());
+    if (hand.empty())
+    {
+        Log("seat %d is asked to lead without cards; the turn is left as it is", seat);
+        return;
+    }
     Play(seat, CardList{hand.back()}, now);
 }

@@ -8,6 +8,7 @@
 // table can be driven by a real clock or, for self-play and tests, as fast as it can go.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -236,5 +237,7 @@ private:
     // Lottery wins of the settling hand, announced with its result: player id, coins.
     std::vector<std::pair<int, int>> m_lotteryWins;
     int m_handsPlayed = 0;
-    static int s_nextBotId;
+    // Bot ids are unique across the tables of a process, whichever thread seats them.
+    static std::atomic<int> s_nextBotId;
+    static int NextBotId();
 };

@@ -1,3 +1,5 @@
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include "NetMsgReaderCL.h"
@@ -94,4 +96,92 @@ TEST(NetMsg, TooLongBytesAreRefused)
         EXPECT_STREQ(e.what(), "长度太长！");
     }
     EXPECT_EQ(writer.Data().size(), size);
+}
+
+namespace
+{
+std::vector<uint8_t> FromHex(const char* text)
+{
+    std::vector<uint8_t> bytes;
+    unsigned value = 0;
+    int digits = 0;
+    for (const char* p = text; *p != '\0'; ++p)
+    {
+        if (*p == ' ')
+            continue;
+        value = value * 16 +
+                static_cast<unsigned>(isdigit(static_cast<unsigned char>(*p)) ? *p - '0' : *p - 'a' + 10);
+        if (++digits == 2)
+        {
+            bytes.push_back(static_cast<uint8_t>(value));
+            value = 0;
+            digits = 0;
+        }
+    }
+    return bytes;
+}
+} // namespace
+
+// Each kind of message against bytes written out by hand from the protocol's layout tables, so
+// that a mistake made the same way in writer and reader (byte order, field order, length width)
+// cannot pass.
+TEST(NetMsg, MessagesHaveTheDocumentedBytes)
+{
+    NetPlayerInfo info;
+    for (int i = 0; i < 9; ++i)
+        info.values[i] = i + 1;
+    info.values[NET_INFO_SCORE] = -2; // 0xfffffffe
+    info.nickname = "ab";
+    info.extra = 0x01020304;
+    struct Case
+    {
+        const char* what;
+        NetMsgWriterCL message;
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {"lobby login: nickname, sex, password",
+         NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes("ann").U8(1).Bytes("pw"),
+         "0100 0100  03 616e6e  01  02 7077"},
+        {"lobby sit: table, seat -1, watch",
+         NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(2).I32(-1).U8(0),
+         "0100 0300  02000000 ffffffff 00"},
+        {"room player in: id, seat, state, player info",
+         NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_PLAYER_IN).I32(300).I32(3).I32(2).PlayerInfo(info),
+         "6400 0200  2c010000 03000000 02000000"
+         "  01000000 feffffff 03000000 04000000 05000000 06000000 07000000 08000000 09000000"
+         "  02 6162  04030201"},
+        {"room result: count, then id, score, coins, 0 per seat",
+         NetMsgWriterCL(NET_CATEGORY_ROOM, ROOM_GAME_RESULT).ResultList({{7, -6, -6, 0}, {8, 6, 6, 0}}),
+         "6400 0600  02  07000000 faffffff faffffff 00000000  08000000 06000000 06000000 00000000"},
+        {"game deal: own id, cards", NetMsgWriterCL(NET_CATEGORY_GAME, GAME_DEAL).I32(9).Cards({54, 53, 1}),
+         "6900 0500  09000000 03 363501"},
+        {"game bid turn: bidder, previous bid",
+         NetMsgWriterCL(NET_CATEGORY_GAME, GAME_BID_TURN).I32(65536).I32(-1), "6900 0400  00000100 ffffffff"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.message.Data(), FromHex(c.bytes));
+    }
+
+    // And the reader takes the documented bytes apart into the same fields.
+    std::vector<uint8_t> in = FromHex(cases[2].bytes);
+    NetMsgReaderCL r(in.data() + 4, static_cast<int>(in.size()) - 4);
+    EXPECT_EQ(r.ReadI32(), 300);
+    EXPECT_EQ(r.ReadI32(), 3);
+    EXPECT_EQ(r.ReadI32(), 2);
+    NetPlayerInfo back = r.ReadPlayerInfo();
+    EXPECT_EQ(back.values[NET_INFO_SCORE], -2);
+    EXPECT_EQ(back.values[NET_INFO_SEX], 9);
+    EXPECT_EQ(back.nickname, "ab");
+    EXPECT_EQ(back.extra, 0x01020304);
+    EXPECT_TRUE(r.IsEmpty());
+    std::vector<uint8_t> result = FromHex(cases[3].bytes);
+    NetMsgReaderCL rr(result.data() + 4, static_cast<int>(result.size()) - 4);
+    std::vector<NetResultRecord> records = rr.ReadResultList();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].playerId, 7);
+    EXPECT_EQ(records[0].coins, -6);
+    EXPECT_EQ(records[1].score, 6);
 }

@@ -296,17 +296,36 @@ TEST(KavdorTable, ForceLeaveDuringAHandCostsThePenalty)
 TEST(KavdorTable, TimeoutsAreActedForAndTheSeatIsTold)
 {
     TwoHumans t;
-    // Run the hand on timeouts; the humans are told of every play made for them.
+    // Run the hand on timeouts: every play made for a human seat is answered to him, card for
+    // card and in order, and shown to everybody.
     t.FinishHand();
-    int answers = 0;
+    ASSERT_EQ(t.recorder.hands, 1);
+    std::vector<CardList> made;
+    for (const KavdorTableCL::PlayRecord& play : t.table.LastHandPlays())
+        if (play.seat == 0 && !play.cards.empty())
+            made.push_back(play.cards);
+    ASSERT_FALSE(made.empty());
+    std::vector<CardList> answered;
+    std::vector<CardList> shown;
     for (const auto& message : t.recorder.messages[1])
     {
         uint16_t category = 0, type = 0;
         NetMsgReaderCL::ReadHeader(message.data(), message.size(), category, type);
-        answers += category == NET_CATEGORY_GAME && type == GAME_PLAY_ANSWER;
+        NetMsgReaderCL r(message.data() + 4, static_cast<int>(message.size()) - 4);
+        if (category == NET_CATEGORY_GAME && type == GAME_PLAY_ANSWER)
+        {
+            EXPECT_EQ(r.ReadI32(), 0);
+            answered.push_back(r.ReadCards());
+        }
+        else if (category == NET_CATEGORY_GAME && type == GAME_PLAY && r.ReadI32() == 1)
+        {
+            CardList cards = r.ReadCards();
+            if (!cards.empty())
+                shown.push_back(cards);
+        }
     }
-    EXPECT_GT(answers, 0);
-    EXPECT_EQ(t.recorder.hands, 1);
+    EXPECT_EQ(answered, made);
+    EXPECT_EQ(shown, made);
 }
 
 TEST(KavdorTable, StakeOnTheTableLottery)
