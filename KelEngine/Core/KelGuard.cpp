@@ -40,6 +40,6 @@ void KelLogGuardFailure(const char* file, int line, const char* prettyFunction) 
     KelQualifiedName(prettyFunction, function, sizeof(function));
     KelLogCL* log = KelLogCL::GetInstance();
     log->Printf("File:%s  Line:%d  Function:%s", file != nullptr ? file : "", line, function);
-    log->Close();
-    log->Open();
+    // Flushed, not reopened: other threads may be writing entries at this very moment.
+    log->Flush();
 }

@@ -1,54 +1,61 @@
 #include "KelLoadSystemCL.h"
 
+#include <cassert>
+#include <chrono>
 #include <cstdio>
 
-#include "D3D8/D3DX8.h"
 #include "KelGuard.h"
 #include "KelImageTextureCL.h"
 #include "KelLogCL.h"
 #include "KelMutexManagerCL.h"
+#include "KelNamedLockGuardCL.h"
 #include "KelSystemCL.h"
-#include "Win32/Time.h"
 
 namespace
 {
 const char kLockName[] = "KelLoadSystem";
 
-// Set to 1 by Close, cleared by the worker when it leaves its loop.
-std::atomic<int> s_stopFlag{0};
+using QueueLockCL = KelNamedLockGuardCL<KelMutexManagerCL>;
 
-// How long Close waits for the worker: this many polls, 1 ms apart.
-const int kStopPolls = 1000;
-const DWORD kPassPauseMs = 50;
-
+bool LoadTextureFromFile(IDirect3DDevice8* device, const char* path, D3DXIMAGE_INFO* info,
+                         IDirect3DTexture8** texture)
+{
+    if (D3DXGetImageInfoFromFileA(path, info) != D3D_OK)
+        return false;
+    return D3DXCreateTextureFromFileExA(device, path, info->Width, info->Height, info->MipLevels, 0,
+                                        info->Format, D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, 0, nullptr,
+                                        nullptr, texture) == D3D_OK;
+}
 } // namespace
 
-KelLoadSystemCL::KelLoadSystemCL() = default;
+KelLoadSystemCL::KelLoadSystemCL() : m_loadFile(&LoadTextureFromFile) {}
 
 void KelLoadSystemCL::Start()
 {
     KEL_TRY
     if (m_started)
         return;
-    // The registries are not thread-safe: their entries, and the singletons the worker uses,
-    // are created here on the calling thread before the worker can reach them.
-    KelMutexManagerCL::GetInstance()->GetMutex(kLockName);
-    KelSystemCL::GetInstance();
-    KelLogCL::GetInstance();
-    if (m_worker.joinable())
-        m_worker.join();
-    s_stopFlag = 0;
-    const unsigned generation = ++m_generation;
-    // Marked started before the worker exists: a worker that found the loader stopped would
-    // throw its first texture away.
+    // Close joins the worker, and a worker starts only with the loader.
+    assert(!m_worker.joinable());
+    {
+        std::lock_guard<std::mutex> wake(m_wakeLock);
+        m_stopRequested = false;
+        // Files queued while the loader was stopped are waiting already.
+        m_wakePending = true;
+        m_running = true;
+    }
+    // Marked started before the worker exists, so that IsStarted never answers false while a
+    // worker runs.
     m_started = true;
     try
     {
-        m_worker = std::thread(&KelLoadSystemCL::WorkerLoop, this, generation);
+        m_worker = std::thread(&KelLoadSystemCL::WorkerLoop, this);
     }
     catch (...)
     {
         m_started = false;
+        std::lock_guard<std::mutex> wake(m_wakeLock);
+        m_running = false;
         throw;
     }
     KEL_CATCH
@@ -59,28 +66,19 @@ void KelLoadSystemCL::Close()
     KEL_TRY
     if (m_worker.joinable())
     {
-        s_stopFlag = 1;
-        for (int poll = 0; poll < kStopPolls && s_stopFlag != 0; ++poll)
-            Sleep(1);
-        if (s_stopFlag == 0)
+        assert(m_worker.get_id() != std::this_thread::get_id());
         {
-            m_worker.join();
+            std::lock_guard<std::mutex> wake(m_wakeLock);
+            m_stopRequested = true;
         }
-        else
-        {
-            // The worker is still inside a long load. Let it finish on its own: a new
-            // generation tells it that its result is no longer wanted and that it must stop.
-            {
-                std::lock_guard<std::mutex> publishLock(m_publishLock);
-                ++m_generation;
-            }
-            m_worker.detach();
-            s_stopFlag = 0;
-        }
+        m_wakeChanged.notify_all();
+        // However long the file in hand takes: the worker uses this object until it ends.
+        m_worker.join();
     }
-    KelLockMutex(kLockName);
-    m_queue.clear();
-    KelUnLockMutex(kLockName);
+    {
+        QueueLockCL lock(kLockName);
+        m_queue.clear();
+    }
     m_started = false;
     KEL_CATCH
 }
@@ -97,9 +95,15 @@ void KelLoadSystemCL::Enqueue(const char* path, IDirect3DTexture8** texture, UIN
     request.texture = texture;
     request.width = width;
     request.height = height;
-    KelLockMutex(kLockName);
-    m_queue.splice(m_queue.end(), node);
-    KelUnLockMutex(kLockName);
+    {
+        QueueLockCL lock(kLockName);
+        m_queue.splice(m_queue.end(), node);
+    }
+    {
+        std::lock_guard<std::mutex> wake(m_wakeLock);
+        m_wakePending = true;
+    }
+    m_wakeChanged.notify_all();
     KEL_CATCH
 }
 
@@ -125,10 +129,8 @@ IDirect3DDevice8* KelLoadSystemCL::GetDevice() const
 size_t KelLoadSystemCL::GetQueuedCount()
 {
     KEL_TRY
-    KelLockMutex(kLockName);
-    const size_t count = m_queue.size();
-    KelUnLockMutex(kLockName);
-    return count;
+    QueueLockCL lock(kLockName);
+    return m_queue.size();
     KEL_CATCH
 }
 
@@ -137,23 +139,58 @@ bool KelLoadSystemCL::IsStarted() const
     return m_started;
 }
 
-bool KelLoadSystemCL::IsCurrent(unsigned generation) const
+bool KelLoadSystemCL::WaitForIdle(DWORD milliseconds)
 {
-    return m_generation == generation;
+    KEL_TRY
+    {
+        std::unique_lock<std::mutex> wake(m_wakeLock);
+        const bool settled =
+            m_wakeChanged.wait_for(wake, std::chrono::milliseconds(milliseconds),
+                                   [this] { return !m_running || (!m_wakePending && !m_busy); });
+        if (!settled)
+            return false;
+        if (m_running)
+            return true;
+    }
+    // No worker: idle only when nothing waits for one.
+    return GetQueuedCount() == 0;
+    KEL_CATCH
 }
 
-void KelLoadSystemCL::WorkerLoop(unsigned generation)
+void KelLoadSystemCL::SetLoadFunction(KelLoadFileFun load)
 {
+    // The worker reads the function without a lock.
+    assert(!m_worker.joinable());
+    m_loadFile = load.empty() ? KelLoadFileFun(&LoadTextureFromFile) : std::move(load);
+}
+
+bool KelLoadSystemCL::IsStopRequested()
+{
+    std::lock_guard<std::mutex> wake(m_wakeLock);
+    return m_stopRequested;
+}
+
+void KelLoadSystemCL::WorkerLoop()
+{
+    std::unique_lock<std::mutex> wake(m_wakeLock);
     try
     {
-        while (s_stopFlag == 0 && IsCurrent(generation))
+        for (;;)
         {
+            m_wakeChanged.wait(wake, [this] { return m_stopRequested || m_wakePending; });
+            if (m_stopRequested)
+                break;
+            m_wakePending = false;
+            m_busy = true;
+            wake.unlock();
             // A stop request is honoured between files, so that Close does not wait for a
             // long queue; the files left behind are dropped by Close.
             Request request;
-            while (s_stopFlag == 0 && IsCurrent(generation) && TakeRequest(request))
-                Load(request, generation);
-            Sleep(kPassPauseMs);
+            while (!IsStopRequested() && TakeRequest(request))
+                Load(request);
+            wake.lock();
+            m_busy = false;
+            m_wakeChanged.notify_all();
         }
     }
     catch (...)
@@ -161,26 +198,27 @@ void KelLoadSystemCL::WorkerLoop(unsigned generation)
         // A thread must not let anything out; the guard has logged where it came from.
         KelLogGuardFailure(__FILE__, __LINE__, __PRETTY_FUNCTION__);
     }
-    if (IsCurrent(generation))
-        s_stopFlag = 0;
+    if (!wake.owns_lock())
+        wake.lock();
+    m_busy = false;
+    m_running = false;
+    wake.unlock();
+    m_wakeChanged.notify_all();
 }
 
 bool KelLoadSystemCL::TakeRequest(Request& request)
 {
     KEL_TRY
-    KelLockMutex(kLockName);
-    const bool found = !m_queue.empty();
-    if (found)
-    {
-        request = m_queue.front();
-        m_queue.pop_front();
-    }
-    KelUnLockMutex(kLockName);
-    return found;
+    QueueLockCL lock(kLockName);
+    if (m_queue.empty())
+        return false;
+    request = m_queue.front();
+    m_queue.pop_front();
+    return true;
     KEL_CATCH
 }
 
-void KelLoadSystemCL::Load(const Request& request, unsigned generation)
+void KelLoadSystemCL::Load(const Request& request)
 {
     KEL_TRY
     D3DXIMAGE_INFO info{};
@@ -190,33 +228,21 @@ void KelLoadSystemCL::Load(const Request& request, unsigned generation)
         // The screen must not release the device while a texture is being made on it.
         std::lock_guard<std::mutex> deviceLock(m_deviceLock);
         IDirect3DDevice8* device = m_device;
-        loaded = device != nullptr && D3DXGetImageInfoFromFileA(request.path, &info) == D3D_OK;
-        if (loaded)
-            loaded = D3DXCreateTextureFromFileExA(
-                         device, request.path, info.Width, info.Height, info.MipLevels, 0, info.Format,
-                         D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, 0, nullptr, nullptr, &texture) == D3D_OK &&
-                     texture != nullptr;
+        loaded = device != nullptr && m_loadFile(device, request.path, &info, &texture) && texture != nullptr;
     }
-    std::unique_lock<std::mutex> publishLock(m_publishLock);
-    const bool wanted = m_started && IsCurrent(generation);
-    if (wanted && loaded)
-    {
-        if (request.width != nullptr)
-            *request.width = info.Width;
-        if (request.height != nullptr)
-            *request.height = info.Height;
-        KelAddAvailableVideoMemoryKb(-KelEstimateLoadedTextureKb(info.Width, info.Height, info.Format));
-        // Published last and in one store: a caller that sees the texture also sees the sizes.
-        std::atomic_ref<IDirect3DTexture8*>(*request.texture).store(texture, std::memory_order_release);
-        return;
-    }
-    publishLock.unlock();
-    if (!wanted)
+    if (!loaded)
     {
         if (texture != nullptr)
             texture->Release();
+        KelLogPrintf("加载图片错误 : %s ", request.path);
         return;
     }
-    KelLogPrintf("加载图片错误 : %s ", request.path);
+    if (request.width != nullptr)
+        *request.width = info.Width;
+    if (request.height != nullptr)
+        *request.height = info.Height;
+    KelAddAvailableVideoMemoryKb(-KelEstimateLoadedTextureKb(info.Width, info.Height, info.Format));
+    // Published last and in one store: a caller that sees the texture also sees the sizes.
+    std::atomic_ref<IDirect3DTexture8*>(*request.texture).store(texture, std::memory_order_release);
     KEL_CATCH
 }

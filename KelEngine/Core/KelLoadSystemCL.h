@@ -12,28 +12,50 @@
 // plain values. A request that fails leaves all three outputs untouched, so callers start them
 // at null and 0. The outputs must stay alive until the texture appears or the loader is closed.
 //
-// Threads. Only the request queue is shared under a lock, the named lock "KelLoadSystem" of the
-// mutex registry. Start creates that registry entry on the calling thread before the worker
-// exists, because the registries are not thread-safe. The device must have been created with
-// the multithreaded flag, since the worker creates textures on it while the UI thread draws.
+// Threads. Each loader has at most one worker, which never outlives it: Close (and so the
+// destructor) stops the worker and joins it, waiting for the file in hand to finish. The worker
+// sleeps on a condition until a request arrives or it is told to stop. What the two threads
+// share, and under which lock:
+// - m_queue, under the named lock "KelLoadSystem" of the mutex registry. Loaders share that
+//   name, and with it the lock, but each has its own queue.
+// - m_stopRequested, m_wakePending, m_busy and m_running, under m_wakeLock; m_wakeChanged is
+//   signalled whenever one of them changes.
+// - m_device: an atomic read by anyone, changed under m_deviceLock, which the worker holds
+//   while it makes a texture on the device (see SetDevice).
+// - The outputs of each request, written by the worker as described above.
+// - m_started: an atomic, changed by Start and Close only.
+// Everything else (m_worker, m_loadFile) belongs to the thread that starts and closes the loader.
+// The device must have been created with the multithreaded flag, since the worker creates
+// textures on it while the UI thread draws.
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
 #include <mutex>
 #include <thread>
 
+#include <boost/function.hpp>
+
 #include "D3D8/D3D8.h"
+#include "D3D8/D3DX8.h"
 #include "KelSingletonCL.h"
+
+// How a queued file becomes a texture on the device: fills the image information and the
+// texture and answers whether both succeeded.
+using KelLoadFileFun = boost::function<bool(IDirect3DDevice8* device, const char* path, D3DXIMAGE_INFO* info,
+                                            IDirect3DTexture8** texture)>;
 
 class KelLoadSystemCL : public KelSingletonCL<KelLoadSystemCL>
 {
 public:
     KelLoadSystemCL();
 
-    // Starts the worker thread; does nothing while the loader is already started.
+    // Starts the worker thread; does nothing while the loader is already started. Requests
+    // queued while the loader was stopped are loaded now.
     virtual void Start();
-    // Stops the worker (waiting up to about a second for it to leave its loop), drops every
-    // request still queued and marks the loader stopped. Start may be called again afterwards.
+    // Stops the worker and waits until it has ended (the file in hand is finished and
+    // published first), drops every request still queued and marks the loader stopped. Start
+    // may be called again afterwards.
     virtual void Close();
     // Queues the file. A null path or a null texture location is ignored; null width or height
     // locations are simply not written.
@@ -53,6 +75,16 @@ public:
     size_t GetQueuedCount();
     bool IsStarted() const;
 
+    // Waits until every request queued before the call has been handled (its texture published
+    // or its failure logged) and the worker is not inside a load. False when the time runs out
+    // first, or when the loader is stopped while requests are still queued.
+    bool WaitForIdle(DWORD milliseconds);
+
+    // Replaces how a file becomes a texture (an empty function restores the D3DX loader), for a
+    // program that reads pictures from elsewhere or a test that must hold the worker inside a
+    // load. The function runs on the worker with the device lock held. Only while stopped.
+    void SetLoadFunction(KelLoadFileFun load);
+
 private:
     struct Request
     {
@@ -62,23 +94,29 @@ private:
         UINT* height;
     };
 
-    void WorkerLoop(unsigned generation);
+    void WorkerLoop();
+    bool IsStopRequested();
     // Takes the oldest request off the queue; false when the queue is empty.
     bool TakeRequest(Request& request);
-    void Load(const Request& request, unsigned generation);
-    bool IsCurrent(unsigned generation) const;
+    void Load(const Request& request);
 
     std::list<Request> m_queue;
     std::atomic<bool> m_started{false};
     std::atomic<IDirect3DDevice8*> m_device{nullptr};
-    // Each Start begins a new generation. A worker that Close gave up waiting for keeps its own
-    // number, so that it neither takes new requests nor writes results after a later Start.
-    std::atomic<unsigned> m_generation{0};
+    KelLoadFileFun m_loadFile;
     std::thread m_worker;
+
+    std::mutex m_wakeLock;
+    std::condition_variable m_wakeChanged;
+    // Set by Close; the worker leaves its loop at the next file or as soon as it wakes.
+    bool m_stopRequested = false;
+    // Set when a request is queued (and by Start); cleared by the worker when it wakes for it.
+    bool m_wakePending = false;
+    // The worker is emptying the queue: a request has been taken and may not be handled yet.
+    bool m_busy = false;
+    // The worker is in its loop: from Start until it leaves it.
+    bool m_running = false;
+
     // Held by the worker while it uses the device, and by SetDevice while it replaces it.
     std::mutex m_deviceLock;
-    // Held by the worker from its last check that its result is wanted until the result is
-    // written, and by Close when it gives up on a worker: once Close has returned, a worker
-    // left behind can no longer write into outputs their owners may already have freed.
-    std::mutex m_publishLock;
 };

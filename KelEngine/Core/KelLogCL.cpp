@@ -34,20 +34,22 @@ bool KelLogCL::Open()
     GetCurrentDirectoryA(sizeof(directory), directory);
     char path[512];
     snprintf(path, sizeof(path), "%s\\KelLogFile.txt", directory);
+    std::lock_guard<std::mutex> lock(m_lock);
     if (m_file != nullptr)
         fclose(m_file);
     m_file = Win32OpenFile(path, "at");
     if (m_file == nullptr)
         return false;
-    // Each entry reaches the file when its line ends, so that a crash loses no entry that
-    // was written before it.
-    setvbuf(m_file, nullptr, _IOLBF, 0);
+    // See SetLineBuffered.
+    if (m_lineBuffered)
+        setvbuf(m_file, nullptr, _IOLBF, 0);
     fseek(m_file, 0, SEEK_END);
     return true;
 }
 
 bool KelLogCL::Close()
 {
+    std::lock_guard<std::mutex> lock(m_lock);
     if (m_file != nullptr)
     {
         fclose(m_file);
@@ -56,22 +58,31 @@ bool KelLogCL::Close()
     return true;
 }
 
-void KelLogCL::Reserved1(int32_t /*value*/)
+void KelLogCL::Flush()
 {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_file != nullptr)
+        fflush(m_file);
 }
 
-void KelLogCL::Reserved2(int32_t /*value*/)
+void KelLogCL::SetLineBuffered(bool lineBuffered)
 {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_lineBuffered = lineBuffered;
 }
+
+void KelLogCL::Reserved1(int32_t /*value*/) {}
+
+void KelLogCL::Reserved2(int32_t /*value*/) {}
 
 void KelLogCL::SetEnabled(unsigned char enabled)
 {
-    m_enabled = enabled;
+    m_enabled.store(enabled, std::memory_order_relaxed);
 }
 
 void KelLogCL::Printf(const char* format, ...)
 {
-    if (m_enabled == 0)
+    if (m_enabled.load(std::memory_order_relaxed) == 0)
         return;
     KelFormattedLine line;
     va_list arguments;
@@ -83,14 +94,19 @@ void KelLogCL::Printf(const char* format, ...)
 
 void KelLogCL::WriteLine(const char* text)
 {
-    if (m_enabled == 0 || m_file == nullptr || text == nullptr)
+    if (m_enabled.load(std::memory_order_relaxed) == 0 || text == nullptr)
+        return;
+    KelConsoleCL* console = KelConsoleCL::GetInstance();
+    // The stamp is taken under the lock as well, so that the entries of the file are in the
+    // order of their times.
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_file == nullptr)
         return;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     char prefix[64];
     snprintf(prefix, sizeof(prefix), "[%02d:%02d:%02d:%03d] -- ", now.wHour, now.wMinute, now.wSecond,
              now.wMilliseconds);
-    KelConsoleCL* console = KelConsoleCL::GetInstance();
     fputs(prefix, m_file);
     console->Write(prefix);
     fputs(text, m_file);
@@ -102,15 +118,15 @@ LONG KelLogCL::UnhandledExceptionFilter(EXCEPTION_POINTERS* exception)
     SYSTEMTIME now{};
     GetLocalTime(&now);
     char stamp[64];
-    snprintf(stamp, sizeof(stamp), "%d_%d_%d_%d_%d_%d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-             now.wSecond);
-    char directory[255] = {};
-    GetCurrentDirectoryA(sizeof(directory), directory);
-    char path[512];
-    snprintf(path, sizeof(path), "%s//%s.dmp", directory, stamp);
+    snprintf(stamp, sizeof(stamp), "%d_%d_%d_%d_%d_%d", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    // Named relative to the current directory: asking for the directory's name would allocate
+    // memory, which a handler that may run inside a crashed allocator must not do.
+    char path[80];
+    snprintf(path, sizeof(path), "%s.dmp", stamp);
 
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return EXCEPTION_CONTINUE_SEARCH;
 
@@ -140,7 +156,5 @@ void KelLogPrintf(const char* format, ...)
 
 void KelLogFlush()
 {
-    KelLogCL* log = KelLogCL::GetInstance();
-    log->Close();
-    log->Open();
+    KelLogCL::GetInstance()->Flush();
 }

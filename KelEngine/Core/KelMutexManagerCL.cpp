@@ -4,6 +4,15 @@
 #include "KelLogCL.h"
 #include "Win32/Sync.h"
 
+namespace
+{
+void LogCreateFailure(HANDLE event, const std::string& name)
+{
+    if (event == nullptr)
+        KelLogPrintf("创建Mutex失败:%s", name.c_str());
+}
+} // namespace
+
 KelMutexManagerCL::KelMutexManagerCL() = default;
 
 KelMutexManagerCL::~KelMutexManagerCL()
@@ -11,13 +20,23 @@ KelMutexManagerCL::~KelMutexManagerCL()
     Destroy();
 }
 
+HANDLE KelMutexManagerCL::StoreNewMutex(const std::string& name)
+{
+    HANDLE event = CreateEventA(nullptr, FALSE, TRUE, name.c_str());
+    // A null handle stays in the map as well, so that the failure is logged once.
+    m_mutexes[name] = event;
+    return event;
+}
+
 HANDLE KelMutexManagerCL::InitialMutex(const std::string& name)
 {
     KEL_TRY
-    HANDLE event = CreateEventA(nullptr, FALSE, TRUE, name.c_str());
-    if (event == nullptr)
-        KelLogPrintf("创建Mutex失败:%s", name.c_str());
-    m_mutexes[name] = event;
+    HANDLE event = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        event = StoreNewMutex(name);
+    }
+    LogCreateFailure(event, name);
     return event;
     KEL_CATCH
 }
@@ -25,6 +44,7 @@ HANDLE KelMutexManagerCL::InitialMutex(const std::string& name)
 void KelMutexManagerCL::Destroy()
 {
     KEL_TRY
+    std::lock_guard<std::mutex> lock(m_lock);
     for (auto& entry : m_mutexes)
         if (entry.second != nullptr)
             CloseHandle(entry.second);
@@ -35,10 +55,19 @@ void KelMutexManagerCL::Destroy()
 HANDLE KelMutexManagerCL::GetMutex(const std::string& name)
 {
     KEL_TRY
-    auto found = m_mutexes.find(name);
-    if (found != m_mutexes.end())
-        return found->second;
-    return InitialMutex(name);
+    HANDLE event = nullptr;
+    {
+        // Looked up and created under one hold of the lock: two threads asking for a new name
+        // at once must not each make a handle of their own.
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto found = m_mutexes.find(name);
+        if (found != m_mutexes.end())
+            return found->second;
+        event = StoreNewMutex(name);
+    }
+    // Logged outside the registry's lock, so that the log never waits for the registry.
+    LogCreateFailure(event, name);
+    return event;
     KEL_CATCH
 }
 

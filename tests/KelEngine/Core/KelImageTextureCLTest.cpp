@@ -13,7 +13,6 @@
 #include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
 #include "KelImageSysMemCL.h"
-#include "Win32/Time.h"
 #include "Win32/Window.h"
 
 namespace
@@ -33,14 +32,15 @@ protected:
 
     int Available() { return m_system.GetAvailableVideoMemoryKb(); }
 
-    // Polls until the background load has published the texture; the loader works in passes
-    // 50 ms apart.
-    static IDirect3DTexture8* WaitForTexture(KelImageCL& image)
+    // Waits until the loader has handled everything queued, then takes the image's texture.
+    IDirect3DTexture8* WaitForTexture(KelImageCL& image)
     {
-        for (int i = 0; i < 1000 && image.GetTextureM() == nullptr; ++i)
-            Sleep(5);
+        EXPECT_TRUE(m_loader.WaitForIdle(kIdleWithinMs));
         return image.GetTextureM();
     }
+
+    // Generous: a loaded machine, or a sanitizer build, may be slow to load a file.
+    static constexpr DWORD kIdleWithinMs = 60000;
 
     // Writes raw bytes into the first row of an image's level 0, `width` pixels wide.
     static void WriteRaw(KelImageCL& image, const void* data, size_t bytes, int width)
@@ -120,8 +120,7 @@ TEST_F(KelImageTextureTest, ImageDeletedBeforeItsLoadFinishesLeavesNoTextureBehi
 
     // The loader still writes its result, into the slot the image left behind.
     m_loader.Start();
-    for (int i = 0; i < 400 && (m_loader.GetQueuedCount() != 0 || Available() == before); ++i)
-        Sleep(5);
+    ASSERT_TRUE(m_loader.WaitForIdle(kIdleWithinMs));
     EXPECT_EQ(Available(), before - 16);
     // The next release of any image frees it and gives its memory back.
     KelImageTextureCL other;

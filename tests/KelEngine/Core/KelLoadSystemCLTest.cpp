@@ -1,19 +1,24 @@
-#include <gtest/gtest.h>
+#include "KelLoadSystemCL.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "D3D8/D3D8.h"
+#include "D3D8/D3DX8.h"
 #include "EngineTestSupport.h"
-#include "KelLoadSystemCL.h"
 #include "KelLogCL.h"
 #include "KelSystemCL.h"
+#include "LockProbe.h"
 #include "TestDevice.h"
 #include "TestFolder.h"
-#include "Win32/Time.h"
 #include "Win32/Window.h"
 
 namespace
@@ -59,12 +64,61 @@ IDirect3DTexture8* ReadyTexture(IDirect3DTexture8** texture)
     return std::atomic_ref<IDirect3DTexture8*>(*texture).load(std::memory_order_acquire);
 }
 
-IDirect3DTexture8* WaitForTexture(IDirect3DTexture8** texture)
+// Generous: a loaded machine, or a sanitizer build, may be slow to load a file.
+const DWORD kIdleWithinMs = 60000;
+// Longer than any bounded wait after which a loader might give up on its worker.
+constexpr std::chrono::milliseconds kLongerThanAnyGiveUp{2000};
+
+// Holds the worker inside a load until the test opens it, then loads the file as the loader
+// itself would.
+class LoadGateCL
 {
-    for (int i = 0; i < 2000 && ReadyTexture(texture) == nullptr; ++i)
-        Sleep(5);
-    return ReadyTexture(texture);
-}
+public:
+    KelLoadFileFun Function()
+    {
+        return [this](IDirect3DDevice8* device, const char* path, D3DXIMAGE_INFO* info,
+                      IDirect3DTexture8** texture)
+        {
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_entered = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [this] { return m_open; });
+            }
+            const bool loaded =
+                D3DXGetImageInfoFromFileA(path, info) == D3D_OK &&
+                D3DXCreateTextureFromFileExA(device, path, info->Width, info->Height, info->MipLevels, 0,
+                                             info->Format, D3DPOOL_MANAGED, D3DX_FILTER_NONE, 0, 0, nullptr,
+                                             nullptr, texture) == D3D_OK;
+            m_left = true;
+            return loaded;
+        };
+    }
+
+    bool WaitUntilEntered()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(kIdleWithinMs),
+                                  [this] { return m_entered; });
+    }
+
+    void Open()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+    // The load function has returned.
+    bool HasLeft() const { return m_left; }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_open = false;
+    std::atomic<bool> m_left{false};
+};
 
 // Each test has its own folder (the current directory), log, device and loader.
 class KelLoadSystemTest : public LogFolderTest
@@ -99,13 +153,19 @@ protected:
             m_textures.push_back(texture);
     }
 
-    // Waits until the worker has taken every request, then closes the loader, which waits for
-    // the worker to finish the file in hand.
+    // Waits until the worker has handled every request, then closes the loader.
     void DrainAndClose()
     {
-        for (int i = 0; i < 2000 && m_loader.GetQueuedCount() != 0; ++i)
-            Sleep(5);
+        EXPECT_TRUE(m_loader.WaitForIdle(kIdleWithinMs));
         m_loader.Close();
+    }
+
+    // The texture of a request once the worker has handled everything queued; null when the
+    // load failed.
+    IDirect3DTexture8* WaitForTexture(IDirect3DTexture8** texture)
+    {
+        EXPECT_TRUE(m_loader.WaitForIdle(kIdleWithinMs));
+        return ReadyTexture(texture);
     }
 
     MemoryWindow m_window{64, 64};
@@ -174,7 +234,7 @@ TEST_F(KelLoadSystemTest, FailedLoadsLogTheFileAndLeaveOutputsEmpty)
     m_folder.Write("garbage.bmp", "this is not an image at all");
     m_folder.Write("empty.png", "");
     // An animated cursor: a RIFF "ACON" file, which the loader cannot decode as an image.
-    m_folder.Write("walk.ani", std::string("RIFF\x04\x00\x00\x00" "ACON", 12));
+    m_folder.Write("walk.ani", std::string("RIFF\x04\x00\x00\x00", 8) + "ACON");
     const char* names[] = {"missing.bmp", "garbage.bmp", "empty.png", "walk.ani", "no_such_dir\\x.png"};
 
     Outputs outputs[std::size(names)];
@@ -245,12 +305,72 @@ TEST_F(KelLoadSystemTest, StartsAgainAfterClose)
     Outputs outputs;
     m_loader.Enqueue("a.bmp", &outputs.texture, &outputs.width, &outputs.height);
     EXPECT_EQ(m_loader.GetQueuedCount(), 1u);
+    EXPECT_FALSE(m_loader.WaitForIdle(0)) << "no worker will handle the request";
     m_loader.Start();
     IDirect3DTexture8* texture = WaitForTexture(&outputs.texture);
     ASSERT_NE(texture, nullptr);
     Keep(texture);
     EXPECT_EQ(outputs.width, 16u);
     EXPECT_EQ(outputs.height, 8u);
+}
+
+TEST_F(KelLoadSystemTest, DestroyedWhileItsWorkerIsInsideASlowLoadWaitsForTheLoad)
+{
+    m_folder.Write("slow.bmp", Bmp(8, 4));
+    LoadGateCL gate;
+    auto loader = std::make_unique<KelLoadSystemCL>();
+    loader->SetDevice(m_device);
+    loader->SetLoadFunction(gate.Function());
+    Outputs outputs;
+    loader->Start();
+    loader->Enqueue("slow.bmp", &outputs.texture, &outputs.width, &outputs.height);
+    ASSERT_TRUE(gate.WaitUntilEntered());
+
+    // A loader that gave up on its worker would be gone while the worker still uses it.
+    std::atomic<bool> leftBeforeDestroyed{false};
+    LockProbe destroyed(
+        [&]
+        {
+            loader.reset();
+            leftBeforeDestroyed = gate.HasLeft();
+        });
+    EXPECT_FALSE(destroyed.AcquiredWithin(kLongerThanAnyGiveUp)) << "destroyed with its worker inside a load";
+    gate.Open();
+    ASSERT_TRUE(destroyed.AcquiredWithin(kReleasedWithin));
+    EXPECT_TRUE(leftBeforeDestroyed);
+    // The file in hand was finished and published before the loader went.
+    IDirect3DTexture8* texture = ReadyTexture(&outputs.texture);
+    ASSERT_NE(texture, nullptr);
+    Keep(texture);
+    EXPECT_EQ(outputs.width, 8u);
+    EXPECT_EQ(outputs.height, 4u);
+}
+
+TEST_F(KelLoadSystemTest, TwoLoadersStopIndependently)
+{
+    m_folder.Write("a.bmp", Bmp(16, 8));
+    KelLoadSystemCL other;
+    other.SetDevice(m_device);
+    m_loader.Start();
+    other.Start();
+    other.Close();
+
+    Outputs first;
+    m_loader.Enqueue("a.bmp", &first.texture, &first.width, &first.height);
+    IDirect3DTexture8* texture = WaitForTexture(&first.texture);
+    ASSERT_NE(texture, nullptr) << "closing one loader stopped the other";
+    Keep(texture);
+
+    // And the other way round: the closed one starts again and loads while this one closes.
+    Outputs second;
+    other.Enqueue("a.bmp", &second.texture, &second.width, &second.height);
+    other.Start();
+    m_loader.Close();
+    EXPECT_TRUE(other.WaitForIdle(kIdleWithinMs));
+    texture = ReadyTexture(&second.texture);
+    ASSERT_NE(texture, nullptr) << "closing one loader stopped the other";
+    Keep(texture);
+    other.Close();
 }
 
 TEST_F(KelLoadSystemTest, NullArgumentsQueueNothing)

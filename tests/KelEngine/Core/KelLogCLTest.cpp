@@ -1,18 +1,24 @@
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "KelLogCL.h"
 
 #include <csignal>
 #include <filesystem>
+#include <latch>
+#include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "KelConsoleCL.h"
-#include "KelLogCL.h"
+#include "KelGuard.h"
 #include "StdoutCapture.h"
 #include "TestFolder.h"
 
@@ -55,7 +61,8 @@ TEST_F(KelLogTest, StartBannerOpensEveryRun)
     // The first entry is the prefix alone, followed by a blank line.
     EXPECT_TRUE(Matches(lines[0], kPrefix)) << lines[0];
     EXPECT_EQ(lines[1], "");
-    EXPECT_TRUE(Matches(lines[2], std::string(kPrefix) + R"(/\*-----------------KelLogStart----------------\*/)"));
+    EXPECT_TRUE(
+        Matches(lines[2], std::string(kPrefix) + R"(/\*-----------------KelLogStart----------------\*/)"));
     // The date line is GBK: 年 月 日 and 星期 as their GBK bytes.
     EXPECT_TRUE(Matches(lines[3], std::string(kPrefix) +
                                       "LogStartTime : \\d{4}\xC4\xEA\\d{1,2}\xD4\xC2\\d{1,2}\xC8\xD5 , "
@@ -165,6 +172,112 @@ TEST_F(KelLogTest, FreeFunctionsWriteToTheCurrentLog)
 
 namespace
 {
+class FailingDealerCL
+{
+public:
+    bool Deal()
+    {
+        KEL_TRY
+        throw std::runtime_error("no cards");
+        KEL_CATCH_RETURN(false)
+    }
+};
+
+// What a run of writers and failures left in a log or on the console: entries by writer and
+// number, failures, and every line that is neither (a torn or merged entry).
+struct LoggedEntries
+{
+    std::map<int, std::set<int>> entries;
+    int failures = 0;
+    std::vector<std::string> torn;
+};
+
+LoggedEntries ReadEntries(const std::string& text, size_t padding)
+{
+    const std::regex entry(std::string(kPrefix) + R"(writer (\d) entry (\d+) ([a-z]+))");
+    const std::regex failure(std::string(kPrefix) +
+                             R"(File:\S+  Line:\d+  Function:\{anonymous\}::FailingDealerCL::Deal)");
+    LoggedEntries logged;
+    for (const std::string& line : Lines(text))
+    {
+        std::smatch match;
+        if (std::regex_match(line, match, entry))
+        {
+            const int writer = std::stoi(match[1]);
+            const std::string pad = match[3];
+            if (pad == std::string(padding, static_cast<char>('a' + writer)))
+            {
+                logged.entries[writer].insert(std::stoi(match[2]));
+                continue;
+            }
+        }
+        else if (std::regex_match(line, failure))
+        {
+            ++logged.failures;
+            continue;
+        }
+        if (line.find("writer") != std::string::npos || line.find("File:") != std::string::npos)
+            logged.torn.push_back(line);
+    }
+    return logged;
+}
+} // namespace
+
+TEST_F(KelLogTest, EntriesFromManyThreadsStayWholeWhileTheGuardLogsFailures)
+{
+    // The texture loader's worker logs while the UI thread does, and a failure caught by the
+    // guard flushes the log under both of them.
+    const int kWriters = 4;
+    const int kEntries = 300;
+    const int kFailures = 200;
+    const size_t kPadding = 200;
+    std::string console;
+    {
+        KelConsoleCL consoleObject;
+        StdoutCapture capture((m_folder.Path() / "console.txt").string());
+        consoleObject.Open("log test");
+        KelLogCL log;
+        std::latch start(kWriters + 1);
+        std::vector<std::thread> threads;
+        for (int writer = 0; writer < kWriters; ++writer)
+            threads.emplace_back(
+                [&, writer]
+                {
+                    const std::string pad(kPadding, static_cast<char>('a' + writer));
+                    start.arrive_and_wait();
+                    for (int i = 0; i < kEntries; ++i)
+                        log.Printf("writer %d entry %d %s", writer, i, pad.c_str());
+                });
+        threads.emplace_back(
+            [&]
+            {
+                FailingDealerCL dealer;
+                start.arrive_and_wait();
+                for (int i = 0; i < kFailures; ++i)
+                    EXPECT_FALSE(dealer.Deal());
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        consoleObject.Close();
+        console = capture.Restore();
+    }
+
+    const std::pair<const char*, std::string> outputs[] = {{"file", ReadLog()}, {"console", console}};
+    for (const auto& [where, text] : outputs)
+    {
+        SCOPED_TRACE(where);
+        const LoggedEntries logged = ReadEntries(text, kPadding);
+        EXPECT_TRUE(logged.torn.empty())
+            << logged.torn.size() << " torn lines, the first: " << logged.torn[0];
+        EXPECT_EQ(logged.failures, kFailures);
+        ASSERT_EQ(logged.entries.size(), static_cast<size_t>(kWriters));
+        for (const auto& [writer, numbers] : logged.entries)
+            EXPECT_EQ(numbers.size(), static_cast<size_t>(kEntries)) << "writer " << writer;
+    }
+}
+
+namespace
+{
 // Runs `crash` in a child process whose current directory is `folder`; returns the signal
 // that ended the child (0 when it exited).
 int CrashInChild(const std::filesystem::path& folder, void (*crash)())
@@ -211,7 +324,8 @@ TEST_F(KelLogTest, CrashWritesRecordNamedAfterLocalTime)
     EXPECT_EQ(CrashInChild(m_folder.Path(), Segfault), SIGSEGV);
     std::vector<std::filesystem::path> records = CrashRecords(m_folder.Path());
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_TRUE(Matches(records[0].filename().string(), R"(\d{4}_\d{1,2}_\d{1,2}_\d{1,2}_\d{1,2}_\d{1,2}\.dmp)"))
+    EXPECT_TRUE(
+        Matches(records[0].filename().string(), R"(\d{4}_\d{1,2}_\d{1,2}_\d{1,2}_\d{1,2}_\d{1,2}\.dmp)"))
         << records[0];
     std::string record = m_folder.Read(records[0].filename().string());
     EXPECT_NE(record.find("signal: 11 (SIGSEGV)"), std::string::npos) << record;

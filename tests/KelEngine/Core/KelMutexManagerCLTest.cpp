@@ -1,6 +1,14 @@
+#include "KelMutexManagerCL.h"
+
+#include <atomic>
+#include <latch>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 
-#include "KelMutexManagerCL.h"
+#include "KelNamedLockGuardCL.h"
 #include "LockProbe.h"
 #include "Win32/Sync.h"
 
@@ -20,10 +28,12 @@ TEST(KelMutexManager, UnknownNameIsFreeAndSecondLockWaitsForUnLock)
 TEST(KelMutexManager, NotRecursiveForItsOwnThread)
 {
     KelMutexManagerCL registry;
-    LockProbe twice([&] {
-        registry.Lock("queue");
-        registry.Lock("queue"); // waits for an UnLock from anyone
-    });
+    LockProbe twice(
+        [&]
+        {
+            registry.Lock("queue");
+            registry.Lock("queue"); // waits for an UnLock from anyone
+        });
     EXPECT_FALSE(twice.AcquiredWithin(kBlockedFor));
     registry.UnLock("queue");
     EXPECT_TRUE(twice.AcquiredWithin(kReleasedWithin));
@@ -38,9 +48,14 @@ TEST(KelMutexManager, TwoRegistriesShareALockOfTheSameName)
     EXPECT_FALSE(other.AcquiredWithin(kBlockedFor));
     host.UnLock("shared");
     EXPECT_TRUE(other.AcquiredWithin(kReleasedWithin));
-    // Different names stay independent.
-    module.Lock("other");
-    module.UnLock("other");
+    // Different names stay independent: "other" is free while "shared" is held.
+    LockProbe independent(
+        [&]
+        {
+            module.Lock("other");
+            module.UnLock("other");
+        });
+    EXPECT_TRUE(independent.AcquiredWithin(kReleasedWithin));
 }
 
 TEST(KelMutexManager, DestroyForgetsLocksAndNamesStartFreeAgain)
@@ -61,4 +76,52 @@ TEST(KelMutexManager, FreeFunctionsUseTheCurrentRegistry)
     EXPECT_FALSE(other.AcquiredWithin(kBlockedFor));
     KelUnLockMutex("free");
     EXPECT_TRUE(other.AcquiredWithin(kReleasedWithin));
+}
+
+TEST(KelMutexManager, ThreadsShareOneHandlePerNameWhileTheCurrentRegistryChanges)
+{
+    // Every thread creates the same names in the same order, so that they meet on each new
+    // entry, and counts under one more name through whichever registry is current: the host
+    // and the module hand their registries over while the loader's worker locks.
+    const int kThreads = 6;
+    const int kNames = 1000;
+    KelMutexManagerCL host;
+    KelMutexManagerCL module;
+    std::vector<std::vector<HANDLE>> seen(kThreads, std::vector<HANDLE>(kNames));
+    int counter = 0; // only touched under the lock "counter"
+    std::atomic<int> running{kThreads};
+    std::latch start(kThreads + 1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back(
+            [&, t]
+            {
+                start.arrive_and_wait();
+                for (int i = 0; i < kNames; ++i)
+                {
+                    seen[t][i] = host.GetMutex("seat" + std::to_string(i));
+                    KelNamedLockGuardCL<KelMutexManagerCL> lock("counter");
+                    ++counter;
+                }
+                --running;
+            });
+    start.arrive_and_wait();
+    while (running > 0)
+    {
+        KelMutexManagerCL::SetInstance(&module);
+        KelMutexManagerCL::SetInstance(&host);
+        std::this_thread::yield();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    int strays = 0;
+    for (int i = 0; i < kNames; ++i)
+    {
+        HANDLE stored = host.GetMutex("seat" + std::to_string(i));
+        for (int t = 0; t < kThreads; ++t)
+            strays += seen[t][i] != stored ? 1 : 0;
+    }
+    EXPECT_EQ(strays, 0) << "threads were handed handles other than the one stored";
+    EXPECT_EQ(counter, kThreads * kNames);
 }
