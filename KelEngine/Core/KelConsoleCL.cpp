@@ -12,8 +12,15 @@ KelConsoleCL::~KelConsoleCL()
     Close();
 }
 
+bool KelConsoleCL::IsOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_output != nullptr;
+}
+
 void KelConsoleCL::Open(const char* title)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_output != nullptr)
         return;
     AllocConsole();
@@ -25,6 +32,7 @@ void KelConsoleCL::Open(const char* title)
 
 void KelConsoleCL::Close()
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_output == nullptr)
         return;
     FreeConsole();
@@ -43,6 +51,7 @@ void KelConsoleCL::Printf(const char* format, ...)
 
 void KelConsoleCL::Write(const char* text)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_output == nullptr || text == nullptr)
         return;
     DWORD written = 0;

@@ -2,6 +2,8 @@
 // The debug console: a window for log output that only the host opens. Log entries are echoed to
 // it while it is open.
 
+#include <mutex>
+
 #include "KelSingletonCL.h"
 #include "Win32/WinTypes.h"
 
@@ -20,9 +22,12 @@ public:
 
     virtual ~KelConsoleCL();
 
-    bool IsOpen() const { return m_output != nullptr; }
+    bool IsOpen() const;
 
 private:
+    // The log echoes entries from the texture loader's worker while the UI thread may open or
+    // close the console: the output handle is read and changed under this lock only.
+    mutable std::mutex m_mutex;
     HANDLE m_output = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "KelLogCL.h"
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <latch>
@@ -126,6 +127,37 @@ TEST_F(KelLogTest, DisabledLogWritesNothingToFileOrConsole)
     EXPECT_EQ(console.find("hidden"), std::string::npos);
     EXPECT_TRUE(std::regex_search(console, std::regex(std::string(kPrefix) + "shown\n")));
     EXPECT_EQ(console.find("file only"), std::string::npos);
+}
+
+// The log echoes entries to the console from whichever thread writes them, while the UI thread
+// may open or close it; under ThreadSanitizer this shows the console's handle is never read
+// while it changes. Every echoed entry arrives whole.
+TEST_F(KelLogTest, ConsoleOpenedAndClosedWhileAnotherThreadEchoes)
+{
+    std::string console;
+    {
+        KelConsoleCL consoleObject;
+        StdoutCapture capture((m_folder.Path() / "console.txt").string());
+        std::atomic<bool> done{false};
+        std::thread writer(
+            [&]
+            {
+                for (int i = 0; i < 2000; ++i)
+                    consoleObject.Write("echo line\n");
+                done = true;
+            });
+        while (!done)
+        {
+            consoleObject.Open("race");
+            consoleObject.Close();
+        }
+        writer.join();
+        console = capture.Restore();
+    }
+    std::istringstream lines(console);
+    std::string line;
+    while (std::getline(lines, line))
+        EXPECT_EQ(line, "echo line");
 }
 
 TEST_F(KelLogTest, UnopenableFileDropsEntriesQuietly)
