@@ -308,7 +308,9 @@ void KelWndBaseCL::UpDatedataM()
         child->UpDatedataM();
     }
 
-    const int now = static_cast<int>(KelGetElapsedMs());
+    // The engine clock wraps after 49.7 days; differences taken in unsigned arithmetic stay right
+    // across the wrap, where a sum of signed milliseconds would overflow.
+    const uint32_t now = KelGetElapsedMs();
     std::vector<int> ids;
     ids.reserve(m_timers.size());
     for (const KelWndTimer& timer : m_timers)
@@ -317,9 +319,12 @@ void KelWndBaseCL::UpDatedataM()
     {
         auto timer = std::find_if(m_timers.begin(), m_timers.end(),
                                   [id](const KelWndTimer& entry) { return entry.id == id; });
-        if (timer == m_timers.end() || !(timer->last + timer->interval < now))
+        if (timer == m_timers.end())
             continue;
-        timer->last = now;
+        uint32_t elapsed = now - static_cast<uint32_t>(timer->last);
+        if (elapsed <= static_cast<uint32_t>(std::max(0, timer->interval)))
+            continue;
+        timer->last = static_cast<int>(now);
         // A callback may kill its own timer; the copy keeps it alive until it returns.
         KelWndTimerFun callback = timer->callback;
         if (callback)

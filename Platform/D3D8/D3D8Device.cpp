@@ -710,8 +710,18 @@ HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     const uint8_t* indexData = m_indices->Data() + static_cast<size_t>(startIndex) * indexBytes;
     for (UINT i = 0; i < indexCount; ++i)
     {
-        uint32_t index = indexBytes == 2 ? reinterpret_cast<const uint16_t*>(indexData)[i]
-                                         : reinterpret_cast<const uint32_t*>(indexData)[i];
+        // The index buffer is bytes; copying out avoids reading it through a wider type.
+        uint32_t index = 0;
+        if (indexBytes == 2)
+        {
+            uint16_t narrow = 0;
+            memcpy(&narrow, indexData + static_cast<size_t>(i) * 2, sizeof(narrow));
+            index = narrow;
+        }
+        else
+        {
+            memcpy(&index, indexData + static_cast<size_t>(i) * 4, sizeof(index));
+        }
         if (index < minIndex || index - minIndex >= vertexCount)
             return D3DERR_INVALIDCALL;
         m_indexScratch[i] = static_cast<uint16_t>(index - minIndex);

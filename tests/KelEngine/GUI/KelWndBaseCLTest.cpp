@@ -286,6 +286,36 @@ TEST_F(KelWndBaseTest, TimersFireStrictlyAfterTheirInterval)
     EXPECT_EQ(fired.size(), 2u);
 }
 
+// A timer set just before the signed millisecond count would overflow, and one set just before
+// the clock wraps, fire after their interval: not at once, not never.
+TEST_F(KelWndBaseTest, TimersFireOnTimeAcrossTheClockLimits)
+{
+    struct Case
+    {
+        DWORD set;
+        DWORD notYet;
+        DWORD due;
+    } const cases[] = {
+        {0x7FFFFF00u, 0x7FFFFF01u, 0x80000101u},
+        {0x7FFFFF00u, 0x80000100u, 0x80000101u},
+        {0xFFFFFF00u, 0x00000050u, 0x00000101u},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.set);
+        ProbeWnd window("w", nullptr, &m_events);
+        int fired = 0;
+        m_clock.now = c.set;
+        ASSERT_TRUE(window.SetTimerM(KelWndTimer{1, 0x200, 0, [&](int) { ++fired; }}));
+        m_clock.now = c.notYet;
+        window.UpDatedataM();
+        EXPECT_EQ(fired, 0);
+        m_clock.now = c.due;
+        window.UpDatedataM();
+        EXPECT_EQ(fired, 1);
+    }
+}
+
 TEST_F(KelWndBaseTest, TimerCallbacksMayKillAndAddTimers)
 {
     ProbeWnd window("w", nullptr, &m_events);
