@@ -1,5 +1,7 @@
 #include "KelRenderStateManagerCL.h"
 
+#include <cassert>
+
 #include "D3D8/D3D8.h"
 #include "KelGuard.h"
 #include "KelLogCL.h"
@@ -260,4 +262,20 @@ void KelPushTextureStageState(IDirect3DDevice8* device, DWORD stage, D3DTEXTURES
 void KelPopTextureStageState(IDirect3DDevice8* device, DWORD stage, D3DTEXTURESTAGESTATETYPE type)
 {
     KelRenderStateManagerCL::GetInstance()->PopTextureStageState(device, stage, type);
+}
+
+void KelRenderStateScopeCL::Push(IDirect3DDevice8* device, D3DRENDERSTATETYPE state, DWORD value)
+{
+    assert(m_count < kMaxStates && (m_device == nullptr || m_device == device));
+    if (m_count >= kMaxStates)
+        return;
+    KelPushRenderState(device, state, value);
+    m_device = device;
+    m_states[m_count++] = state;
+}
+
+KelRenderStateScopeCL::~KelRenderStateScopeCL()
+{
+    while (m_count > 0)
+        KelPopRenderState(m_device, m_states[--m_count]);
 }

@@ -68,6 +68,26 @@ private:
     std::map<DWORD, std::vector<DWORD>> m_stageStates[kTextureStages];
 };
 
+// Render states pushed on the current manager for as long as the scope lives: they are popped in
+// reverse order when it ends, also when an exception leaves it, so that a failed draw cannot
+// leave the device in its blend.
+class KelRenderStateScopeCL
+{
+public:
+    KelRenderStateScopeCL() = default;
+    ~KelRenderStateScopeCL();
+    KelRenderStateScopeCL(const KelRenderStateScopeCL&) = delete;
+    KelRenderStateScopeCL& operator=(const KelRenderStateScopeCL&) = delete;
+
+    void Push(IDirect3DDevice8* device, D3DRENDERSTATETYPE state, DWORD value);
+
+private:
+    static constexpr int kMaxStates = 4;
+    IDirect3DDevice8* m_device = nullptr;
+    D3DRENDERSTATETYPE m_states[kMaxStates] = {};
+    int m_count = 0;
+};
+
 // The operations on the current render-state manager.
 void KelPushRenderState(IDirect3DDevice8* device, D3DRENDERSTATETYPE state, DWORD value);
 void KelPopRenderState(IDirect3DDevice8* device, D3DRENDERSTATETYPE state);

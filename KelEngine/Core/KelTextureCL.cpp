@@ -216,16 +216,17 @@ void KelTextureCL::DrawImage(KelCanvasCL* canvas, KelSpriteCL* sprite)
                                originY + m_position.y + m_translate.y};
 
     // Quads already batched were meant for the blend the device has now: they go out first.
-    IDirect3DDevice8* device = nullptr;
+    // The blend is undone when this scope ends, also when drawing throws.
+    KelRenderStateScopeCL blendStates;
     const bool blend = m_srcBland != 0 || m_destBland != 0;
     if (blend)
     {
         sprite->Flush();
-        device = KelGetCurrentDevice();
+        IDirect3DDevice8* device = KelGetCurrentDevice();
         if (m_srcBland != 0)
-            KelPushRenderState(device, D3DRS_SRCBLEND, static_cast<DWORD>(m_srcBland));
+            blendStates.Push(device, D3DRS_SRCBLEND, static_cast<DWORD>(m_srcBland));
         if (m_destBland != 0)
-            KelPushRenderState(device, D3DRS_DESTBLEND, static_cast<DWORD>(m_destBland));
+            blendStates.Push(device, D3DRS_DESTBLEND, static_cast<DWORD>(m_destBland));
     }
 
     // Textures of one animation start at different frames so that a row of them does not move
@@ -234,14 +235,9 @@ void KelTextureCL::DrawImage(KelCanvasCL* canvas, KelSpriteCL* sprite)
     // The batch itself draws the image an image stands for (a GIF's current frame).
     sprite->Draw(m_image, &m_rect, &position, &m_scale, m_angle, m_color);
 
+    // The quads drawn with this blend go out before it is undone.
     if (blend)
-    {
         sprite->Flush();
-        if (m_destBland != 0)
-            KelPopRenderState(device, D3DRS_DESTBLEND);
-        if (m_srcBland != 0)
-            KelPopRenderState(device, D3DRS_SRCBLEND);
-    }
 }
 
 void KelTextureCL::SetRect(const KelRect& rect)

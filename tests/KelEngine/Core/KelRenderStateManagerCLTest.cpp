@@ -1,6 +1,7 @@
 #include "KelRenderStateManagerCL.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -8,9 +9,9 @@
 
 #include "D3D8/D3D8.h"
 #include "KelLogCL.h"
+#include "TestDevice.h"
 #include "TestFolder.h"
 #include "Win32/Window.h"
-#include "TestDevice.h"
 
 namespace
 {
@@ -35,10 +36,7 @@ bool SameMatrix(const D3DMATRIX& a, const D3DMATRIX& b)
 class RenderStateTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(CreateTestDevice(m_window, &m_d3d, &m_device));
-    }
+    void SetUp() override { ASSERT_TRUE(CreateTestDevice(m_window, &m_d3d, &m_device)); }
     void TearDown() override
     {
         if (m_device != nullptr)
@@ -121,6 +119,31 @@ TEST_F(RenderStateTest, RenderStateStackTouchesTheDeviceOnlyWhenTheValueChanges)
     m_device->SetRenderState(D3DRS_ZENABLE, kUntouched);
     m_manager.PushRenderState(m_device, D3DRS_ZENABLE, 1);
     EXPECT_EQ(RenderState(D3DRS_ZENABLE), 1u);
+}
+
+TEST_F(RenderStateTest, ScopePopsItsStatesInReverseAlsoWhenAnExceptionLeavesIt)
+{
+    // The frame's own blend, pushed first as the screen does.
+    KelPushRenderState(m_device, D3DRS_SRCBLEND, D3DBLEND_ONE);
+    KelPushRenderState(m_device, D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    try
+    {
+        KelRenderStateScopeCL scope;
+        scope.Push(m_device, D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        scope.Push(m_device, D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        EXPECT_EQ(RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
+        EXPECT_EQ(RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+        throw std::runtime_error("draw failed");
+    }
+    catch (const std::runtime_error&)
+    {
+    }
+    EXPECT_EQ(RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
+    EXPECT_EQ(RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_ZERO));
+    // Only the frame's entries are left: a further push and pop comes back to them.
+    KelPushRenderState(m_device, D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR);
+    KelPopRenderState(m_device, D3DRS_SRCBLEND);
+    EXPECT_EQ(RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
 }
 
 TEST_F(RenderStateTest, FreeFunctionsWorkOnTheCurrentManager)
