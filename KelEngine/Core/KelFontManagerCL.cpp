@@ -1,5 +1,6 @@
 #include "KelFontManagerCL.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -25,7 +26,8 @@ KelFontManagerCL::KelFontManagerCL()
     // never holds on to one that is gone.
     KelSystemCL::GetInstance()->SetFontBrowserSource(
         [] { return KelFontManagerCL::GetInstance()->GetFontCount(); },
-        [](int index) {
+        [](int index)
+        {
             KelFontCL* font = KelFontManagerCL::GetInstance()->GetFontByIndex(index);
             return font != nullptr ? font->GetPageCount() : 0;
         });
@@ -45,9 +47,10 @@ void KelFontManagerCL::Destroy()
     KEL_TRY
     if (!m_fonts.empty())
         ++m_generation;
-    for (KelFontCL* font : m_fonts)
-        delete font;
-    m_fonts.clear();
+    // Emptied before the fonts go, so that nothing finds a font half destroyed.
+    std::vector<std::unique_ptr<KelFontCL>> fonts;
+    fonts.swap(m_fonts);
+    fonts.clear();
     KEL_CATCH
 }
 
@@ -72,18 +75,11 @@ void KelFontManagerCL::Update()
 void KelFontManagerCL::Sweep()
 {
     KEL_TRY
-    std::vector<KelFontCL*> kept;
-    for (KelFontCL* font : m_fonts)
-    {
-        if (font->GetReferenceCount() < 0)
-        {
-            ++m_generation;
-            delete font;
-        }
-        else
-            kept.push_back(font);
-    }
-    m_fonts.swap(kept);
+    const auto unused = [](const std::unique_ptr<KelFontCL>& font) { return font->GetReferenceCount() < 0; };
+    const auto removed = std::remove_if(m_fonts.begin(), m_fonts.end(), unused);
+    if (removed != m_fonts.end())
+        ++m_generation;
+    m_fonts.erase(removed, m_fonts.end());
     KEL_CATCH
 }
 
@@ -92,20 +88,20 @@ KelFontCL* KelFontManagerCL::CreateFont(const char* name, const char* face, int 
 {
     KEL_TRY
     const std::string key = NameOf(name);
-    for (KelFontCL* font : m_fonts)
+    for (const std::unique_ptr<KelFontCL>& font : m_fonts)
     {
         if (font->HasName(key.c_str()))
         {
             font->AddReference();
-            return font;
+            return font.get();
         }
     }
     auto font = std::make_unique<KelFontCL>();
     // A font whose face could not be made stays registered: its glyphs then come from the
     // device context's own font.
     font->Create(key.c_str(), face, width, height, weight, owner);
-    m_fonts.push_back(font.get());
-    return font.release();
+    m_fonts.push_back(std::move(font));
+    return m_fonts.back().get();
     KEL_CATCH
 }
 
@@ -114,7 +110,7 @@ KelFontCL* KelFontManagerCL::GetFontByIndex(int index)
     KEL_TRY
     if (index < 0 || index >= static_cast<int>(m_fonts.size()))
         return nullptr;
-    return m_fonts[static_cast<size_t>(index)];
+    return m_fonts[static_cast<size_t>(index)].get();
     KEL_CATCH
 }
 
@@ -123,10 +119,10 @@ KelFontCL* KelFontManagerCL::GetFont(const char* name)
     KEL_TRY
     const std::string key = NameOf(name);
     if (key.empty())
-        return m_fonts.empty() ? nullptr : m_fonts.front();
-    for (KelFontCL* font : m_fonts)
+        return m_fonts.empty() ? nullptr : m_fonts.front().get();
+    for (const std::unique_ptr<KelFontCL>& font : m_fonts)
         if (font->HasName(key.c_str()))
-            return font;
+            return font.get();
     return nullptr;
     KEL_CATCH
 }
@@ -144,11 +140,11 @@ KelFontCL* KelFontManagerCL::LoadImageFont(const char* path)
     auto font = std::make_unique<KelFontCL>();
     if (!font->LoadImageFont(path))
         return nullptr;
-    for (KelFontCL* existing : m_fonts)
+    for (const std::unique_ptr<KelFontCL>& existing : m_fonts)
         if (existing->HasName(font->GetName().c_str()))
-            return existing;
-    m_fonts.push_back(font.get());
-    return font.release();
+            return existing.get();
+    m_fonts.push_back(std::move(font));
+    return m_fonts.back().get();
     KEL_CATCH
 }
 
@@ -161,7 +157,6 @@ void KelFontManagerCL::DestroyFont(const char* name)
         if ((*it)->HasName(key.c_str()))
         {
             ++m_generation;
-            delete *it;
             m_fonts.erase(it);
             return;
         }

@@ -3,6 +3,7 @@
 // returns that font with one more reference; unused fonts (count below 0) are deleted by a sweep
 // at most every 30 s of engine time.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ public:
     unsigned GetGeneration() const { return m_generation; }
 
 private:
-    std::vector<KelFontCL*> m_fonts;
+    std::vector<std::unique_ptr<KelFontCL>> m_fonts;
     unsigned m_generation = 0;
     DWORD m_lastSweep = 0;
     bool m_swept = false;

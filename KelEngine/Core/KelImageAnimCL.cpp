@@ -104,8 +104,6 @@ KelImageAnimCL::~KelImageAnimCL()
 void KelImageAnimCL::Destroy()
 {
     KEL_TRY
-    for (KelAnimFrame& frame : m_frames)
-        delete frame.image;
     m_frames.clear();
     m_width = 0;
     m_height = 0;
@@ -120,7 +118,7 @@ void KelImageAnimCL::AddFrame(KelImageTextureCL* image, int duration)
     KEL_TRY
     if (image == nullptr)
         return;
-    m_frames.push_back(KelAnimFrame{image, duration});
+    m_frames.push_back(KelAnimFrame{std::unique_ptr<KelImageTextureCL>(image), duration});
     if (m_frames.size() == 1)
     {
         m_width = image->GetImageWidth();
@@ -157,7 +155,7 @@ KelAnimFrame* KelImageAnimCL::GetCurFrame()
 KelImageTextureCL* KelImageAnimCL::GetCurImage()
 {
     KelAnimFrame* frame = GetCurFrame();
-    return frame != nullptr ? frame->image : nullptr;
+    return frame != nullptr ? frame->image.get() : nullptr;
 }
 
 bool KelImageAnimCL::LoadFromFileM(const char* path, D3DCOLOR)

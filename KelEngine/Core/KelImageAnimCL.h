@@ -13,6 +13,7 @@
 //
 // A load that fails leaves the animation empty, never with part of the frames.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ class IZipArchive;
 
 struct KelAnimFrame
 {
-    KelImageTextureCL* image = nullptr;
+    std::unique_ptr<KelImageTextureCL> image;
     int duration = 0;
 };
 

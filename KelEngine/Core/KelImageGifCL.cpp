@@ -70,8 +70,6 @@ KelImageGifCL::~KelImageGifCL()
 
 void KelImageGifCL::Destroy()
 {
-    for (Frame& frame : m_frames)
-        delete frame.image;
     m_frames.clear();
     m_width = 0;
     m_height = 0;
@@ -151,14 +149,14 @@ bool KelImageGifCL::Load(const char* name, const void* data, size_t size)
                         static_cast<size_t>(decoded.width) * 4);
         image->UnLockRect();
         Frame frame;
-        frame.image = image.release();
+        frame.image = std::move(image);
         frame.delay = decoded.delay;
         frame.left = decoded.left;
         frame.top = decoded.top;
         frame.width = decoded.width;
         frame.height = decoded.height;
         frame.transparent = decoded.transparent;
-        m_frames.push_back(frame);
+        m_frames.push_back(std::move(frame));
     }
     m_width = picture.width;
     m_height = picture.height;
@@ -225,5 +223,5 @@ KelImageCL* KelImageGifCL::GetImage()
         return nullptr;
     Advance();
     KelSetRedraw(true);
-    return m_frames[static_cast<size_t>(m_current)].image;
+    return m_frames[static_cast<size_t>(m_current)].image.get();
 }

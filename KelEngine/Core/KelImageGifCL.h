@@ -8,6 +8,7 @@
 // A GIF needs at least two frames; a still picture is loaded as a plain texture. A file that
 // cannot be read or decoded leaves the image empty.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ class KelImageGifCL : public KelImageCL
 public:
     struct Frame
     {
-        KelImageTextureCL* image = nullptr;
+        std::unique_ptr<KelImageTextureCL> image;
         int delay = -1;
         int left = 0;
         int top = 0;

@@ -1,5 +1,6 @@
 #include "KelResourceManagerCL.h"
 
+#include <cassert>
 #include <cstring>
 #include <memory>
 
@@ -49,10 +50,13 @@ KelImageCL* KelResourceManagerCL::TakeCached(const char* key)
     return cached;
 }
 
-KelImageCL* KelResourceManagerCL::Store(const std::string& key, KelImageCL* image)
+KelImageCL* KelResourceManagerCL::Store(const std::string& key, std::unique_ptr<KelImageCL> image)
 {
-    m_images[key] = image;
-    return image;
+    // Every load looks the key up first, so a second image under one key would be a fault here.
+    assert(m_images.count(key) == 0);
+    KelImageCL* stored = image.get();
+    m_images[key] = std::move(image);
+    return stored;
 }
 
 KelImageCL* KelResourceManagerCL::LoadImageM(const char* path, bool immediate, D3DCOLOR colorKey)
@@ -68,17 +72,17 @@ KelImageCL* KelResourceManagerCL::LoadImageM(const char* path, bool immediate, D
     const bool plainLoaded =
         immediate ? plain->LoadFromFileImmediateM(path, colorKey) : plain->LoadFromFileM(path, colorKey);
     if (plainLoaded)
-        return Store(key, plain.release());
+        return Store(key, std::move(plain));
     plain.reset();
 
     auto animation = std::make_unique<KelImageAnimCL>();
     if (animation->LoadFromFileM(path, colorKey))
-        return Store(key, animation.release());
+        return Store(key, std::move(animation));
     animation.reset();
 
     auto gif = std::make_unique<KelImageGifCL>();
     if (gif->LoadFromFileM(path, colorKey))
-        return Store(key, gif.release());
+        return Store(key, std::move(gif));
 
     KelLogPrintf("加载图片错误 : %s ", path);
     return nullptr;
@@ -96,17 +100,17 @@ KelImageCL* KelResourceManagerCL::LoadImageFromMemoryM(const char* name, const v
 
     auto plain = std::make_unique<KelImageTextureCL>();
     if (plain->LoadFromMemoryM(name, data, size))
-        return Store(key, plain.release());
+        return Store(key, std::move(plain));
     plain.reset();
 
     auto gif = std::make_unique<KelImageGifCL>();
     if (gif->LoadFromMemoryM(name, data, size))
-        return Store(key, gif.release());
+        return Store(key, std::move(gif));
     gif.reset();
 
     auto animation = std::make_unique<KelImageAnimCL>();
     if (animation->LoadFromMemoryM(name, data, size))
-        return Store(key, animation.release());
+        return Store(key, std::move(animation));
 
     KelLogPrintf("加载图片错误 : %s ", name);
     return nullptr;
@@ -124,7 +128,7 @@ KelImageCL* KelResourceManagerCL::LoadSysMemImageM(const char* path, bool immedi
     const bool loaded =
         immediate ? image->LoadFromFileImmediateM(path, colorKey) : image->LoadFromFileM(path, colorKey);
     if (loaded)
-        return Store(path, image.release());
+        return Store(path, std::move(image));
     KelLogPrintf("加载图片错误 : %s ", path);
     return nullptr;
     KEL_CATCH
@@ -162,7 +166,7 @@ KelImageCL* KelResourceManagerCL::LoadSysMemImageFromMemoryM(const char* name, c
         return cached;
     auto image = std::make_unique<KelImageSysMemCL>();
     if (image->LoadFromMemoryM(name, data, size))
-        return Store(name, image.release());
+        return Store(name, std::move(image));
     KelLogPrintf("加载图片错误 : %s ", name);
     return nullptr;
     KEL_CATCH
@@ -178,7 +182,7 @@ KelImageCL* KelResourceManagerCL::CreateImageM(const char* name, UINT width, UIN
         return cached;
     auto image = std::make_unique<KelImageTextureCL>();
     if (image->CreateImageM(name, width, height, levels, usage, format, pool))
-        return Store(name, image.release());
+        return Store(name, std::move(image));
     KelLogPrintf("创建图片失败 %s %ux%u", name, width, height);
     return nullptr;
     KEL_CATCH
@@ -197,7 +201,7 @@ KelImageCL* KelResourceManagerCL::LoadZipAnimationM(const char* path, const char
         return cached;
     auto animation = std::make_unique<KelImageAnimCL>();
     if (animation->LoadFromZipFileM(path, subdirectory))
-        return Store(key, animation.release());
+        return Store(key, std::move(animation));
     KelLogPrintf("加载图片错误 : %s ", key.c_str());
     return nullptr;
     KEL_CATCH
@@ -207,10 +211,9 @@ void KelResourceManagerCL::DestroyImageM()
 {
     KEL_TRY
     // The map is emptied first, so that an image whose destructor fails is not deleted twice.
-    std::map<std::string, KelImageCL*> images;
+    std::map<std::string, std::unique_ptr<KelImageCL>> images;
     images.swap(m_images);
-    for (auto& image : images)
-        delete image.second;
+    images.clear();
     KEL_CATCH
 }
 
@@ -239,9 +242,10 @@ void KelResourceManagerCL::Sweep()
     {
         if (image->second->GetReferenceCount() < 0)
         {
-            KelImageCL* unused = image->second;
+            // Taken out of the map before it is deleted, so its destructor finds the cache whole.
+            std::unique_ptr<KelImageCL> unused = std::move(image->second);
             image = m_images.erase(image);
-            delete unused;
+            unused.reset();
         }
         else
             ++image;
@@ -271,6 +275,6 @@ KelImageCL* KelResourceManagerCL::Find(const char* key)
     if (key == nullptr)
         return nullptr;
     auto image = m_images.find(key);
-    return image == m_images.end() ? nullptr : image->second;
+    return image == m_images.end() ? nullptr : image->second.get();
     KEL_CATCH
 }

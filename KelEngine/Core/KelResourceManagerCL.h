@@ -11,6 +11,7 @@
 // loads only.
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "D3D8/D3D8.h"
@@ -57,9 +58,9 @@ public:
 private:
     // The image cached under the key with one more reference taken, or null.
     KelImageCL* TakeCached(const char* key);
-    KelImageCL* Store(const std::string& key, KelImageCL* image);
+    KelImageCL* Store(const std::string& key, std::unique_ptr<KelImageCL> image);
 
-    std::map<std::string, KelImageCL*> m_images;
+    std::map<std::string, std::unique_ptr<KelImageCL>> m_images;
     DWORD m_lastSweep = 0;
     bool m_sweepStarted = false;
 };

@@ -93,7 +93,7 @@ bool KelScreenCL::CreateDevice(HWND window, BYTE mode)
 
     KelFontManagerCL::GetInstance()->CreateFont("system", "宋体", 6, 12, 1, window);
 
-    m_camera = new KelCameraCL(m_device);
+    m_camera = std::make_unique<KelCameraCL>(m_device);
     delete m_camera->SetCanvas(new KelCanvasCL(m_device));
     m_camera->SetSize(static_cast<int>(m_presentParameters.BackBufferWidth),
                       static_cast<int>(m_presentParameters.BackBufferHeight));
@@ -104,8 +104,7 @@ bool KelScreenCL::CreateDevice(HWND window, BYTE mode)
 void KelScreenCL::ReleaseDevice()
 {
     KEL_TRY
-    delete m_camera;
-    m_camera = nullptr;
+    m_camera.reset();
     if (m_device != nullptr)
     {
         // Nothing may go on creating textures on a device that is going away.
@@ -231,14 +230,15 @@ KelCanvasCL* KelScreenCL::GetCanvas()
 
 KelCameraCL* KelScreenCL::SetCamera(KelCameraCL* camera)
 {
-    KelCameraCL* previous = m_camera;
-    m_camera = camera;
+    // The caller takes the previous camera over, as it hands this one to the screen.
+    KelCameraCL* previous = m_camera.release();
+    m_camera.reset(camera);
     return previous;
 }
 
 KelCameraCL* KelScreenCL::GetCamera()
 {
-    return m_camera;
+    return m_camera.get();
 }
 
 bool KelScreenCL::IsPaused()

@@ -4,6 +4,7 @@
 // end, present, and recover from a lost device within the same frame.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "D3D8/D3D8.h"
@@ -56,5 +57,5 @@ private:
     BYTE m_mode = 0;
     IDirect3DDevice8* m_device = nullptr;
     D3DPRESENT_PARAMETERS m_presentParameters{};
-    KelCameraCL* m_camera = nullptr;
+    std::unique_ptr<KelCameraCL> m_camera;
 };

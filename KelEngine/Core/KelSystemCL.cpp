@@ -103,7 +103,20 @@ KelSystemCL::KelSystemCL()
 {
     m_startTick = GetTickCount();
     m_fpsStartTick = m_startTick;
+    m_random.seed(std::random_device{}());
     QueryOsDescription();
+}
+
+uint32_t KelSystemCL::NextRandom()
+{
+    std::lock_guard<std::mutex> lock(m_randomLock);
+    return static_cast<uint32_t>(m_random());
+}
+
+void KelSystemCL::SeedRandom(uint32_t seed)
+{
+    std::lock_guard<std::mutex> lock(m_randomLock);
+    m_random.seed(seed);
 }
 
 KelSystemCL::~KelSystemCL() = default;
@@ -235,12 +248,12 @@ void KelSystemCL::DrawDebugOverlay(KelCanvasCL* canvas)
     constexpr int kStatisticsLeft = 10;
     constexpr int kStatisticsTop = 30;
     constexpr int kStatisticsLineGap = 20;
-    auto opaque = [](uint32_t red, uint32_t green, uint32_t blue) -> D3DCOLOR {
-        return 0xFF000000u | red << 16 | green << 8 | blue;
-    };
+    auto opaque = [](uint32_t red, uint32_t green, uint32_t blue) -> D3DCOLOR
+    { return 0xFF000000u | red << 16 | green << 8 | blue; };
     // Draws the lines in the current font, each in its colour, and leaves the text colour as it
     // was; returns where the next line would go.
-    auto drawLines = [&](int x, int y, int gap, std::initializer_list<std::pair<D3DCOLOR, const char*>> lines) {
+    auto drawLines = [&](int x, int y, int gap, std::initializer_list<std::pair<D3DCOLOR, const char*>> lines)
+    {
         const D3DCOLOR previous = canvas->GetTextColor();
         for (const auto& [color, text] : lines)
         {
@@ -256,8 +269,8 @@ void KelSystemCL::DrawDebugOverlay(KelCanvasCL* canvas)
     {
         KelFontCL* font = KelFontManagerCL::GetInstance()->GetFontByIndex(m_selectedFont);
         char counts[128];
-        std::snprintf(counts, sizeof counts, "当前字体库:%d/%d  当前页数:%d/%d", m_selectedFont + 1, FontCount(),
-                      m_selectedPage + 1, PageCount(m_selectedFont));
+        std::snprintf(counts, sizeof counts, "当前字体库:%d/%d  当前页数:%d/%d", m_selectedFont + 1,
+                      FontCount(), m_selectedPage + 1, PageCount(m_selectedFont));
         const std::string face = "当前字体的类型:" + (font != nullptr ? font->GetFaceName() : std::string());
         const int next = drawLines(kBrowserLeft, kBrowserTop, kBrowserLineGap,
                                    {{opaque(50, 255, 50), "<上>  <下>  键选择字体库"},
@@ -429,6 +442,11 @@ void KelSystemTick()
 DWORD KelGetElapsedMs()
 {
     return KelSystemCL::GetInstance()->GetElapsedMs();
+}
+
+uint32_t KelRandom()
+{
+    return KelSystemCL::GetInstance()->NextRandom();
 }
 
 DWORD KelGetFrameDeltaMs()

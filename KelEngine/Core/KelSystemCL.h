@@ -29,6 +29,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <random>
 #include <string>
 
 #include "KelSingletonCL.h"
@@ -88,6 +90,12 @@ public:
     // consecutive non-empty pages. Without a source there are no fonts to select.
     void SetFontBrowserSource(std::function<int()> fontCount, std::function<int(int)> pageCount);
 
+    // The engine's one source of chance (name suffixes, animation phases), owned here rather than
+    // hidden in the C library, so that a test can seed it and replay what it saw. Safe to call
+    // from any thread.
+    uint32_t NextRandom();
+    void SeedRandom(uint32_t seed);
+
     HINSTANCE GetModuleInstance() const { return m_instance; }
     bool IsFontBrowserMode() const { return m_fontBrowserMode != 0; }
     int GetSelectedFont() const { return m_selectedFont; }
@@ -121,6 +129,8 @@ private:
     bool m_showStatistics = false;
     std::function<int()> m_fontCount;
     std::function<int(int)> m_pageCount;
+    std::mutex m_randomLock;
+    std::minstd_rand m_random;
     int m_fpsFrames = 0;
     DWORD m_fpsStartTick = 0;
     int m_fps = 0;
@@ -129,6 +139,7 @@ private:
 // The operations most code uses, on the current system object.
 void KelSystemTick();
 DWORD KelGetElapsedMs();
+uint32_t KelRandom();
 DWORD KelGetFrameDeltaMs();
 const std::string& KelGetModuleDirectory();
 std::string KelMakePath(const std::string& name);

@@ -83,7 +83,7 @@ int DrawAnimationPhase()
     // Counted in 64 bits: after 49.7 days the clock reads 0xFFFFFFFF, and elapsed + 1 must not
     // wrap to a divisor of 0.
     const unsigned long long span = static_cast<unsigned long long>(KelGetElapsedMs()) + 1u;
-    return static_cast<int>(static_cast<unsigned long long>(std::rand()) % span);
+    return static_cast<int>(static_cast<unsigned long long>(KelRandom()) % span);
 }
 } // namespace
 

@@ -1,6 +1,8 @@
 #include "KelUIManagerCL.h"
 
 #include <algorithm>
+#include <cassert>
+#include <memory>
 
 #include "KelCanvasCL.h"
 #include "KelGuard.h"
@@ -20,7 +22,7 @@ KelUIManagerCL::KelUIManagerCL()
     KEL_TRY
     // The singleton base has already made this manager current, so the desktop (and anything it
     // asks the manager while it is built) talks to this instance.
-    m_desktop = new KelWnd2DBaseCL(kDeskTopName, nullptr, 0);
+    m_desktop = std::make_unique<KelWnd2DBaseCL>(kDeskTopName, nullptr, 0);
     KEL_CATCH
 }
 
@@ -33,14 +35,46 @@ KelUIManagerCL::~KelUIManagerCL()
 
 void KelUIManagerCL::Reserved() {}
 
+void KelUIManagerCL::AdoptRefusedWindowM(KelWndBaseCL* window)
+{
+    KEL_TRY
+    assert(window != nullptr && window->GetParentM() == nullptr);
+    m_refused.emplace_back(window);
+    KEL_CATCH
+}
+
+void KelUIManagerCL::ForgetRefusedWindowM(KelWndBaseCL* window)
+{
+    KEL_TRY
+    for (std::unique_ptr<KelWndBaseCL>& refused : m_refused)
+    {
+        if (refused.get() == window)
+        {
+            // Its own destructor is running: only the ownership goes.
+            static_cast<void>(refused.release());
+            m_refused.erase(std::remove(m_refused.begin(), m_refused.end(), nullptr), m_refused.end());
+            return;
+        }
+    }
+    KEL_CATCH
+}
+
+void KelUIManagerCL::DeleteRefusedWindows()
+{
+    // Taken off the list first: each destructor asks to be forgotten and must find nothing.
+    std::vector<std::unique_ptr<KelWndBaseCL>> refused;
+    refused.swap(m_refused);
+    refused.clear();
+}
+
 void KelUIManagerCL::DestroyDeskTopM()
 {
     KEL_TRY
+    DeleteRefusedWindows();
     // Cleared first, so that a window asking for the desktop while the tree is torn down finds
     // none instead of a half-deleted one.
-    KelWnd2DBaseCL* desktop = m_desktop;
-    m_desktop = nullptr;
-    delete desktop;
+    std::unique_ptr<KelWnd2DBaseCL> desktop = std::move(m_desktop);
+    desktop.reset();
     KEL_CATCH
 }
 
@@ -200,7 +234,7 @@ bool KelUIManagerCL::RouteMouse(HWND window, UINT message, WPARAM wparam, LPARAM
 
 KelWnd2DBaseCL* KelUIManagerCL::GetDeskTopM()
 {
-    return m_desktop;
+    return m_desktop.get();
 }
 
 const std::string& KelUIManagerCL::GetFocusNameM()
@@ -317,6 +351,7 @@ KelWndBaseCL* KelUIManagerCL::GetPopupM()
 void KelUIManagerCL::UpDatedataM()
 {
     KEL_TRY
+    DeleteRefusedWindows();
     if (m_desktop != nullptr)
         m_desktop->UpDatedataM();
     KEL_CATCH

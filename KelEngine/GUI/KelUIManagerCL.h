@@ -7,7 +7,9 @@
 // change.
 
 #include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "KelSingletonCL.h"
 #include "Win32/WinTypes.h"
@@ -59,17 +61,25 @@ public:
     virtual ~KelUIManagerCL();
 
     const std::list<KelWndBaseCL*>& GetModalList() const { return m_modals; }
+
+    // A window that no parent accepted: the manager owns it and deletes it at its next update
+    // pass. A window deleted before then takes itself off the list.
+    void AdoptRefusedWindowM(KelWndBaseCL* window);
+    void ForgetRefusedWindowM(KelWndBaseCL* window);
+    size_t GetRefusedWindowCount() const { return m_refused.size(); }
     POINT GetLastMousePos() const { return m_lastMouse; }
 
 private:
     // Capture, then the top modal window, then the desktop.
     bool RouteMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    void DeleteRefusedWindows();
 
     KelImeCL* m_ime = nullptr;
     KelWndBaseCL* m_focus = nullptr;
     KelWndBaseCL* m_capture = nullptr;
     KelWndBaseCL* m_hover = nullptr;
-    KelWnd2DBaseCL* m_desktop = nullptr;
+    std::unique_ptr<KelWnd2DBaseCL> m_desktop;
+    std::vector<std::unique_ptr<KelWndBaseCL>> m_refused;
     std::list<KelWndBaseCL*> m_modals;
     std::string m_guiConfig;
     KelWndBaseCL* m_popup = nullptr;

@@ -69,8 +69,7 @@ KelWnd2DBaseCL::~KelWnd2DBaseCL()
             m_bkBuffer->ReleaseReference();
             m_bkBuffer = nullptr;
         }
-        delete m_bkCamera;
-        m_bkCamera = nullptr;
+        m_bkCamera.reset();
     }
     catch (...)
     {
@@ -153,7 +152,7 @@ void KelWnd2DBaseCL::RedrawBkBuffer()
     canvas->FlushLines();
     canvas->FlushText();
     if (m_bkCamera == nullptr)
-        m_bkCamera = new KelCameraCL(screen->GetDevice());
+        m_bkCamera = std::make_unique<KelCameraCL>(screen->GetDevice());
     m_bkCamera->SetSize(m_w, m_h);
     const KelRect rect(0, 0, m_w, m_h);
     if (m_bkCamera->BeginRenderToImage(m_bkBuffer, &rect, false))

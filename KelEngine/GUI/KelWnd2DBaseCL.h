@@ -7,6 +7,7 @@
 // Every control and every game window derives from it. The operations 79 to 114 follow the
 // base's 0 to 78 in this fixed order.
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -98,7 +99,7 @@ protected:
     bool m_bkDirty = true;
     bool m_sizeChanged = false;
     bool m_minimised = false;
-    KelCameraCL* m_bkCamera = nullptr;
+    std::unique_ptr<KelCameraCL> m_bkCamera;
     POINT m_showFrom{4095, 4095};
     POINT m_showTo{4095, 4095};
     POINT m_hideFrom{4095, 4095};

@@ -32,13 +32,21 @@ KelWndBaseCL::KelWndBaseCL(const char* name, KelWndBaseCL* parent, DWORD style)
             // under a name of its own, and it goes away at the parent's next update pass.
             char unique[512];
             std::snprintf(unique, sizeof(unique), "%s_%d_%d", m_name.c_str(),
-                          static_cast<int>(KelGetElapsedMs()), std::rand());
+                          static_cast<int>(KelGetElapsedMs()), static_cast<int>(KelRandom() & 0x7FFFFFFF));
             m_name = unique;
             m_alive = false;
             m_handlers.clear();
         }
         if (!parent->AddChildM(this))
+        {
+            // The creator holds a pointer from new and expects the parent to own the window. No
+            // parent does, so it is closed and handed to the manager, which deletes it at its next
+            // update pass, as a renamed duplicate goes at its parent's.
             KelLogPrintf("窗口 %s 不能加入 %s", m_name.c_str(), parent->GetNameM().c_str());
+            m_alive = false;
+            m_handlers.clear();
+            KelUIManagerCL::GetInstance()->AdoptRefusedWindowM(this);
+        }
     }
     KEL_CATCH
 }
@@ -70,6 +78,9 @@ KelWndBaseCL::~KelWndBaseCL()
         while (manager->RemoveModalM(this))
         {
         }
+        // Deleted by its creator before the manager's pass came: the manager must not delete it
+        // again.
+        manager->ForgetRefusedWindowM(this);
 
         DestroyAllChildM();
 

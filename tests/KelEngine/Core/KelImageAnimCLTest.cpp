@@ -89,7 +89,7 @@ TEST_F(KelImageAnimTest, SavedAnimationReadsBackFrameByFrameWithItsTiming)
     {
         anim.SetAnimationTime(c.time);
         EXPECT_EQ(anim.GetCurFrameIndex(), c.frame) << c.time;
-        EXPECT_EQ(anim.GetCurImage(), anim.GetFrame(c.frame).image);
+        EXPECT_EQ(anim.GetCurImage(), anim.GetFrame(c.frame).image.get());
         EXPECT_EQ(anim.GetTextureM(), anim.GetFrame(c.frame).image->GetTextureM());
         EXPECT_EQ(CurrentColour(anim), colours[c.frame]) << c.time;
     }

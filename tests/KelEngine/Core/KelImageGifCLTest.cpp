@@ -77,7 +77,7 @@ TEST_F(KelImageGifTest, FramesBecomeTexturesWithTheirPlacesAndDelays)
     }
 
     // Magenta is transparent; the texture beyond the frame is cleared.
-    KelImageTextureCL* second = gif.GetFrame(1).image;
+    KelImageTextureCL* second = gif.GetFrame(1).image.get();
     const std::pair<std::pair<int, int>, D3DCOLOR> pixels[] = {
         {{0, 0}, 0x00FF00FF}, {{1, 0}, 0xFF00FF00}, {{2, 1}, 0xFF00FF00}, {{3, 0}, 0}};
     for (const auto& [at, colour] : pixels)
@@ -111,7 +111,7 @@ TEST_F(KelImageGifTest, FramesAdvanceOnceTheirDelayHasPassed)
     for (const Step& step : steps)
     {
         gif.now = step.now;
-        EXPECT_EQ(gif.GetImage(), gif.GetFrame(step.frame).image) << step.now;
+        EXPECT_EQ(gif.GetImage(), gif.GetFrame(step.frame).image.get()) << step.now;
         EXPECT_EQ(gif.GetCurFrameIndex(), step.frame) << step.now;
     }
 
@@ -120,8 +120,8 @@ TEST_F(KelImageGifTest, FramesAdvanceOnceTheirDelayHasPassed)
     ClockedGifCL flicker;
     ASSERT_TRUE(flicker.LoadFromMemoryM("flicker", quick.data(), static_cast<UINT>(quick.size())));
     EXPECT_EQ(flicker.GetFrame(0).delay, -1);
-    EXPECT_EQ(flicker.GetImage(), flicker.GetFrame(1).image);
-    EXPECT_EQ(flicker.GetImage(), flicker.GetFrame(0).image);
+    EXPECT_EQ(flicker.GetImage(), flicker.GetFrame(1).image.get());
+    EXPECT_EQ(flicker.GetImage(), flicker.GetFrame(0).image.get());
 }
 
 TEST_F(KelImageGifTest, RenderDrawsTheCurrentFrameAtItsPlace)

@@ -161,6 +161,30 @@ TEST_F(KelWndBaseTest, AddingRefusesEmptyDuplicateAndVetoedChildren)
         EXPECT_EQ(refused.GetParentM(), nullptr);
     }
     EXPECT_TRUE(strict.GetChildren().empty());
+    EXPECT_EQ(m_ui.GetRefusedWindowCount(), 0u);
+}
+
+TEST_F(KelWndBaseTest, RefusedChildIsClosedAndDeletedByTheManagersNextUpdate)
+{
+    ProbeWnd strict("strict", nullptr, &m_events);
+    strict.acceptChildren = false;
+    auto* orphan = new ProbeWnd("orphan", &strict, &m_events);
+    EXPECT_EQ(orphan->GetParentM(), nullptr);
+    EXPECT_FALSE(orphan->IsAliveM());
+    EXPECT_EQ(m_ui.GetRefusedWindowCount(), 1u);
+    EXPECT_NE(ReadLog().find("窗口 orphan 不能加入 strict"), std::string::npos);
+
+    m_ui.UpDatedataM();
+    EXPECT_EQ(Count("delete:orphan"), 1u);
+    EXPECT_EQ(m_ui.GetRefusedWindowCount(), 0u);
+
+    // Deleted by its creator first: the manager's pass must not delete it a second time.
+    auto* early = new ProbeWnd("early", &strict, &m_events);
+    EXPECT_EQ(m_ui.GetRefusedWindowCount(), 1u);
+    early->ReleaseM();
+    EXPECT_EQ(m_ui.GetRefusedWindowCount(), 0u);
+    m_ui.UpDatedataM();
+    EXPECT_EQ(Count("delete:early"), 1u);
 }
 
 TEST_F(KelWndBaseTest, RemovedChildBelongsToTheCallerAndDeletedChildIsGone)
