@@ -1,5 +1,6 @@
 #include "KelWnd2DBaseCL.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -247,8 +248,8 @@ bool KelWnd2DBaseCL::PostMessageM(HWND window, UINT message, WPARAM wparam, LPAR
 bool KelWnd2DBaseCL::MouseMessageM(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     KEL_TRY
-    int x = GET_X_LPARAM(lparam);
-    int y = GET_Y_LPARAM(lparam);
+    const int x = GET_X_LPARAM(lparam);
+    const int y = GET_Y_LPARAM(lparam);
     POINT pt = ChangeScreenToClientM(x, y);
     m_mouseIn = PtInWindowM(pt.x, pt.y);
 
@@ -266,6 +267,54 @@ bool KelWnd2DBaseCL::MouseMessageM(HWND window, UINT message, WPARAM wparam, LPA
             return true;
     }
 
+    TakeHoverM(wparam, pt);
+    const KelWndMsg msg{this, static_cast<int>(wparam), pt.x, pt.y};
+    switch (message)
+    {
+    case WM_MOUSEMOVE:
+        OnMouseMoveMessageM(wparam, x, y);
+        break;
+    case WM_LBUTTONDOWN:
+        manager->SetCaptureWndM(this);
+        m_leftPress = pt;
+        LButtonDownM(wparam, pt);
+        SendMessageM(KWM_LBUTTONDOWN, msg);
+        break;
+    case WM_LBUTTONUP:
+        OnLeftButtonUpMessageM(wparam, pt);
+        break;
+    case WM_LBUTTONDBLCLK:
+        LButtonDblClkM(wparam, pt);
+        SendMessageM(KWM_LBUTTONDBLCLK, msg);
+        break;
+    case WM_RBUTTONDOWN:
+        manager->SetCaptureWndM(this);
+        m_rightPress = pt;
+        RButtonDownM(wparam, pt);
+        SendMessageM(KWM_RBUTTONDOWN, msg);
+        break;
+    case WM_RBUTTONUP:
+        OnRightButtonUpMessageM(wparam, pt);
+        break;
+    case WM_RBUTTONDBLCLK:
+        RButtonDblClkM(wparam, pt);
+        SendMessageM(KWM_RBUTTONDBLCLK, msg);
+        break;
+    case WM_MOUSEWHEEL:
+        MouseWheelM(wparam, pt);
+        SendMessageM(KWM_MOUSEWHEEL, msg);
+        break;
+    default:
+        break;
+    }
+    // The deepest window under the mouse takes the message; the desktop lets it through.
+    return m_name == kDeskTopName;
+    KEL_CATCH
+}
+
+void KelWnd2DBaseCL::TakeHoverM(WPARAM wparam, POINT pt)
+{
+    KelUIManagerCL* manager = KelUIManagerCL::GetInstance();
     const std::string hover = manager->GetHoverNameM();
     if (hover != m_name)
     {
@@ -282,103 +331,71 @@ bool KelWnd2DBaseCL::MouseMessageM(HWND window, UINT message, WPARAM wparam, LPA
         }
     }
     manager->SetHoverWndM(this);
+}
 
-    const int keys = static_cast<int>(wparam);
-    switch (message)
+void KelWnd2DBaseCL::OnMouseMoveMessageM(WPARAM wparam, int x, int y)
+{
+    POINT pt = ChangeScreenToClientM(x, y);
+    if (KelWnd2DBaseCL* desktop = KelUIManagerCL::GetInstance()->GetDeskTopM())
     {
-    case WM_MOUSEMOVE:
+        // A window dragged or sized by the mouse never leaves the desktop entirely.
+        const std::pair<int, int> size = desktop->GetSizeM();
+        x = std::min(std::max(x, kDragMargin), size.first - kDragMargin);
+        y = std::min(std::max(y, kDragMargin), size.second - kDragMargin);
+        pt = ChangeScreenToClientM(x, y);
+    }
+    if (IsPressed(m_leftPress) && m_dragMode == 1 && CanDragM(m_leftPress))
     {
-        if (KelWnd2DBaseCL* desktop = manager->GetDeskTopM())
-        {
-            const std::pair<int, int> size = desktop->GetSizeM();
-            if (x < kDragMargin)
-                x = kDragMargin;
-            if (y < kDragMargin)
-                y = kDragMargin;
-            if (x > size.first - kDragMargin)
-                x = size.first - kDragMargin;
-            if (y > size.second - kDragMargin)
-                y = size.second - kDragMargin;
-            pt = ChangeScreenToClientM(x, y);
-        }
-        if (IsPressed(m_leftPress) && m_dragMode == 1 && CanDragM(m_leftPress))
-        {
-            // The point is in the window's own coordinates, which move with it: the press point
-            // stays under the mouse.
-            SetPosM(m_x + pt.x - m_leftPress.x, m_y + pt.y - m_leftPress.y);
-            OnMoveM();
-        }
-        else if (IsPressed(m_rightPress) && m_dragMode == 2 && CanDragM(m_rightPress))
-        {
-            SetPosM(m_x + pt.x - m_rightPress.x, m_y + pt.y - m_rightPress.y);
-            OnMoveM();
-        }
-        else if (IsPressed(m_leftPress))
-        {
-            ChangeWindowSizeM(pt, m_leftPress);
-        }
-        MouseMoveM(wparam, pt);
-        SendMessageM(KWM_MOUSEMOVE, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
+        // The point is in the window's own coordinates, which move with it: the press point
+        // stays under the mouse.
+        SetPosM(m_x + pt.x - m_leftPress.x, m_y + pt.y - m_leftPress.y);
+        OnMoveM();
     }
-    case WM_LBUTTONDOWN:
-        manager->SetCaptureWndM(this);
-        m_leftPress = pt;
-        LButtonDownM(wparam, pt);
-        SendMessageM(KWM_LBUTTONDOWN, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    case WM_LBUTTONUP:
+    else if (IsPressed(m_rightPress) && m_dragMode == 2 && CanDragM(m_rightPress))
     {
-        manager->SetCaptureWndM(nullptr);
-        const std::pair<int, int> size = GetSizeM();
-        if (pt.x >= 0 && pt.y >= 0 && pt.x <= size.first && pt.y <= size.second)
-        {
-            manager->SetFocusWndM(this);
-            LClickM(wparam, pt);
-            SendMessageM(KWM_LCLICK, KelWndMsg{this, keys, pt.x, pt.y});
-        }
-        LButtonUpM(wparam, pt);
-        m_leftPress = POINT{kNotPressed, kNotPressed};
-        SendMessageM(KWM_LBUTTONUP, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
+        SetPosM(m_x + pt.x - m_rightPress.x, m_y + pt.y - m_rightPress.y);
+        OnMoveM();
     }
-    case WM_LBUTTONDBLCLK:
-        LButtonDblClkM(wparam, pt);
-        SendMessageM(KWM_LBUTTONDBLCLK, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    case WM_RBUTTONDOWN:
-        manager->SetCaptureWndM(this);
-        m_rightPress = pt;
-        RButtonDownM(wparam, pt);
-        SendMessageM(KWM_RBUTTONDOWN, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    case WM_RBUTTONUP:
-        manager->SetCaptureWndM(nullptr);
-        if (std::abs(pt.x - m_rightPress.x) < kRightClickSlop &&
-            std::abs(pt.y - m_rightPress.y) < kRightClickSlop)
-        {
-            manager->SetFocusWndM(this);
-            RClickM(wparam, pt);
-            SendMessageM(KWM_RCLICK, KelWndMsg{this, keys, pt.x, pt.y});
-        }
-        RButtonUpM(wparam, pt);
-        m_rightPress = POINT{kNotPressed, kNotPressed};
-        SendMessageM(KWM_RBUTTONUP, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    case WM_RBUTTONDBLCLK:
-        RButtonDblClkM(wparam, pt);
-        SendMessageM(KWM_RBUTTONDBLCLK, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    case WM_MOUSEWHEEL:
-        MouseWheelM(wparam, pt);
-        SendMessageM(KWM_MOUSEWHEEL, KelWndMsg{this, keys, pt.x, pt.y});
-        break;
-    default:
-        break;
+    else if (IsPressed(m_leftPress))
+    {
+        ChangeWindowSizeM(pt, m_leftPress);
     }
-    // The deepest window under the mouse takes the message; the desktop lets it through.
-    return m_name == kDeskTopName;
-    KEL_CATCH
+    MouseMoveM(wparam, pt);
+    SendMessageM(KWM_MOUSEMOVE, KelWndMsg{this, static_cast<int>(wparam), pt.x, pt.y});
+}
+
+void KelWnd2DBaseCL::OnLeftButtonUpMessageM(WPARAM wparam, POINT pt)
+{
+    KelUIManagerCL* manager = KelUIManagerCL::GetInstance();
+    const KelWndMsg msg{this, static_cast<int>(wparam), pt.x, pt.y};
+    manager->SetCaptureWndM(nullptr);
+    const std::pair<int, int> size = GetSizeM();
+    if (pt.x >= 0 && pt.y >= 0 && pt.x <= size.first && pt.y <= size.second)
+    {
+        manager->SetFocusWndM(this);
+        LClickM(wparam, pt);
+        SendMessageM(KWM_LCLICK, msg);
+    }
+    LButtonUpM(wparam, pt);
+    m_leftPress = POINT{kNotPressed, kNotPressed};
+    SendMessageM(KWM_LBUTTONUP, msg);
+}
+
+void KelWnd2DBaseCL::OnRightButtonUpMessageM(WPARAM wparam, POINT pt)
+{
+    KelUIManagerCL* manager = KelUIManagerCL::GetInstance();
+    const KelWndMsg msg{this, static_cast<int>(wparam), pt.x, pt.y};
+    manager->SetCaptureWndM(nullptr);
+    if (std::abs(pt.x - m_rightPress.x) < kRightClickSlop &&
+        std::abs(pt.y - m_rightPress.y) < kRightClickSlop)
+    {
+        manager->SetFocusWndM(this);
+        RClickM(wparam, pt);
+        SendMessageM(KWM_RCLICK, msg);
+    }
+    RButtonUpM(wparam, pt);
+    m_rightPress = POINT{kNotPressed, kNotPressed};
+    SendMessageM(KWM_RBUTTONUP, msg);
 }
 
 std::pair<int, int> KelWnd2DBaseCL::GetSizeM()

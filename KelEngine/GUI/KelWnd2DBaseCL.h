@@ -80,6 +80,13 @@ public:
     const std::string& GetTip() const { return m_tip; }
     const std::string& GetTabName() const { return m_tabName; }
 
+private:
+    // The steps of MouseMessageM, one per message that needs more than a line or two.
+    void TakeHoverM(WPARAM wparam, POINT pt);
+    void OnMouseMoveMessageM(WPARAM wparam, int x, int y);
+    void OnLeftButtonUpMessageM(WPARAM wparam, POINT pt);
+    void OnRightButtonUpMessageM(WPARAM wparam, POINT pt);
+
 protected:
     // Draws the window and its children into the background image.
     void RedrawBkBuffer();
