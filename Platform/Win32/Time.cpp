@@ -1,7 +1,9 @@
 #include "Win32/Time.h"
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
+
 #include <sched.h>
 #include <unistd.h>
 
@@ -14,7 +16,7 @@ constexpr DWORD kSleepForever = 0xFFFFFFFFu;
 // which is what callers measuring intervals with the tick count rely on.
 DWORD MonotonicMilliseconds()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     // Keeping the low 32 bits gives the same wrap-around as the Windows counter.
@@ -40,10 +42,10 @@ void GetWallClock(LPSYSTEMTIME time, bool local)
     {
         return;
     }
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     time_t seconds = now.tv_sec;
-    tm parts {};
+    tm parts{};
     bool ok = local ? localtime_r(&seconds, &parts) != nullptr : gmtime_r(&seconds, &parts) != nullptr;
     if (!ok)
     {
@@ -53,14 +55,30 @@ void GetWallClock(LPSYSTEMTIME time, bool local)
 }
 } // namespace
 
+namespace
+{
+std::atomic<Win32TickSource> g_tickSource{nullptr};
+
+DWORD CurrentTick()
+{
+    const Win32TickSource source = g_tickSource.load(std::memory_order_acquire);
+    return source != nullptr ? source() : MonotonicMilliseconds();
+}
+} // namespace
+
+void Win32SetTickSource(Win32TickSource source)
+{
+    g_tickSource.store(source, std::memory_order_release);
+}
+
 DWORD GetTickCount()
 {
-    return MonotonicMilliseconds();
+    return CurrentTick();
 }
 
 DWORD timeGetTime()
 {
-    return MonotonicMilliseconds();
+    return CurrentTick();
 }
 
 void Sleep(DWORD milliseconds)
@@ -81,7 +99,7 @@ void Sleep(DWORD milliseconds)
     }
     // Sleeping until an absolute point of the monotonic clock lets a sleep interrupted by a
     // signal resume for exactly the time still owed, however often it is interrupted.
-    timespec deadline {};
+    timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
     deadline.tv_sec += static_cast<time_t>(milliseconds / 1000u);
     deadline.tv_nsec += static_cast<long>(milliseconds % 1000u) * 1000000L;

@@ -19,6 +19,11 @@ typedef SYSTEMTIME* LPSYSTEMTIME;
 // Milliseconds since an arbitrary fixed point (the system start), wrapping at 2^32.
 DWORD GetTickCount();
 DWORD timeGetTime();
+// Replaces the clock behind GetTickCount and timeGetTime, so that a test can step time exactly
+// instead of sleeping and bounding what the machine did meanwhile; null restores the system's
+// clock. Sleep is not affected.
+typedef DWORD (*Win32TickSource)();
+void Win32SetTickSource(Win32TickSource source);
 // Suspends the calling thread for at least the given time, resuming after interrupting signals.
 // Sleep(0) only gives the rest of the time slice to another ready thread; 0xFFFFFFFF (INFINITE)
 // never returns.

@@ -1,13 +1,14 @@
 #include "KelFontCL.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 
 #include "D3D8/D3D8.h"
@@ -51,7 +52,8 @@ ExpectedGlyph SongGlyph(UINT code, int width, int height)
     for (int r = 0; size > 0 && r < static_cast<int>(metrics.gmBlackBoxY); ++r)
         for (int c = 0; c < static_cast<int>(metrics.gmBlackBoxX); ++c)
             if ((bits[static_cast<size_t>(r * pitch + c / 8)] >> (7 - c % 8)) & 1)
-                expected.set.insert({metrics.gmptGlyphOrigin.x + c, height - metrics.gmptGlyphOrigin.y - 2 + r});
+                expected.set.insert(
+                    {metrics.gmptGlyphOrigin.x + c, height - metrics.gmptGlyphOrigin.y - 2 + r});
     return expected;
 }
 
@@ -133,13 +135,16 @@ TEST_F(KelFontTest, AFontWithoutItsFaceUsesTheContextFont)
     KelFontCL* font = m_fonts.CreateFont("fallback", "宋体", 5000, 16, 1, nullptr);
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(m_fonts.GetFont("fallback"), font);
-    EXPECT_NE(ReadLog().find("创建字体 ID:fallback , Type:宋体 , Width:5000 , Height:16 , Weight:1  -> result:0"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadLog().find("创建字体 ID:fallback , Type:宋体 , Width:5000 , Height:16 , Weight:1  -> result:0"),
+        std::string::npos);
     EXPECT_EQ(font->GetTextWidth("宋"), 16);
-    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->SetFont("fallback");
-        canvas->DrawText("宋", 10, 10, nullptr, false, 0);
-    });
+    TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            canvas->SetFont("fallback");
+            canvas->DrawText("宋", 10, 10, nullptr, false, 0);
+        });
     ExpectGlyph(frame, kSong, 10, 10, kWhite, -1, 0, 16);
 }
 
@@ -167,10 +172,12 @@ TEST_F(KelFontTest, DoubleByteTextIsReadOneCharacterAtATime)
     EXPECT_TRUE(Blank(frame, 10 + width, 0, 400, 440));
 
     // A two-byte character drawn in the text colour, pixel for pixel as the face draws it.
-    frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->SetTextColor(0xFF00FF00);
-        canvas->DrawText("宋体", 20, 30, nullptr, false, 0);
-    });
+    frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            canvas->SetTextColor(0xFF00FF00);
+            canvas->DrawText("宋体", 20, 30, nullptr, false, 0);
+        });
     ExpectGlyph(frame, kSong, 20, 30, 0x00FF00);
     ExpectGlyph(frame, kTi, 32, 30, 0x00FF00);
     EXPECT_TRUE(Blank(frame, 44, 0, 400, 440));
@@ -220,10 +227,12 @@ TEST_F(KelFontTest, ClipCentreAndCharacterLimit)
 TEST_F(KelFontTest, WideGlyphsAreCopiedRowByRow)
 {
     m_fonts.CreateFont("wide", "宋体", 0, 35, 1, nullptr);
-    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->SetFont("wide");
-        canvas->DrawText("二", 10, 10, nullptr, false, 0);
-    });
+    TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            canvas->SetFont("wide");
+            canvas->DrawText("二", 10, 10, nullptr, false, 0);
+        });
     ExpectedGlyph glyph = SongGlyph(0xB6FE, 0, 35);
     ASSERT_FALSE(glyph.set.empty());
     EXPECT_EQ(glyph.set.rbegin()->first - glyph.set.begin()->first + 1, 32);
@@ -299,16 +308,18 @@ TEST_F(KelFontTest, CellsFillRowsThenPages)
     EXPECT_EQ(font->GetPage(-1), nullptr);
 
     // The glyphs of both pages draw from their cells, the far corner of a page included.
-    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->SetFont("cells");
-        std::string text;
-        for (size_t index : {size_t{0}, size_t{440}, size_t{441}})
+    TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
         {
-            text += static_cast<char>(codes[index] >> 8);
-            text += static_cast<char>(codes[index]);
-        }
-        canvas->DrawText(text.c_str(), 10, 10, nullptr, false, 0);
-    });
+            canvas->SetFont("cells");
+            std::string text;
+            for (size_t index : {size_t{0}, size_t{440}, size_t{441}})
+            {
+                text += static_cast<char>(codes[index] >> 8);
+                text += static_cast<char>(codes[index]);
+            }
+            canvas->DrawText(text.c_str(), 10, 10, nullptr, false, 0);
+        });
     ExpectGlyph(frame, codes[0], 10, 10, kWhite);
     ExpectGlyph(frame, codes[440], 22, 10, kWhite);
     ExpectGlyph(frame, codes[441], 34, 10, kWhite);
@@ -330,18 +341,19 @@ TEST_F(KelFontTest, ImageFontFromXml)
             p[3] = 255;
         }
     std::filesystem::create_directories(m_folder.Path() / "img" / "digits");
-    ASSERT_NE(stbi_write_png((m_folder.Path() / "img" / "digits" / "numbers.png").c_str(), 20, 10, 4, rgba.data(),
-                             20 * 4),
+    ASSERT_NE(stbi_write_png((m_folder.Path() / "img" / "digits" / "numbers.png").c_str(), 20, 10, 4,
+                             rgba.data(), 20 * 4),
               0);
-    m_folder.Write("img/config/TextNumberYellow.xml",
-                   "<?xml version=\"1.0\"?>\r\n"
-                   "<textureInfo name=\"TextNumberYellow\">\r\n"
-                   "  <texture ID=\"0\" image=\"digits\\numbers.png\"><rect left=\"0\" right=\"10\" top=\"0\" "
-                   "bottom=\"10\"/></texture>\r\n"
-                   "  <texture ID=\"1x\" image=\"digits\\numbers.png\"><rect left=\"10\" right=\"20\" top=\"0\" "
-                   "bottom=\"10\"/></texture>\r\n"
-                   "  <note ID=\"9\" image=\"digits\\numbers.png\"/>\r\n"
-                   "</textureInfo>\r\n");
+    m_folder.Write(
+        "img/config/TextNumberYellow.xml",
+        "<?xml version=\"1.0\"?>\r\n"
+        "<textureInfo name=\"TextNumberYellow\">\r\n"
+        "  <texture ID=\"0\" image=\"digits\\numbers.png\"><rect left=\"0\" right=\"10\" top=\"0\" "
+        "bottom=\"10\"/></texture>\r\n"
+        "  <texture ID=\"1x\" image=\"digits\\numbers.png\"><rect left=\"10\" right=\"20\" top=\"0\" "
+        "bottom=\"10\"/></texture>\r\n"
+        "  <note ID=\"9\" image=\"digits\\numbers.png\"/>\r\n"
+        "</textureInfo>\r\n");
     m_folder.Write("img/config/broken.xml", "<textureInfo name=\"Broken\"><texture></textureInfo>");
     m_textureInfo.SetImageDirectoryVerbatim(m_folder.WinPath() + "\\img");
     const std::string path = m_folder.WinPath() + "\\img\\config\\TextNumberYellow.xml";
@@ -363,10 +375,12 @@ TEST_F(KelFontTest, ImageFontFromXml)
     EXPECT_EQ(font->GetGlyph(0).width, 0);
 
     // "a" is not in the font: it is skipped, and the shared picture is not drawn into.
-    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->SetFont("TextNumberYellow");
-        canvas->DrawText("1a0", 10, 10, nullptr, false, 0);
-    });
+    TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            canvas->SetFont("TextNumberYellow");
+            canvas->DrawText("1a0", 10, 10, nullptr, false, 0);
+        });
     EXPECT_EQ(frame.At(15, 15), 0x00FF00u);
     EXPECT_EQ(frame.At(25, 15), 0xFF0000u);
     EXPECT_EQ(frame.At(31, 15), kBackground);
@@ -422,7 +436,8 @@ TEST_F(KelFontTest, DebugOverlayShowsTheFontBrowserAndStatistics)
 
     TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) { m_system.DrawDebugOverlay(canvas); });
     // Each line's colour appears in its band of rows.
-    auto hasColor = [&](uint32_t color, int top) {
+    auto hasColor = [&](uint32_t color, int top)
+    {
         for (int y = top; y < top + 12; ++y)
             for (int x = 0; x < 400; ++x)
                 if (frame.At(x, y) == color)
@@ -438,53 +453,103 @@ TEST_F(KelFontTest, DebugOverlayShowsTheFontBrowserAndStatistics)
     ExpectGlyph(frame, kSong, 100 + glyph.x, 168 + glyph.y, kWhite);
 }
 
-// A snapshot for people to look at: Chinese and Latin text in several fonts and sizes. Every
-// pixel is either the background or exactly one of the text colours: glyphs are one bit deep and
-// drawn without filtering, so text stays crisp.
-TEST_F(KelFontTest, SnapshotOfMixedTextIsCrisp)
+// Chinese and Latin text in several fonts and sizes. Every pixel is either the background or
+// exactly one of the text colours (glyphs are one bit deep and drawn without filtering, so text
+// stays crisp), and each line's ink starts at its origin and ends within its last glyph's cell of
+// the width the font measures. With KAVDOR_SNAPSHOT_DIR set, the frame is also written there as
+// font_frame.png for people to look at.
+TEST_F(KelFontTest, MixedTextIsCrispAndWhereTheFontsMeasureIt)
 {
     m_fonts.CreateFont("song16", "宋体", 8, 16, 1, nullptr);
     m_fonts.CreateFont("bold14", "宋体", 7, 14, 700, nullptr);
     m_fonts.CreateFont("hei24", "黑体", 12, 24, 1, nullptr);
     const std::set<uint32_t> colors = {kBackground, 0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x000000, 0xFF8080};
-    TestFrame frame = RenderFrame([&](KelCanvasCL* canvas) {
-        canvas->FillRect(0, 200, 400, 260, 0xFF000000);
-        canvas->DrawText("系统字体 12: 宋体 Song, The quick brown fox 0123456789", 8, 8, nullptr, false, 0);
-        canvas->SetTextColor(0xFFFFFF00);
-        canvas->DrawText("每针绘制四边形数:192  FPS : 60", 8, 28, nullptr, false, 0);
-        canvas->SetFont("song16");
-        canvas->SetTextColor(0xFF00FFFF);
-        canvas->DrawText("十六像素: 斗地主 Jumps over 16px", 8, 50, nullptr, false, 0);
-        canvas->SetFont("bold14");
-        canvas->SetTextColor(0xFFFFFFFF);
-        canvas->DrawText("粗体十四: 叫地主 不叫 Bold 14px", 8, 76, nullptr, false, 0);
-        canvas->SetFont("hei24");
-        canvas->SetTextColor(0xFFFF8080);
-        canvas->DrawText("黑体24: 出牌 Pass", 8, 100, nullptr, false, 0);
-        canvas->SetFont("system");
-        canvas->SetTextScale(2.0f, 2.0f);
-        canvas->SetTextColor(0xFFFFFFFF);
-        canvas->DrawText("放大两倍 x2", 8, 140, nullptr, false, 0);
-        canvas->SetTextScale(1.0f, 1.0f);
-        KelRect clip(0, 0, 150, 30);
-        canvas->DrawText("居中: 在黑底上", 125, 215, &clip, true, 0);
-    });
-    size_t textPixels = 0;
-    for (uint32_t pixel : frame.pixels)
+    struct Line
     {
+        const char* font;
+        const char* text;
+        uint32_t color;
+        int top;
+        int height;
+        float scale;
+        int width = 0; // measured while drawing
+    };
+    std::vector<Line> lines = {
+        {"system", "系统字体 12: 宋体 Song, The quick brown fox 0123456789", 0xFFFFFFFF, 8, 12, 1.0f},
+        {"system", "每针绘制四边形数:192  FPS : 60", 0xFFFFFF00, 28, 12, 1.0f},
+        {"song16", "十六像素: 斗地主 Jumps over 16px", 0xFF00FFFF, 50, 16, 1.0f},
+        {"bold14", "粗体十四: 叫地主 不叫 Bold 14px", 0xFFFFFFFF, 76, 14, 1.0f},
+        {"hei24", "黑体24: 出牌 Pass", 0xFFFF8080, 100, 24, 1.0f},
+        {"system", "放大两倍 x2", 0xFFFFFFFF, 140, 24, 2.0f},
+    };
+    const char* centred = "居中: 在黑底上";
+    int centredWidth = 0;
+    TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            canvas->FillRect(0, 200, 400, 260, 0xFF000000);
+            for (Line& line : lines)
+            {
+                canvas->SetFont(line.font);
+                canvas->SetTextColor(line.color);
+                canvas->SetTextScale(line.scale, line.scale);
+                // The canvas measures with its text scale.
+                line.width = canvas->GetTextWidth(line.text);
+                canvas->DrawText(line.text, 8, static_cast<float>(line.top), nullptr, false, 0);
+            }
+            canvas->SetFont("system");
+            canvas->SetTextScale(1.0f, 1.0f);
+            canvas->SetTextColor(0xFFFFFFFF);
+            centredWidth = canvas->GetTextWidth(centred);
+            KelRect clip(0, 0, 150, 30);
+            canvas->DrawText(centred, 125, 215, &clip, true, 0);
+        });
+    for (uint32_t pixel : frame.pixels)
         ASSERT_EQ(colors.count(pixel & 0xFFFFFF), 1u) << std::hex << (pixel & 0xFFFFFF);
-        textPixels += (pixel & 0xFFFFFF) != kBackground && (pixel & 0xFFFFFF) != 0 ? 1 : 0;
-    }
-    EXPECT_GT(textPixels, 2000u);
 
-    // Written next to the test program, in the build tree.
-    std::vector<uint8_t> rgb;
-    for (uint32_t pixel : frame.pixels)
+    // The ink of rows [top, bottom) on the given background: its leftmost and rightmost columns.
+    const auto inkColumns = [&](int top, int bottom, uint32_t background)
     {
-        rgb.push_back(static_cast<uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<uint8_t>(pixel));
+        int left = frame.width;
+        int right = -1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < frame.width; ++x)
+                if (frame.At(x, y) != background)
+                {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return std::make_pair(left, right);
+    };
+    int previousBottom = 0;
+    for (const Line& line : lines)
+    {
+        ASSERT_GT(line.width, 0) << line.text;
+        EXPECT_TRUE(Blank(frame, 0, previousBottom, frame.width, line.top)) << "above " << line.text;
+        const auto [left, right] = inkColumns(line.top, line.top + line.height, kBackground);
+        EXPECT_GE(left, 8) << line.text;
+        EXPECT_LE(left, 8 + 2 * static_cast<int>(line.scale)) << line.text;
+        EXPECT_LT(right, 8 + line.width) << line.text;
+        EXPECT_GE(right, 8 + line.width - line.height) << line.text;
+        previousBottom = line.top + line.height;
     }
-    const std::filesystem::path out = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "font_frame.png";
-    EXPECT_NE(stbi_write_png(out.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3), 0);
+    EXPECT_TRUE(Blank(frame, 0, previousBottom, frame.width, 200));
+    // Centred in the 150-pixel box that starts at x 125.
+    const auto [left, right] = inkColumns(200, 260, 0x000000);
+    ASSERT_GT(centredWidth, 0);
+    EXPECT_NEAR((left + right + 1) / 2.0, 125 + 75, 3.0);
+    EXPECT_NEAR(right + 1 - left, centredWidth, 3.0);
+
+    if (const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR"))
+    {
+        std::vector<uint8_t> rgb;
+        for (uint32_t pixel : frame.pixels)
+        {
+            rgb.push_back(static_cast<uint8_t>(pixel >> 16));
+            rgb.push_back(static_cast<uint8_t>(pixel >> 8));
+            rgb.push_back(static_cast<uint8_t>(pixel));
+        }
+        const std::filesystem::path out = std::filesystem::path(folder) / "font_frame.png";
+        EXPECT_NE(stbi_write_png(out.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3), 0);
+    }
 }

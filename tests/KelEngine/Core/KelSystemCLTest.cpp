@@ -1,5 +1,6 @@
 #include "KelSystemCL.h"
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,11 +9,11 @@
 #include <sys/utsname.h>
 
 #include "D3D8/D3D8.h"
+#include "TestDevice.h"
 #include "Win32/Files.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Time.h"
 #include "Win32/Window.h"
-#include "TestDevice.h"
 
 namespace
 {
@@ -25,6 +26,23 @@ std::string ExecutableFolder()
             c = '\\';
     return folder;
 }
+
+// The tick counter under the test's control for as long as it lives, starting near the top of
+// the 32-bit range so that every difference taken here also crosses the wrap.
+class FakeTicks
+{
+public:
+    explicit FakeTicks(DWORD start = 0xFFFFFF00u)
+    {
+        s_now = start;
+        Win32SetTickSource([] { return s_now.load(); });
+    }
+    ~FakeTicks() { Win32SetTickSource(nullptr); }
+    void Advance(DWORD ms) { s_now += ms; }
+
+private:
+    static inline std::atomic<DWORD> s_now{0};
+};
 
 // Every test leaves the keyboard as it found it: nothing held.
 class KeyboardReset
@@ -55,27 +73,30 @@ TEST(KelSystemCLTest, ModuleDirectoryIsTheModuleFolder)
 
 TEST(KelSystemCLTest, TickMeasuresElapsedTimeAndFrameDelta)
 {
+    FakeTicks ticks;
     KelSystemCL system;
     system.Initialize(nullptr);
     EXPECT_EQ(system.GetElapsedMs(), 0u);
-    Sleep(20);
+    ticks.Advance(20);
     system.Tick();
     // The first frame has no previous one: its delta is 0, but the clock ran since Initialize.
     EXPECT_EQ(system.GetFrameDeltaMs(), 0u);
     const DWORD first = system.GetElapsedMs();
-    EXPECT_GE(first, 20u);
-    Sleep(30);
+    EXPECT_EQ(first, 20u);
+    ticks.Advance(300);
     KelSystemTick();
-    EXPECT_GE(system.GetFrameDeltaMs(), 30u);
-    EXPECT_EQ(system.GetElapsedMs(), first + system.GetFrameDeltaMs());
+    EXPECT_EQ(system.GetFrameDeltaMs(), 300u);
+    EXPECT_EQ(system.GetElapsedMs(), 320u);
     EXPECT_EQ(KelGetElapsedMs(), system.GetElapsedMs());
     EXPECT_EQ(KelGetFrameDeltaMs(), system.GetFrameDeltaMs());
 
     // A new Initialize starts the clock again, first frame included.
+    ticks.Advance(5);
     system.Initialize(nullptr);
+    ticks.Advance(7);
     system.Tick();
     EXPECT_EQ(system.GetFrameDeltaMs(), 0u);
-    EXPECT_LT(system.GetElapsedMs(), first + 30u);
+    EXPECT_EQ(system.GetElapsedMs(), 7u);
 }
 
 TEST(KelSystemCLTest, VideoMemoryIsReadOnceFromTheDevice)
@@ -258,6 +279,7 @@ TEST(KelSystemCLTest, FontBrowserWithoutFontsSelectsNothing)
 TEST(KelSystemCLTest, StatisticsCountQuadsPerFrameAndMeasureFps)
 {
     KeyboardReset keys;
+    FakeTicks ticks;
     KelSystemCL system;
     for (int i = 0; i < 3; ++i)
         KelCountQuad();
@@ -277,13 +299,12 @@ TEST(KelSystemCLTest, StatisticsCountQuadsPerFrameAndMeasureFps)
     for (int i = 1; i < 50; ++i)
         system.DrawDebugOverlay(nullptr);
     EXPECT_EQ(system.GetFps(), 0);
-    const DWORD start = GetTickCount();
-    Sleep(2100);
+    ticks.Advance(2000);
     system.DrawDebugOverlay(nullptr);
-    const DWORD waited = GetTickCount() - start;
-    EXPECT_LE(system.GetFps(), 51 * 1000 / 2001);
-    EXPECT_GE(system.GetFps(), static_cast<int>(51 * 1000 / (waited + 1000)));
-    EXPECT_GT(system.GetFps(), 0);
+    EXPECT_EQ(system.GetFps(), 0) << "2000 ms is not more than 2000 ms";
+    ticks.Advance(550);
+    system.DrawDebugOverlay(nullptr);
+    EXPECT_EQ(system.GetFps(), 52 * 1000 / 2550);
 
     // The count restarted: the rate holds until the next period has passed.
     const int fps = system.GetFps();

@@ -86,6 +86,17 @@ TEST(TimeTest, TickCountAdvancesAcrossSleep)
     EXPECT_LT(timeElapsed, 10000u);
 }
 
+TEST(TimeTest, TickSourceReplacesBothCountersUntilCleared)
+{
+    Win32SetTickSource([]() -> DWORD { return 0xFFFFFFF0u; });
+    EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u);
+    EXPECT_EQ(timeGetTime(), 0xFFFFFFF0u);
+    Win32SetTickSource(nullptr);
+    const DWORD before = GetTickCount();
+    Sleep(2);
+    EXPECT_NE(GetTickCount() - before, 0u);
+}
+
 TEST(TimeTest, SleepResumesAfterSignals)
 {
     // A signal handler installed without SA_RESTART interrupts the sleep; Sleep must go back to
