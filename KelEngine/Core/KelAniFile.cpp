@@ -177,8 +177,7 @@ bool KelWriteAniFile(const char* path, const KelAniContent& content)
     FILE* file = Win32OpenFile(path, "wb");
     if (file == nullptr)
         return false;
-    std::vector<uint8_t> bytes;
-    bytes.insert(bytes.end(), kMagic, kMagic + 4);
+    std::vector<uint8_t> bytes(kMagic, kMagic + 4);
     AppendU32(bytes, static_cast<uint32_t>(content.frames.size()));
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     std::vector<uint8_t> packed;

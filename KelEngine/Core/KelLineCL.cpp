@@ -121,10 +121,12 @@ bool KelLineCL::Flush()
             m_device->SetIndices(m_indexBuffer, 0);
             m_device->SetTexture(0, nullptr);
             m_device->SetTexture(1, nullptr);
-            KelPushRenderState(m_device, D3DRS_LIGHTING, FALSE);
-            HRESULT result =
-                m_device->DrawIndexedPrimitive(D3DPT_LINELIST, 0, vertexCount, 0, indexCount / 2);
-            KelPopRenderState(m_device, D3DRS_LIGHTING);
+            HRESULT result = D3D_OK;
+            {
+                KelRenderStateScopeCL states;
+                states.Push(m_device, D3DRS_LIGHTING, FALSE);
+                result = m_device->DrawIndexedPrimitive(D3DPT_LINELIST, 0, vertexCount, 0, indexCount / 2);
+            }
             if (FAILED(result))
                 KelLogPrintf("绘制线段出错 KelLineCL::Flush::DrawIndexedPrimitive  error");
         }

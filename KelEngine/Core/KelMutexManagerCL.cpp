@@ -22,6 +22,11 @@ KelMutexManagerCL::~KelMutexManagerCL()
 
 HANDLE KelMutexManagerCL::StoreNewMutex(const std::string& name)
 {
+    // A second creation under a name would open the same named event through a new handle and
+    // lose the first, which callers may still hold; the stored handle already is that event.
+    auto stored = m_mutexes.find(name);
+    if (stored != m_mutexes.end() && stored->second != nullptr)
+        return stored->second;
     HANDLE event = CreateEventA(nullptr, FALSE, TRUE, name.c_str());
     // A null handle stays in the map as well, so that the failure is logged once.
     m_mutexes[name] = event;

@@ -25,6 +25,19 @@ TEST(KelMutexManager, UnknownNameIsFreeAndSecondLockWaitsForUnLock)
     registry.UnLock("KelLoadSystem");
 }
 
+TEST(KelMutexManager, InitialisingANameTwiceKeepsItsOneHandle)
+{
+    KelMutexManagerCL registry;
+    HANDLE first = registry.InitialMutex("sound");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(registry.InitialMutex("sound"), first);
+    EXPECT_EQ(registry.GetMutex("sound"), first);
+    // Still the live lock: free now, then held.
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_TIMEOUT);
+    SetEvent(first);
+}
+
 TEST(KelMutexManager, NotRecursiveForItsOwnThread)
 {
     KelMutexManagerCL registry;
