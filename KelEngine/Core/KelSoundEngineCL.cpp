@@ -283,34 +283,31 @@ HRESULT KelSoundEngineCL::Create3DListener()
     KEL_CATCH
 }
 
-IDirectSoundBuffer* KelSoundEngineCL::Create3DBuffer(DWORD size, const WAVEFORMATEX* format)
+IDirectSoundBuffer* KelSoundEngineCL::CreateBuffer(DWORD size, const WAVEFORMATEX* format, DWORD flags)
 {
-    KEL_TRY
     if (m_directSound == nullptr)
         return nullptr;
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
-    desc.dwFlags = k3DBufferFlags;
+    desc.dwFlags = flags;
     desc.dwBufferBytes = size;
     desc.lpwfxFormat = const_cast<WAVEFORMATEX*>(format);
     desc.guid3DAlgorithm = DS3DALG_DEFAULT;
     IDirectSoundBuffer* buffer = nullptr;
     return SUCCEEDED(m_directSound->CreateSoundBuffer(&desc, &buffer, nullptr)) ? buffer : nullptr;
+}
+
+IDirectSoundBuffer* KelSoundEngineCL::Create3DBuffer(DWORD size, const WAVEFORMATEX* format)
+{
+    KEL_TRY
+    return CreateBuffer(size, format, k3DBufferFlags);
     KEL_CATCH
 }
 
 IDirectSoundBuffer* KelSoundEngineCL::Create2DBuffer(DWORD size, const WAVEFORMATEX* format)
 {
     KEL_TRY
-    if (m_directSound == nullptr)
-        return nullptr;
-    DSBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = k2DBufferFlags;
-    desc.dwBufferBytes = size;
-    desc.lpwfxFormat = const_cast<WAVEFORMATEX*>(format);
-    IDirectSoundBuffer* buffer = nullptr;
-    return SUCCEEDED(m_directSound->CreateSoundBuffer(&desc, &buffer, nullptr)) ? buffer : nullptr;
+    return CreateBuffer(size, format, k2DBufferFlags);
     KEL_CATCH
 }
 

@@ -62,6 +62,7 @@ private:
     using BufferPtr = KelSoundInterfacePtr<IDirectSoundBuffer>;
     using SoundList = std::list<std::unique_ptr<KelSoundCL>>;
 
+    IDirectSoundBuffer* CreateBuffer(DWORD size, const WAVEFORMATEX* format, DWORD flags);
     // Undoes a failed initialisation.
     void ReleaseDevice();
     // The cached buffer of the effect, loaded on first use; null when it cannot be loaded.

@@ -191,6 +191,9 @@ private:
     }
     std::mutex& Lock() { return m_device->GetMixer().lock; }
     std::vector<Voice*>& Voices() { return m_device->GetMixer().voices; }
+    // Reads a value that needs the control flag the buffer was made with.
+    template <class T, class Read>
+    HRESULT GetControlled(T* out, DWORD control, Read read);
     // Changes the 3D parameters now or at the listener's commit, after checking them.
     HRESULT Change3D(DWORD apply, const std::function<void(DS3DBUFFER&)>& change);
 
@@ -609,37 +612,31 @@ HRESULT SecondaryBuffer::GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* writ
     return PrimaryBuffer::CopyFormat(m_voice.format, format, size, written);
 }
 
-HRESULT SecondaryBuffer::GetVolume(LONG* volume)
+template <class T, class Read>
+HRESULT SecondaryBuffer::GetControlled(T* out, DWORD control, Read read)
 {
-    if (volume == nullptr)
+    if (out == nullptr)
         return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(Lock());
-    if ((m_voice.flags & DSBCAPS_CTRLVOLUME) == 0)
+    if ((m_voice.flags & control) == 0)
         return DSERR_CONTROLUNAVAIL;
-    *volume = m_voice.volume;
+    *out = read(m_voice);
     return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetVolume(LONG* volume)
+{
+    return GetControlled(volume, DSBCAPS_CTRLVOLUME, [](const Voice& v) { return v.volume; });
 }
 
 HRESULT SecondaryBuffer::GetPan(LONG* pan)
 {
-    if (pan == nullptr)
-        return DSERR_INVALIDPARAM;
-    std::lock_guard<std::mutex> guard(Lock());
-    if ((m_voice.flags & DSBCAPS_CTRLPAN) == 0)
-        return DSERR_CONTROLUNAVAIL;
-    *pan = m_voice.pan;
-    return DS_OK;
+    return GetControlled(pan, DSBCAPS_CTRLPAN, [](const Voice& v) { return v.pan; });
 }
 
 HRESULT SecondaryBuffer::GetFrequency(DWORD* frequency)
 {
-    if (frequency == nullptr)
-        return DSERR_INVALIDPARAM;
-    std::lock_guard<std::mutex> guard(Lock());
-    if ((m_voice.flags & DSBCAPS_CTRLFREQUENCY) == 0)
-        return DSERR_CONTROLUNAVAIL;
-    *frequency = m_voice.Rate();
-    return DS_OK;
+    return GetControlled(frequency, DSBCAPS_CTRLFREQUENCY, [](const Voice& v) { return v.Rate(); });
 }
 
 HRESULT SecondaryBuffer::GetStatus(DWORD* status)

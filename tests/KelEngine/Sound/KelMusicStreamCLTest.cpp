@@ -42,35 +42,12 @@ bool Eventually(Condition condition)
     return true;
 }
 
-class MusicTest : public LogFolderTest
-{
-protected:
-    void SetUp() override
-    {
-        UseDummyAudio();
-        ASSERT_EQ(m_engine.Initialize(&m_window), DS_OK);
-        m_capture = std::make_unique<SoundCapture>(m_engine.GetDirectSound());
-    }
-    void TearDown() override
-    {
-        m_music.DeleteAllStreams();
-        m_capture.reset();
-        m_engine.Release();
-    }
-
-    void Music(const std::string& name, const std::string& bytes) { m_folder.Write("sound/" + name, bytes); }
-    std::string PathOf(const std::string& name) { return m_engine.GetSoundDirectory() + "\\" + name; }
-
-    MemoryWindow m_window{8, 8};
-    KelMusicManagerCL m_music;
-    KelSoundEngineCL m_engine;
-    std::unique_ptr<SoundCapture> m_capture;
-};
+using MusicTest = SoundEngineFixture;
 } // namespace
 
 TEST_F(MusicTest, BufferHoldsTwoSecondsInTwentySegments)
 {
-    Music("tone.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 440, 0.3, 8000)));
+    SoundFile("tone.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 440, 0.3, 8000)));
     ASSERT_TRUE(m_music.Play("tone.ogg"));
     KelMusicStreamCL* stream = m_music.FindStream(PathOf("tone.ogg"));
     ASSERT_NE(stream, nullptr);
@@ -86,7 +63,7 @@ TEST_F(MusicTest, ShortFilePlaysOnceThenSilenceUntilTheBufferStops)
     // 1.5 s of tone in a buffer of 2 s: the rest of the buffer is silence, and the buffer stops
     // once the tone's length has played, before it could loop round to the tone again.
     const double seconds = 1.5;
-    Music("short.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 440, seconds, 10000)));
+    SoundFile("short.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 440, seconds, 10000)));
     const size_t mark = m_capture->Mark();
     ASSERT_TRUE(m_music.Play("short.ogg"));
     KelMusicStreamCL* stream = m_music.FindStream(PathOf("short.ogg"));
@@ -116,7 +93,7 @@ TEST_F(MusicTest, ShortFilePlaysOnceThenSilenceUntilTheBufferStops)
 
 TEST_F(MusicTest, LoopedMusicGoesOnPastItsEnd)
 {
-    Music("loop.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 330, 0.3, 9000)));
+    SoundFile("loop.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 330, 0.3, 9000)));
     KelOggStreamCL stream(m_engine.GetWindow(), m_engine.GetDirectSound());
     stream.SetLoop(true);
     ASSERT_TRUE(stream.Start(PathOf("loop.ogg").c_str()));
@@ -134,8 +111,8 @@ TEST_F(MusicTest, LoopedMusicGoesOnPastItsEnd)
 
 TEST_F(MusicTest, UnreadableMusicIsLoggedAndNotStored)
 {
-    Music("broken.ogg", "OggS" + std::string(500, '\x01'));
-    Music("noise.ogg", std::string(3000, 'n'));
+    SoundFile("broken.ogg", "OggS" + std::string(500, '\x01'));
+    SoundFile("noise.ogg", std::string(3000, 'n'));
     for (const char* name : {"broken.ogg", "noise.ogg", "missing.ogg"})
     {
         EXPECT_FALSE(m_music.Play(name)) << name;
@@ -148,7 +125,7 @@ TEST_F(MusicTest, UnreadableMusicIsLoggedAndNotStored)
 
 TEST_F(MusicTest, DeletingAPlayingStreamEndsItsThreadFirst)
 {
-    Music("long.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 220, 3.0, 8000)));
+    SoundFile("long.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 220, 3.0, 8000)));
     const int before = ThreadCount();
     ASSERT_TRUE(m_music.Play("long.ogg"));
     KelMusicStreamCL* stream = m_music.FindStream(PathOf("long.ogg"));
@@ -172,7 +149,7 @@ TEST_F(MusicTest, DeletingAPlayingStreamEndsItsThreadFirst)
 
 TEST_F(MusicTest, LostBufferIsRestoredAndRefilled)
 {
-    Music("lost.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 500, 3.0, 9000)));
+    SoundFile("lost.ogg", OggVorbisFile(2, 44100, SineSamples(2, 44100, 500, 3.0, 9000)));
     ASSERT_TRUE(m_music.Play("lost.ogg"));
     KelMusicStreamCL* stream = m_music.FindStream(PathOf("lost.ogg"));
     ASSERT_NE(stream, nullptr);

@@ -21,23 +21,10 @@ std::vector<int16_t> Level(int channels, int rate, double seconds, int16_t value
     return std::vector<int16_t>(static_cast<size_t>(seconds * rate) * static_cast<size_t>(channels), value);
 }
 
-class SoundEngineTest : public LogFolderTest
+class SoundEngineTest : public SoundEngineFixture
 {
 protected:
-    void SetUp() override
-    {
-        UseDummyAudio();
-        ASSERT_EQ(m_engine.Initialize(&m_window), DS_OK);
-        m_capture = std::make_unique<SoundCapture>(m_engine.GetDirectSound());
-    }
-    void TearDown() override
-    {
-        m_capture.reset();
-        m_engine.Release();
-    }
-
-    // Writes an effect into the engine's sound directory ("sound", below the test's folder).
-    void Effect(const std::string& name, const std::string& bytes) { m_folder.Write("sound/" + name, bytes); }
+    void Effect(const std::string& name, const std::string& bytes) { SoundFile(name, bytes); }
 
     // Waits until the capture from the mark holds a stretch of 10 ms in which every sample is
     // within 1 of the value.
@@ -62,11 +49,6 @@ protected:
         m_engine.ReleasePlayingSounds();
         ASSERT_TRUE(Hears(m_capture->Mark(), 0));
     }
-
-    MemoryWindow m_window{8, 8};
-    KelMusicManagerCL m_music;
-    KelSoundEngineCL m_engine;
-    std::unique_ptr<SoundCapture> m_capture;
 };
 } // namespace
 

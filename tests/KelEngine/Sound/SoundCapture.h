@@ -8,10 +8,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "DSound/DSound.h"
+#include "EngineTestSupport.h"
+#include "KelMusicManagerCL.h"
+#include "KelSoundEngineCL.h"
+#include "Win32/Window.h"
 
 // Every sound test runs without a sound card.
 inline void UseDummyAudio()
@@ -102,4 +108,34 @@ private:
     std::vector<int16_t> m_samples;
     int m_channels = 0;
     int m_rate = 0;
+};
+
+// A sound engine on the dummy output with the capture attached, a music manager, and the test's
+// folder as the current directory: sounds written to "sound/<name>" are found by name.
+class SoundEngineFixture : public LogFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        UseDummyAudio();
+        ASSERT_EQ(m_engine.Initialize(&m_window), DS_OK);
+        m_capture = std::make_unique<SoundCapture>(m_engine.GetDirectSound());
+    }
+    void TearDown() override
+    {
+        m_music.DeleteAllStreams();
+        m_capture.reset();
+        m_engine.Release();
+    }
+
+    void SoundFile(const std::string& name, const std::string& bytes)
+    {
+        m_folder.Write("sound/" + name, bytes);
+    }
+    std::string PathOf(const std::string& name) { return m_engine.GetSoundDirectory() + "\\" + name; }
+
+    MemoryWindow m_window{8, 8};
+    KelMusicManagerCL m_music;
+    KelSoundEngineCL m_engine;
+    std::unique_ptr<SoundCapture> m_capture;
 };
