@@ -59,6 +59,23 @@ bool ValidListener(const DS3DLISTENER& p)
            p.flDopplerFactor <= 10.0f;
 }
 
+// 3D settings apply at once, or with DS3D_DEFERRED when the listener commits: a change starts
+// from the value waiting for the commit, if any, and is checked whole before it is kept.
+template <class Params, class Change, class Valid>
+HRESULT ApplySettings(DWORD apply, Params* current, Params* deferred, bool* hasDeferred, const Change& change,
+                      Valid valid)
+{
+    if (apply > DS3D_DEFERRED)
+        return DSERR_INVALIDPARAM;
+    Params next = *hasDeferred ? *deferred : *current;
+    change(next);
+    if (!valid(next))
+        return DSERR_INVALIDPARAM;
+    *(apply == DS3D_DEFERRED ? deferred : current) = next;
+    *hasDeferred = apply == DS3D_DEFERRED;
+    return DS_OK;
+}
+
 class Device;
 
 // Reference counting shared by every object of this layer.
@@ -393,25 +410,10 @@ private:
     template <class Change>
     HRESULT ChangeListener(DWORD apply, Change change)
     {
-        if (apply > DS3D_DEFERRED)
-            return DSERR_INVALIDPARAM;
         Mixer& mixer = m_device->GetMixer();
         std::lock_guard<std::mutex> guard(mixer.lock);
-        DS3DLISTENER next = mixer.hasDeferredListener ? mixer.deferredListener : mixer.listener;
-        change(next);
-        if (!ValidListener(next))
-            return DSERR_INVALIDPARAM;
-        if (apply == DS3D_DEFERRED)
-        {
-            mixer.deferredListener = next;
-            mixer.hasDeferredListener = true;
-        }
-        else
-        {
-            mixer.listener = next;
-            mixer.hasDeferredListener = false;
-        }
-        return DS_OK;
+        return ApplySettings(apply, &mixer.listener, &mixer.deferredListener, &mixer.hasDeferredListener,
+                             change, ValidListener);
     }
 
     Device* m_device;
@@ -802,24 +804,9 @@ HRESULT SecondaryBuffer::GetAllParameters(DS3DBUFFER* parameters)
 
 HRESULT SecondaryBuffer::Change3D(DWORD apply, const std::function<void(DS3DBUFFER&)>& change)
 {
-    if (apply > DS3D_DEFERRED)
-        return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(Lock());
-    DS3DBUFFER next = m_voice.hasDeferred3D ? m_voice.deferred3D : m_voice.params3D;
-    change(next);
-    if (!Valid3DBuffer(next))
-        return DSERR_INVALIDPARAM;
-    if (apply == DS3D_DEFERRED)
-    {
-        m_voice.deferred3D = next;
-        m_voice.hasDeferred3D = true;
-    }
-    else
-    {
-        m_voice.params3D = next;
-        m_voice.hasDeferred3D = false;
-    }
-    return DS_OK;
+    return ApplySettings(apply, &m_voice.params3D, &m_voice.deferred3D, &m_voice.hasDeferred3D, change,
+                         Valid3DBuffer);
 }
 
 HRESULT SecondaryBuffer::SetAllParameters(const DS3DBUFFER* parameters, DWORD apply)
