@@ -5,14 +5,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 #include <mad.h>
 #include <vorbis/vorbisfile.h>
 
 #include "KelLogCL.h"
 #include "Win32/Files.h"
-#include "Win32/Mmio.h"
+#include "Win32/WaveFile.h"
 
 namespace
 {
@@ -22,60 +21,11 @@ struct FileCloser
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-struct MmioCloser
-{
-    void operator()(HMMIO file) const { mmioClose(file, 0); }
-};
-using MmioPtr = std::unique_ptr<std::remove_pointer_t<HMMIO>, MmioCloser>;
-
-uint16_t ReadU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t ReadU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 bool Fail(KelDecodedSound* out, const char* what, const char* path)
 {
     KelLogPrintf("声音文件无法读取:%s (%s)", path, what);
     *out = KelDecodedSound{};
     return false;
-}
-
-// The "fmt " chunk: the 16 bytes every format has, then for anything but PCM a byte count and
-// that many extra bytes, all inside the chunk.
-bool ReadWaveFormat(HMMIO file, const MMCKINFO& chunk, KelSoundFormat* format)
-{
-    if (chunk.cksize < 16)
-        return false;
-    uint8_t common[16];
-    if (mmioRead(file, reinterpret_cast<HPSTR>(common), 16) != 16)
-        return false;
-    format->formatTag = ReadU16(common);
-    format->channels = ReadU16(common + 2);
-    format->samplesPerSec = ReadU32(common + 4);
-    format->avgBytesPerSec = ReadU32(common + 8);
-    format->blockAlign = ReadU16(common + 12);
-    format->bitsPerSample = ReadU16(common + 14);
-    format->extra.clear();
-    if (format->formatTag != 1 && chunk.cksize >= 18)
-    {
-        uint8_t sizeBytes[2];
-        if (mmioRead(file, reinterpret_cast<HPSTR>(sizeBytes), 2) != 2)
-            return false;
-        const uint16_t extraSize = ReadU16(sizeBytes);
-        if (extraSize > chunk.cksize - 18)
-            return false;
-        format->extra.resize(extraSize);
-        if (extraSize > 0 && mmioRead(file, reinterpret_cast<HPSTR>(format->extra.data()), extraSize) !=
-                                 static_cast<LONG>(extraSize))
-            return false;
-    }
-    return format->channels > 0 && format->samplesPerSec > 0 && format->blockAlign > 0;
 }
 
 class OggFile
@@ -225,31 +175,18 @@ KelSoundFileKind KelSniffSoundFile(const uint8_t* header, size_t size)
 bool KelDecodeWaveFile(const char* path, KelDecodedSound* out)
 {
     *out = KelDecodedSound{};
-    std::string name(path != nullptr ? path : "");
-    MmioPtr file(mmioOpenA(name.data(), nullptr, MMIO_ALLOCBUF | MMIO_READ));
-    if (file == nullptr)
-        return Fail(out, "cannot open", name.c_str());
-    MMCKINFO riff{};
-    if (mmioDescend(file.get(), &riff, nullptr, 0) != MMSYSERR_NOERROR || riff.ckid != FOURCC_RIFF ||
-        riff.fccType != mmioFOURCC('W', 'A', 'V', 'E'))
-        return Fail(out, "not a RIFF WAVE file", name.c_str());
-    MMCKINFO chunk{};
-    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file.get(), &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR ||
-        !ReadWaveFormat(file.get(), chunk, &out->format))
-        return Fail(out, "bad fmt chunk", name.c_str());
-    if (mmioAscend(file.get(), &chunk, 0) != MMSYSERR_NOERROR)
-        return Fail(out, "bad fmt chunk", name.c_str());
-    chunk = MMCKINFO{};
-    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(file.get(), &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
-        return Fail(out, "no data chunk", name.c_str());
-    if (chunk.cksize == 0 || chunk.cksize > kKelMaxDecodedSoundBytes)
-        return Fail(out, "data chunk size out of range", name.c_str());
-    out->data.resize(chunk.cksize);
-    if (mmioRead(file.get(), reinterpret_cast<HPSTR>(out->data.data()), static_cast<LONG>(chunk.cksize)) !=
-        static_cast<LONG>(chunk.cksize))
-        return Fail(out, "data chunk shorter than its size", name.c_str());
+    const std::string name(path != nullptr ? path : "");
+    WaveFileData wave;
+    if (const char* failure = ReadWaveFile(name.c_str(), kKelMaxDecodedSoundBytes, &wave))
+        return Fail(out, failure, name.c_str());
+    out->format.formatTag = wave.formatTag;
+    out->format.channels = wave.channels;
+    out->format.samplesPerSec = wave.samplesPerSec;
+    out->format.avgBytesPerSec = wave.avgBytesPerSec;
+    out->format.blockAlign = wave.blockAlign;
+    out->format.bitsPerSample = wave.bitsPerSample;
+    out->format.extra = std::move(wave.extra);
+    out->data = std::move(wave.samples);
     return true;
 }
 
