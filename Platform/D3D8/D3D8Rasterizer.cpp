@@ -1,10 +1,7 @@
 #include "D3D8Rasterizer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -35,59 +32,6 @@
 // min(255, (s * sf + d * df + 127) / 255) for the same reason. The SIMD paths compute the same
 // quotient as ((n + 128) + ((n + 128) >> 8)) >> 8, equal to (n + 127) / 255 for all
 // n <= 255 * 255.
-
-namespace
-{
-// The path in use, as an int of D3D8RasterPath; Auto until the first draw resolves it.
-std::atomic<int> g_rasterPath{static_cast<int>(D3D8RasterPath::Auto)};
-
-D3D8RasterPath Resolve(D3D8RasterPath wanted)
-{
-    if (wanted == D3D8RasterPath::Sse2)
-        return D3D8RasterPath::Sse2;
-    return D3D8CpuHasAvx2() ? D3D8RasterPath::Avx2 : D3D8RasterPath::Sse2;
-}
-
-D3D8RasterPath PathFromEnvironment()
-{
-    const char* value = std::getenv("KAVDOR_RASTER_PATH");
-    if (value == nullptr || *value == '\0' || std::strcmp(value, "auto") == 0)
-        return D3D8RasterPath::Auto;
-    if (std::strcmp(value, "sse2") == 0)
-        return D3D8RasterPath::Sse2;
-    if (std::strcmp(value, "avx2") == 0)
-        return D3D8RasterPath::Avx2;
-    std::fprintf(stderr, "KAVDOR_RASTER_PATH=%s is not sse2, avx2 or auto; the CPU chooses\n", value);
-    return D3D8RasterPath::Auto;
-}
-} // namespace
-
-bool D3D8CpuHasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
-D3D8RasterPath D3D8SetRasterPath(D3D8RasterPath path)
-{
-    const D3D8RasterPath resolved = Resolve(path);
-    g_rasterPath.store(static_cast<int>(resolved), std::memory_order_relaxed);
-    return resolved;
-}
-
-D3D8RasterPath D3D8ActiveRasterPath()
-{
-    int path = g_rasterPath.load(std::memory_order_relaxed);
-    if (path == static_cast<int>(D3D8RasterPath::Auto))
-    {
-        // Every thread that gets here resolves the same environment to the same path.
-        const D3D8RasterPath resolved = Resolve(PathFromEnvironment());
-        int expected = path;
-        g_rasterPath.compare_exchange_strong(expected, static_cast<int>(resolved), std::memory_order_relaxed);
-        path = g_rasterPath.load(std::memory_order_relaxed);
-    }
-    return static_cast<D3D8RasterPath>(path);
-}
 
 namespace
 {
@@ -223,9 +167,10 @@ bool KnownBlendFactor(DWORD f)
 
 BlendMode MakeBlendMode(const D3D8RasterState& state, bool hasAlpha)
 {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     BlendMode m;
     m.hasAlpha = hasAlpha;
-    m.avx2 = D3D8ActiveRasterPath() == D3D8RasterPath::Avx2;
+    m.avx2 = avx2;
     if (!state.blend)
         return m;
     // Factors this device does not know behave as the default pair ONE, ZERO.

@@ -84,21 +84,3 @@ void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& 
 // rounded start to its rounded end visits; the end pixel only with lastPixel.
 void D3D8RasterLines(const D3D8RasterTarget& target, const D3D8RasterState& state,
                      const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
-
-// The SIMD path of the inner loops (alpha blending, point sampling of clamped textures). It is
-// chosen once from the CPU, AVX2 where the CPU has it and otherwise SSE2 (which every x86-64
-// has), unless the environment variable KAVDOR_RASTER_PATH says "sse2" or "avx2" ("auto" or
-// nothing: the CPU decides; anything else is reported on stderr and ignored). Tests and
-// benchmarks switch with D3D8SetRasterPath, so that every path is run; the paths draw exactly
-// the same pixels. Safe to call from any thread; a draw reads the path once when it starts.
-enum class D3D8RasterPath
-{
-    Auto,
-    Sse2,
-    Avx2,
-};
-// Returns the path now in use: asking for AVX2 on a CPU without it gives SSE2, and Auto the
-// CPU's best.
-D3D8RasterPath D3D8SetRasterPath(D3D8RasterPath path);
-D3D8RasterPath D3D8ActiveRasterPath();
-bool D3D8CpuHasAvx2();

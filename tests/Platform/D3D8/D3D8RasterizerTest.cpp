@@ -1088,44 +1088,4 @@ TEST(D3D8Rasterizer, AxisAlignedQuadsMatchTheTrianglePath)
     EXPECT_GT(drawn, 1000);
 }
 
-// The SIMD paths draw the same pixels: random scenes (every span width, remainders included,
-// alpha blends and clamped point sampling among them) on each path the CPU can run, compared
-// with the SSE2 path that every x86-64 CPU has.
-TEST(D3D8Rasterizer, EveryPathDrawsThePixelsOfTheSse2Path)
-{
-    const D3D8RasterPath before = D3D8ActiveRasterPath();
-    EXPECT_EQ(D3D8SetRasterPath(D3D8RasterPath::Sse2), D3D8RasterPath::Sse2);
-    EXPECT_EQ(D3D8SetRasterPath(D3D8RasterPath::Avx2),
-              D3D8CpuHasAvx2() ? D3D8RasterPath::Avx2 : D3D8RasterPath::Sse2);
-    if (!D3D8CpuHasAvx2())
-    {
-        D3D8SetRasterPath(before);
-        GTEST_SKIP() << "this CPU has only the SSE2 path";
-    }
-    std::mt19937 rng(777);
-    for (int round = 0; round < 1500; ++round)
-    {
-        RandomScene s = MakeRandomScene(rng);
-        D3D8RasterTexture tex = s.texture.Texture();
-        s.state.texture = round % 7 != 0 ? &tex : nullptr;
-        if (round % 2 == 0)
-        {
-            // The SIMD loops: alpha blending of clamped, point-sampled textures.
-            s.state.blend = true;
-            s.state.srcBlend = D3DBLEND_SRCALPHA;
-            s.state.destBlend = D3DBLEND_INVSRCALPHA;
-            s.state.addressU = s.state.addressV = D3DTADDRESS_CLAMP;
-            s.state.magFilter = D3DTEXF_POINT;
-        }
-        Image sse2 = s.target;
-        Image avx2 = s.target;
-        D3D8SetRasterPath(D3D8RasterPath::Sse2);
-        DrawTriangles(sse2, s.state, s.vertices, s.indices);
-        D3D8SetRasterPath(D3D8RasterPath::Avx2);
-        DrawTriangles(avx2, s.state, s.vertices, s.indices);
-        ASSERT_EQ(avx2.pixels, sse2.pixels) << "scene " << round;
-    }
-    D3D8SetRasterPath(before);
-}
-
 } // namespace
