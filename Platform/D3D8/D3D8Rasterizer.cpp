@@ -1,8 +1,13 @@
 #include "D3D8Rasterizer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include <emmintrin.h>
@@ -167,10 +172,9 @@ bool KnownBlendFactor(DWORD f)
 
 BlendMode MakeBlendMode(const D3D8RasterState& state, bool hasAlpha)
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
     BlendMode m;
     m.hasAlpha = hasAlpha;
-    m.avx2 = avx2;
+    m.avx2 = D3D8ActiveRasterPath() == D3D8RasterPath::Avx2;
     if (!state.blend)
         return m;
     // Factors this device does not know behave as the default pair ONE, ZERO.
@@ -1271,4 +1275,102 @@ void D3D8RasterLines(const D3D8RasterTarget& target, const D3D8RasterState& stat
         return;
     for (int i = 0; i < count; ++i)
         DrawLine(c, vertices[indices[2 * i]], vertices[indices[2 * i + 1]], state.lastPixel);
+}
+
+// ---- Choice of SIMD path ---------------------------------------------------------------------
+
+namespace
+{
+
+bool CpuHasAvx2()
+{
+    static const bool has = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+D3D8RasterPath Resolve(D3D8RasterPath path)
+{
+    if (path == D3D8RasterPath::Sse2 || (path == D3D8RasterPath::Avx2 && CpuHasAvx2()))
+        return path;
+    return CpuHasAvx2() ? D3D8RasterPath::Avx2 : D3D8RasterPath::Sse2;
+}
+
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) {
+                                                  return std::tolower(static_cast<unsigned char>(x)) ==
+                                                         std::tolower(static_cast<unsigned char>(y));
+                                              });
+}
+
+// Settled on first use, so that a program that never draws never looks at the variable, and a
+// static constructor that draws still finds it initialised.
+std::atomic<D3D8RasterPath>& ActivePath()
+{
+    static std::atomic<D3D8RasterPath> path{D3D8RasterPathFromName(std::getenv("KAVDOR_RASTER_PATH"))};
+    return path;
+}
+
+} // namespace
+
+bool D3D8RasterPathAvailable(D3D8RasterPath path)
+{
+    return path != D3D8RasterPath::Avx2 || CpuHasAvx2();
+}
+
+D3D8RasterPath D3D8SetRasterPath(D3D8RasterPath path)
+{
+    D3D8RasterPath effective = Resolve(path);
+    ActivePath().store(effective, std::memory_order_relaxed);
+    return effective;
+}
+
+D3D8RasterPath D3D8ActiveRasterPath()
+{
+    // Relaxed is enough: the value selects between paths that draw the same pixels, and it
+    // guards no other data.
+    return ActivePath().load(std::memory_order_relaxed);
+}
+
+D3D8RasterPath D3D8RasterPathFromName(const char* name)
+{
+    std::string_view text = name != nullptr ? name : "";
+    D3D8RasterPath requested = D3D8RasterPath::Auto;
+    bool known = true;
+    if (SameLetters(text, "sse2"))
+        requested = D3D8RasterPath::Sse2;
+    else if (SameLetters(text, "avx2"))
+        requested = D3D8RasterPath::Avx2;
+    else
+        known = text.empty() || SameLetters(text, "auto");
+    D3D8RasterPath effective = Resolve(requested);
+    // Someone who set the variable by hand learns that it did not do what they meant; the first
+    // draw settles the choice, so a program says this once.
+    if (!known)
+        std::fprintf(
+            stderr,
+            "KAVDOR_RASTER_PATH: unknown value \"%s\" ignored (sse2, avx2 or auto); drawing with %s\n", name,
+            D3D8RasterPathName(effective));
+    else if (requested != D3D8RasterPath::Auto && effective != requested)
+        std::fprintf(stderr, "KAVDOR_RASTER_PATH: this CPU cannot run %s; drawing with %s\n",
+                     D3D8RasterPathName(requested), D3D8RasterPathName(effective));
+    return effective;
+}
+
+const char* D3D8RasterPathName(D3D8RasterPath path)
+{
+    switch (path)
+    {
+    case D3D8RasterPath::Sse2:
+        return "sse2";
+    case D3D8RasterPath::Avx2:
+        return "avx2";
+    default:
+        return "auto";
+    }
 }

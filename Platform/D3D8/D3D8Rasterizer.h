@@ -84,3 +84,29 @@ void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& 
 // rounded start to its rounded end visits; the end pixel only with lastPixel.
 void D3D8RasterLines(const D3D8RasterTarget& target, const D3D8RasterState& state,
                      const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
+
+// The SIMD code the rasteriser's alpha blending and clamped point sampling run on. Every path
+// produces the same pixels; they differ only in speed. The first draw settles the choice from
+// the environment variable KAVDOR_RASTER_PATH ("sse2", "avx2" or "auto"; unset or empty means
+// auto), and auto takes the widest path the CPU offers. The choice is read once per draw call
+// and may be changed from any thread; a draw already running keeps the path it started with.
+enum class D3D8RasterPath
+{
+    Auto,
+    Sse2,
+    Avx2,
+};
+
+// Whether the CPU can run the path (Auto and SSE2 always can).
+bool D3D8RasterPathAvailable(D3D8RasterPath path);
+// Selects the path for the following draw calls and returns the one in effect: a path the CPU
+// lacks falls back to the widest one it has, and Auto resolves to that as well.
+D3D8RasterPath D3D8SetRasterPath(D3D8RasterPath path);
+// The path draw calls take now; never Auto.
+D3D8RasterPath D3D8ActiveRasterPath();
+// The path a value of KAVDOR_RASTER_PATH asks for, resolved as D3D8SetRasterPath does (null or
+// empty: auto; letter case does not matter). An unknown value is read as auto, and a path the
+// CPU lacks falls back; both are reported on stderr.
+D3D8RasterPath D3D8RasterPathFromName(const char* name);
+// "sse2", "avx2" or "auto".
+const char* D3D8RasterPathName(D3D8RasterPath path);

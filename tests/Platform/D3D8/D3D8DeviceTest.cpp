@@ -1,11 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "D3D8/D3D8.h"
-#include "Win32/Window.h"
+#include "RasterPaths.h"
 #include "TestDevice.h"
+#include "Win32/Window.h"
 
 namespace
 {
@@ -51,7 +52,9 @@ protected:
             D3DCOLOR diffuse;
             float u, v;
         };
-        Vertex vertices[4] = {{x0, y0, 0, diffuse, 0, 0}, {x1, y0, 0, diffuse, u1, 0}, {x1, y1, 0, diffuse, u1, v1},
+        Vertex vertices[4] = {{x0, y0, 0, diffuse, 0, 0},
+                              {x1, y0, 0, diffuse, u1, 0},
+                              {x1, y1, 0, diffuse, u1, v1},
                               {x0, y1, 0, diffuse, 0, v1}};
         uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
         return Draw(D3DPT_TRIANGLELIST, 322, vertices, sizeof(Vertex), 4, indices, 6);
@@ -63,9 +66,11 @@ protected:
     {
         IDirect3DVertexBuffer8* vb = nullptr;
         IDirect3DIndexBuffer8* ib = nullptr;
-        EXPECT_EQ(m_device->CreateVertexBuffer(stride * vertexCount, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &vb),
-                  D3D_OK);
-        EXPECT_EQ(m_device->CreateIndexBuffer(indexCount * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib),
+        EXPECT_EQ(
+            m_device->CreateVertexBuffer(stride * vertexCount, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, &vb),
+            D3D_OK);
+        EXPECT_EQ(m_device->CreateIndexBuffer(indexCount * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                              D3DPOOL_MANAGED, &ib),
                   D3D_OK);
         BYTE* data = nullptr;
         vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
@@ -96,6 +101,12 @@ protected:
     IDirect3D8* m_d3d = nullptr;
     IDirect3DDevice8* m_device = nullptr;
 };
+
+// Device tests whose pixels go through the rasteriser's SIMD blending, run on each path.
+class D3D8DeviceOnPathTest : public OnEachRasterPath<D3D8DeviceTest>
+{
+};
+INSTANTIATE_ON_EACH_RASTER_PATH(D3D8DeviceOnPathTest);
 } // namespace
 
 TEST(D3D8, CreationNeedsTheSdkVersionAndAWindow)
@@ -112,7 +123,8 @@ TEST(D3D8, CreationNeedsTheSdkVersionAndAWindow)
     pp.Windowed = TRUE;
     pp.BackBufferFormat = mode.Format;
     IDirect3DDevice8* device = nullptr;
-    EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0x144, &pp, &device), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, 0x144, &pp, &device),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(device, nullptr);
     // A windowed device without a size takes the window's client size.
     MemoryWindow window(30, 20);
@@ -177,7 +189,8 @@ TEST_F(D3D8DeviceTest, LockAndDrawEveryTextureFormat)
         UINT bytes = D3D8BytesPerPixel(c.format);
         for (int row = 0; row < 2; ++row)
             for (int col = 0; col < 2; ++col)
-                D3D8EncodePixel(c.format, c.written, static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch + col * bytes);
+                D3D8EncodePixel(c.format, c.written,
+                                static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch + col * bytes);
         EXPECT_EQ(D3D8DecodePixel(c.format, static_cast<uint8_t*>(locked.pBits)), c.read);
         ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
         EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL);
@@ -194,13 +207,14 @@ TEST_F(D3D8DeviceTest, LockAndDrawEveryTextureFormat)
         EXPECT_EQ(frame[kWidth + 2 * i + 1], cases[i].read | 0xFF000000u) << cases[i].format;
 }
 
-TEST_F(D3D8DeviceTest, QuadsMapTexelsOneToOneAndBlend)
+TEST_P(D3D8DeviceOnPathTest, QuadsMapTexelsOneToOneAndBlend)
 {
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(m_device->CreateTexture(4, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
     D3DLOCKED_RECT locked{};
     texture->LockRect(0, &locked, nullptr, 0);
-    uint32_t texels[2][4] = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF}, {0x00000000, 0xFF000000, 0xFF808080, 0xFFFFFFFF}};
+    uint32_t texels[2][4] = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF},
+                             {0x00000000, 0xFF000000, 0xFF808080, 0xFFFFFFFF}};
     for (int y = 0; y < 2; ++y)
         memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, texels[y], 16);
     texture->UnlockRect(0);
@@ -224,10 +238,10 @@ TEST_F(D3D8DeviceTest, QuadsMapTexelsOneToOneAndBlend)
     EXPECT_EQ(frame[8 * kWidth + 9], 0xFF00FF00u);
     EXPECT_EQ(frame[8 * kWidth + 10], 0xFF0000FFu);
     EXPECT_EQ(frame[8 * kWidth + 11], 0xFF808080u); // half white over black
-    EXPECT_EQ(frame[9 * kWidth + 8], 0xFF000000u);   // transparent
+    EXPECT_EQ(frame[9 * kWidth + 8], 0xFF000000u);  // transparent
     EXPECT_EQ(frame[9 * kWidth + 11], 0xFFFFFFFFu);
-    EXPECT_EQ(frame[10 * kWidth + 8], 0xFF000000u);  // bottom edge not drawn
-    EXPECT_EQ(frame[8 * kWidth + 12], 0xFF000000u);  // right edge not drawn
+    EXPECT_EQ(frame[10 * kWidth + 8], 0xFF000000u); // bottom edge not drawn
+    EXPECT_EQ(frame[8 * kWidth + 12], 0xFF000000u); // right edge not drawn
 }
 
 TEST_F(D3D8DeviceTest, DeviceLossAndReset)
@@ -235,7 +249,9 @@ TEST_F(D3D8DeviceTest, DeviceLossAndReset)
     IDirect3DTexture8* managed = nullptr;
     IDirect3DTexture8* target = nullptr;
     ASSERT_EQ(m_device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed), D3D_OK);
-    ASSERT_EQ(m_device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target), D3D_OK);
+    ASSERT_EQ(
+        m_device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target),
+        D3D_OK);
     D3DLOCKED_RECT locked{};
     managed->LockRect(0, &locked, nullptr, 0);
     static_cast<uint32_t*>(locked.pBits)[0] = 0x12345678;
@@ -271,7 +287,9 @@ TEST_F(D3D8DeviceTest, DeviceLossAndReset)
 TEST_F(D3D8DeviceTest, DrawingIntoATextureAndSamplingIt)
 {
     IDirect3DTexture8* texture = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture), D3D_OK);
+    ASSERT_EQ(
+        m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture),
+        D3D_OK);
     IDirect3DSurface8* surface = nullptr;
     IDirect3DSurface8* back = nullptr;
     ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
@@ -299,7 +317,8 @@ TEST_F(D3D8DeviceTest, BadCallsAreRefusedWithoutDrawing)
     EXPECT_EQ(DrawQuad(0, 0, 4, 4, 1, 1, 0xFFFFFFFF), D3DERR_INVALIDCALL); // outside a scene
     m_device->BeginScene();
     EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);
-    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3DERR_INVALIDCALL); // no buffers
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2),
+              D3DERR_INVALIDCALL); // no buffers
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
     m_device->CreateVertexBuffer(24 * 4, 0, 322, D3DPOOL_MANAGED, &vb);
@@ -324,9 +343,11 @@ TEST_F(D3D8DeviceTest, BadCallsAreRefusedWithoutDrawing)
     ib->Release();
     m_device->EndScene();
     IDirect3DTexture8* texture = nullptr;
-    EXPECT_EQ(m_device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3DERR_INVALIDCALL);
-    EXPECT_EQ(m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+    EXPECT_EQ(m_device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
               D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_D16, D3DPOOL_MANAGED, &texture), D3DERR_INVALIDCALL);
 }
 
@@ -355,7 +376,8 @@ TEST_F(D3D8DeviceTest, LineListsWithoutTexture)
         float x, y, z;
         D3DCOLOR diffuse;
     };
-    LineVertex vertices[4] = {{2, 3, 0, 0xFFFF0000}, {10, 3, 0, 0xFFFF0000}, {5, 6, 0, 0xFF00FF00}, {5, 12, 0, 0xFF00FF00}};
+    LineVertex vertices[4] = {
+        {2, 3, 0, 0xFFFF0000}, {10, 3, 0, 0xFFFF0000}, {5, 6, 0, 0xFF00FF00}, {5, 12, 0, 0xFF00FF00}};
     uint16_t indices[4] = {0, 1, 2, 3};
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     m_device->SetRenderState(D3DRS_LASTPIXEL, FALSE);
