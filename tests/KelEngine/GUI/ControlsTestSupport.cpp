@@ -87,6 +87,27 @@ void ControlsTest::SetUp()
                 std::to_string(p.height) + "\"/></texture>";
     }
     m_folder.Write("config/skin.xml", info + "</textureInfo>");
+    // The sets the message box names: its two buttons and its background panel.
+    std::string tongyong = "<textureInfo name=\"tongyong\" type=\"2D\">";
+    std::string guiII = "<textureInfo name=\"GuiII\" type=\"2D\">";
+    const auto entry = [](const std::string& id, const std::string& picture, int w, int h)
+    {
+        return "<texture ID=\"" + id + "\" image=\"gui\\" + picture +
+               ".tga\"><rect left=\"0\" top=\"0\" right=\"" + std::to_string(w) + "\" bottom=\"" +
+               std::to_string(h) + "\"/></texture>";
+    };
+    for (int i = 0; i < 4; ++i)
+    {
+        tongyong += entry("tongyong_btn_qd_" + std::to_string(i), "ok_" + std::to_string(i), 30, 12);
+        tongyong += entry("tongyong_btn_qx_" + std::to_string(i), "btn_" + std::to_string(i), 30, 12);
+    }
+    for (const char* suffix : {"_upLeft", "_upRight", "_downLeft", "_ownRight"})
+        guiII += entry(std::string("DlgBack") + suffix, "corner", 4, 4);
+    for (const char* suffix : {"_up", "_left", "_down", "_right"})
+        guiII += entry(std::string("DlgBack") + suffix, "edge", 4, 4);
+    guiII += entry("DlgBack_back", "back", 8, 8);
+    m_folder.Write("config/tongyong.xml", tongyong + "</textureInfo>");
+    m_folder.Write("config/GuiII.xml", guiII + "</textureInfo>");
     m_textureInfo.LoadAllTextureInfo();
 
     std::string check = "<check>";

@@ -6,9 +6,12 @@
 
 #include "ControlsTestSupport.h"
 #include "DSound/DSound.h"
+#include "KelMBString.h"
+#include "KelMessageBoxCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DCheckCL.h"
 #include "KelWnd2DDialogCL.h"
+#include "KelWnd2DTextListCL.h"
 #include "Win32/PlaySound.h"
 #include "Win32/Time.h"
 
@@ -363,4 +366,113 @@ TEST_F(ControlsTest, FramedPanelsStretchTheirEdgesAndMissingSkinsDrawNothing)
     EXPECT_EQ(frame.At(68, 58), Rgb(skin::kCorner));
     EXPECT_EQ(frame.At(120, 40), 0x646464u);
     EXPECT_EQ(frame.At(220, 60), 0x646464u);
+}
+
+TEST(KelMBStringTest, PositionsCountCharactersOfOneOrTwoBytes)
+{
+    // "斗a地主" in GBK: three double-byte characters and one single.
+    const std::string dou = "\xB6\xB7";
+    const std::string di = "\xB5\xD8";
+    const std::string zhu = "\xD6\xF7";
+    KelMBString text(dou + "a" + di + zhu);
+    EXPECT_EQ(text.GetCount(), 4);
+    EXPECT_EQ(text.GetByteLength(), 7);
+    EXPECT_EQ(text.GetCharacters()[0], 0xB7B6);
+    EXPECT_EQ(text.CharacterBytes(2), di);
+    EXPECT_EQ(text.Range(1, 3), "a" + di);
+    EXPECT_EQ(text.Range(1, 0), "a" + di) << "b <= 0 means count - 1";
+    EXPECT_EQ(text.Range(3, 3), "");
+    EXPECT_EQ(text.Suffix(2).GetBytes(), di + zhu);
+    EXPECT_EQ(text.FindFirst('a'), 1);
+    EXPECT_EQ(text.FindLast(0xF7D6), 3);
+    EXPECT_EQ(text.FindFirst('z'), -1);
+    text.Insert("bc", 1);
+    EXPECT_EQ(text.GetBytes(), dou + "bca" + di + zhu);
+    text.Insert("!", 99);
+    EXPECT_EQ(text.GetBytes(), dou + "bca" + di + zhu + "!");
+    text.Erase(0, 2);
+    EXPECT_EQ(text.GetBytes(), "ca" + di + zhu + "!");
+    text.Erase(3, 100);
+    EXPECT_EQ(text.GetBytes(), "ca" + di);
+    // A lead byte without its second byte stays one character.
+    text.Assign("x\xB6");
+    EXPECT_EQ(text.GetCount(), 2);
+}
+
+TEST(KelWnd2DTextListTest, TextIsWrappedCharacterByCharacter)
+{
+    const auto tenEach = [](const std::string& c) { return c.empty() ? 0 : 10; };
+    const std::vector<std::string> lines = KelWnd2DTextListCL::Wrap(std::string(25, 'x'), 100, tenEach);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{std::string(10, 'x'), std::string(10, 'x'), std::string(5, 'x')}));
+    // Double-byte characters stay whole; a first character wider than the limit starts with an
+    // empty line.
+    EXPECT_EQ(KelWnd2DTextListCL::Wrap("\xB6\xB7\xB5\xD8", 15, tenEach),
+              (std::vector<std::string>{"\xB6\xB7", "\xB5\xD8"}));
+    EXPECT_EQ(KelWnd2DTextListCL::Wrap("ab", 5, tenEach), (std::vector<std::string>{"", "a", "b"}));
+}
+
+TEST_F(ControlsTest, TextListsWrapToTheirWidthAndContinueTheLastLine)
+{
+    auto* list = new KelWnd2DTextListCL("lines", m_ui.GetDeskTopM(), 0, 0, 64, 100, 0);
+    // The system font draws these characters 6 pixels wide: 60 pixels of room is 10 of them.
+    list->AddLineTextM(std::string(25, 'x'), 1);
+    ASSERT_EQ(list->GetLineCountM(), 3);
+    EXPECT_EQ(list->GetLine(2), std::string(5, 'x'));
+    list->InsertTextM(std::string(7, 'y'), false);
+    ASSERT_EQ(list->GetLineCountM(), 4);
+    EXPECT_EQ(list->GetLine(2), std::string(5, 'x') + "yyyyy");
+    EXPECT_EQ(list->GetLine(3), "yy");
+    EXPECT_EQ(list->GetLineHeightM(), 12 + 6);
+    EXPECT_EQ(list->GetVisibleLinesM(), 100 / 18);
+}
+
+TEST_F(ControlsTest, MessageBoxesAreCentredModalAndAnswerWithTheirButtons)
+{
+    auto* box = new KelMessageBoxCL("ask", "Question", "Leave the table now?", KWS_MB_OKCANCEL);
+    EXPECT_EQ(box->GetPosM(), std::make_pair((320 - 350) / 2, (240 - 150) / 2));
+    EXPECT_TRUE(box->IsModal());
+    EXPECT_NE(box->FindChildM("KelMessageBoxCL_back"), nullptr);
+    auto* text = dynamic_cast<KelWnd2DTextListCL*>(box->FindChildM("message_text"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->GetLineCountM(), 1);
+    Recorder record;
+    record.Watch(box, {KWM_MSGBOXOK, KWM_MSGBOXCANCEL, KWM_DLGEND, KWM_DLGCANCEL});
+    auto* cancel = dynamic_cast<KelWnd2DBaseCL*>(box->FindChildM("messageBox_cancel"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->GetPosM(), std::make_pair((350 - 160) / 3 * 2 + 80, 100));
+    const POINT at = cancel->GetPosInScreenM(5, 5);
+    Frame();
+    Click(at.x, at.y);
+    EXPECT_EQ(record.seen, (std::vector<std::string>{"4002:ask"}));
+    EXPECT_FALSE(box->IsAliveM());
+    EXPECT_FALSE(box->IsModal());
+    Frame();
+
+    auto* ok = new KelMessageBoxCL("ok", "Note", "Saved.", KWS_MB_OK);
+    auto* okButton = dynamic_cast<KelWnd2DBaseCL*>(ok->FindChildM("messageBox_ok"));
+    ASSERT_NE(okButton, nullptr);
+    EXPECT_EQ(okButton->GetPosM(), std::make_pair((350 - 80) / 2, 110));
+    EXPECT_EQ(okButton->GetSizeM(), std::make_pair(80, 20));
+    EXPECT_EQ(okButton->GetTextM(), "确定");
+    std::vector<int> answers;
+    ok->SetMsgFunM(KWM_MSGBOXOK, [&answers](KelWndMsg m) { answers.push_back(m.param1); });
+    Snapshot(Frame(), "message_box");
+    const POINT okAt = okButton->GetPosInScreenM(5, 5);
+    Click(okAt.x, okAt.y);
+    EXPECT_EQ(answers, (std::vector<int>{1}));
+    Frame();
+
+    // Without button bits: no buttons, and the close button is the dialog's Cancel.
+    auto* bare = new KelMessageBoxCL("bare", "Wait", "Dealing...", 0);
+    EXPECT_EQ(bare->FindChildM("messageBox_ok"), nullptr);
+    EXPECT_EQ(bare->FindChildM("messageBox_cancel"), nullptr);
+    Recorder closing;
+    closing.Watch(bare, {KWM_MSGBOXOK, KWM_MSGBOXCANCEL, KWM_DLGEND, KWM_DLGCANCEL});
+    auto* close = dynamic_cast<KelWnd2DBaseCL*>(bare->FindChildM("sysBtnClose"));
+    ASSERT_NE(close, nullptr);
+    Frame();
+    const POINT closeAt = close->GetPosInScreenM(5, 5);
+    Click(closeAt.x, closeAt.y);
+    EXPECT_EQ(closing.seen, (std::vector<std::string>{"3004:bare", "3006:bare"}));
 }

@@ -1,0 +1,17 @@
+#pragma once
+// A ready-made modal dialog on the desktop: a title, a wrapped text, and OK (KWS_MB_OK) or OK and
+// Cancel (KWS_MB_OKCANCEL) buttons, centred, draggable, with the three system buttons. Its
+// buttons send KWM_MSGBOXOK (4001, param1 1) or KWM_MSGBOXCANCEL (4002) and close it; its close
+// button acts as the dialog's Cancel (3004, 3006).
+
+#include "KelWnd2DDialogCL.h"
+
+class KelMessageBoxCL : public KelWnd2DDialogCL
+{
+public:
+    KelMessageBoxCL(const char* name, const char* title, const char* text, DWORD style);
+    ~KelMessageBoxCL() override;
+
+private:
+    void OnButton(KelWndMsg message);
+};
