@@ -6,6 +6,7 @@
 
 #include "KelCanvasCL.h"
 #include "KelGuard.h"
+#include "KelImeCL.h"
 #include "KelSystemCL.h"
 #include "KelWnd2DBaseCL.h"
 #include "KelWndBaseCL.h"
@@ -20,6 +21,7 @@ const char kDeskTopName[] = "UIManager_DeskTop";
 KelUIManagerCL::KelUIManagerCL()
 {
     KEL_TRY
+    m_ime = std::make_unique<KelImeCL>();
     // The singleton base has already made this manager current, so the desktop (and anything it
     // asks the manager while it is built) talks to this instance.
     m_desktop = std::make_unique<KelWnd2DBaseCL>(kDeskTopName, nullptr, 0);
@@ -91,8 +93,8 @@ void KelUIManagerCL::RenderM(KelCanvasCL* canvas)
     if (m_popup != nullptr)
         m_popup->RenderM(canvas);
     DrawTipM(canvas);
-    // The caret and the input-method boxes come with the input-method object; until the edit box
-    // brings it there is nothing more to draw.
+    // The caret (and the input-method boxes) lie above everything.
+    m_ime->RenderM(canvas);
     KEL_CATCH
 }
 
@@ -302,7 +304,7 @@ void KelUIManagerCL::SetDeskTopSizeM(int width, int height)
 
 KelImeCL* KelUIManagerCL::GetImeM()
 {
-    return m_ime;
+    return m_ime.get();
 }
 
 void KelUIManagerCL::SetGuiConfigM(const std::string& path)

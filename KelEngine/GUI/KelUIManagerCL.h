@@ -74,7 +74,7 @@ private:
     bool RouteMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void DeleteRefusedWindows();
 
-    KelImeCL* m_ime = nullptr;
+    std::unique_ptr<KelImeCL> m_ime;
     KelWndBaseCL* m_focus = nullptr;
     KelWndBaseCL* m_capture = nullptr;
     KelWndBaseCL* m_hover = nullptr;

@@ -31,6 +31,7 @@ typedef int16_t SHORT;
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_LSHIFT 0xA0
 #define VK_RSHIFT 0xA1
