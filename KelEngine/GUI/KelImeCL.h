@@ -22,15 +22,26 @@ public:
     // Desktop coordinates of the caret's top, and its height.
     virtual void SetCaretM(int x, int y, int height);
     virtual POINT GetCaretM();
-    // The result text so far; it and the composition are cleared.
+    // The result text so far, which is cleared; a non-empty result also ends the composition.
     virtual std::string TakeResultM();
     virtual void RenderM(KelCanvasCL* canvas);
+    // The input-method messages, while the UI manager's switch is on.
+    virtual void OnNotifyM(HWND window, WPARAM wparam);
+    virtual void OnCompositionM(HWND window, LPARAM lparam);
+    virtual void OnCharM(WPARAM character);
 
     void SetCaretColorM(D3DCOLOR color) { m_caretColor = color; }
     D3DCOLOR GetCaretColorM() const { return m_caretColor; }
     int GetCaretHeightM() const { return m_caretHeight; }
+    const std::string& GetComposition() const { return m_composition; }
+    const std::string& GetCandidates() const { return m_candidates; }
+    const std::string& GetDescription() const { return m_description; }
+    const std::string& GetResult() const { return m_result; }
 
 private:
+    void RebuildCandidates(HWND window);
+    void DrawBoxes(KelCanvasCL* canvas);
+
     std::string m_result;
     std::string m_description;
     std::string m_candidates;

@@ -207,15 +207,42 @@ bool KelUIManagerCL::PostMessageM(HWND window, UINT message, WPARAM wparam, LPAR
             return m_hover->PostMessageM(window, message, wparam, lparam);
         return true;
 
+    case WM_IME_COMPOSITION:
+    case WM_IME_NOTIFY:
+    case WM_IME_CHAR:
+        if (m_imeOn)
+            return TakeImeMessage(window, message, wparam, lparam);
+        if (m_focus != nullptr)
+            return m_focus->PostMessageM(window, message, wparam, lparam);
+        return true;
+
     default:
-        // Characters and input-method messages included: while the input-method switch is off
-        // (and it stays off until the edit box brings the input-method object) the focus window
-        // takes them like any other message.
+        // Characters included: the focus window takes them like any other message.
         if (m_focus != nullptr)
             return m_focus->PostMessageM(window, message, wparam, lparam);
         return true;
     }
     KEL_CATCH
+}
+
+bool KelUIManagerCL::TakeImeMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_IME_COMPOSITION)
+        m_ime->OnCompositionM(window, lparam);
+    else if (message == WM_IME_NOTIFY)
+        m_ime->OnNotifyM(window, wparam);
+    else
+        m_ime->OnCharM(wparam);
+    // The finished text goes to the focus window as typed text.
+    const std::string text = m_ime->TakeResultM();
+    if (!text.empty() && m_focus != nullptr)
+        m_focus->InsertTextM(text, true);
+    return false;
+}
+
+void KelUIManagerCL::SetImeOnM(bool on)
+{
+    m_imeOn = on;
 }
 
 bool KelUIManagerCL::RouteMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam)

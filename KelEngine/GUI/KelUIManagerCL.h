@@ -67,12 +67,20 @@ public:
     void AdoptRefusedWindowM(KelWndBaseCL* window);
     void ForgetRefusedWindowM(KelWndBaseCL* window);
     size_t GetRefusedWindowCount() const { return m_refused.size(); }
+
+    // The input-method switch: on, input-method messages go to the input-method object (whose
+    // finished text the focus window receives), and the composition and candidates are drawn.
+    // The host turns it on when it feeds the desktop's input method.
+    void SetImeOnM(bool on);
     POINT GetLastMousePos() const { return m_lastMouse; }
 
 private:
     // Capture, then the top modal window, then the desktop.
     bool RouteMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void DeleteRefusedWindows();
+    // An input-method message while the switch is on: the input-method object takes it and its
+    // finished text goes to the focus window.
+    bool TakeImeMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
     std::unique_ptr<KelImeCL> m_ime;
     KelWndBaseCL* m_focus = nullptr;

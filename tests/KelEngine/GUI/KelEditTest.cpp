@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "ControlsTestSupport.h"
+#include "KelImeCL.h"
 #include "KelWnd2DEditCL.h"
 #include "Win32/Clipboard.h"
+#include "Win32/Ime.h"
 #include "Win32/Keyboard.h"
 
 namespace
@@ -161,4 +163,57 @@ TEST_F(EditTest, TheCaretBlinksWhileTheEditHasTheFocus)
     edit->SetFocusM(false);
     m_ui.SetFocusWndM(nullptr);
     EXPECT_FALSE(caretShown());
+}
+
+TEST_F(EditTest, TheInputMethodsTextReachesTheFocusedEditWhileTheSwitchIsOn)
+{
+    KelWnd2DEditCL* edit = NewEdit();
+    m_ui.SetImeOnM(true);
+    KelImeCL* ime = m_ui.GetImeM();
+    const std::string ni = "\xC4\xE3";  // 你
+    const std::string mud = "\xC4\xE0"; // 泥
+    Win32ImeState state;
+    state.active = true;
+    state.description = "pinyin";
+    state.composition = "ni";
+    state.candidates = {ni, mud};
+    Win32SetImeState(state);
+    m_ui.PostMessageM(nullptr, WM_IME_NOTIFY, IMN_OPENCANDIDATE, 0);
+    EXPECT_EQ(ime->GetDescription(), "pinyin");
+    EXPECT_EQ(ime->GetCandidates(), "1." + ni + "2." + mud);
+    m_ui.PostMessageM(nullptr, WM_IME_COMPOSITION, 0, GCS_COMPSTR);
+    EXPECT_EQ(ime->GetComposition(), "ni");
+    // The composition, the description and the candidates are drawn in their boxes.
+    EXPECT_NE(Frame().At(6, 6), 0x646464u);
+
+    state.composition.clear();
+    state.result = ni;
+    Win32SetImeState(state);
+    m_ui.PostMessageM(nullptr, WM_IME_COMPOSITION, 0, GCS_RESULTSTR | GCS_COMPSTR);
+    EXPECT_EQ(edit->GetEditText(), ni);
+    EXPECT_EQ(m_changes, 1);
+    EXPECT_EQ(ime->GetResult(), "") << "handed on";
+    m_ui.PostMessageM(nullptr, WM_IME_NOTIFY, IMN_CLOSECANDIDATE, 0);
+    EXPECT_EQ(ime->GetCandidates(), "");
+
+    // More than 253 bytes at once are refused with a beep.
+    const unsigned beeps = Win32BeepCount();
+    state.result = std::string(254, 'x');
+    Win32SetImeState(state);
+    m_ui.PostMessageM(nullptr, WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+    EXPECT_EQ(Win32BeepCount(), beeps + 1);
+    EXPECT_EQ(edit->GetEditText(), ni);
+
+    // Without an active input method its characters come one by one, and the description says so.
+    Win32SetImeState(Win32ImeState{});
+    m_ui.PostMessageM(nullptr, WM_IME_NOTIFY, 0, 0);
+    EXPECT_EQ(ime->GetDescription(), "输入法关闭");
+    m_ui.PostMessageM(nullptr, WM_IME_CHAR, 'a', 0);
+    EXPECT_EQ(edit->GetEditText(), ni + "a");
+
+    // With the switch off the messages go to the focus window, and the boxes are not drawn.
+    m_ui.SetImeOnM(false);
+    m_ui.PostMessageM(nullptr, WM_IME_CHAR, 'b', 0);
+    EXPECT_EQ(edit->GetEditText(), ni + "a");
+    EXPECT_EQ(Frame().At(6, 6), 0x646464u);
 }
