@@ -77,6 +77,13 @@ void ControlsTest::SetUp()
     for (const char* suffix : {"_up", "_left", "_down", "_right"})
         pictures.push_back({std::string("panel") + suffix, 4, 4, {skin::kEdge}});
     pictures.push_back({"panel_back", 8, 8, {skin::kBack}});
+    for (int i = 0; i < 4; ++i)
+    {
+        pictures.push_back({"up_" + std::to_string(i), 12, 10, {skin::kArrow}});
+        pictures.push_back({"mid_" + std::to_string(i), 12, 8, {skin::kThumb}});
+        pictures.push_back({"down_" + std::to_string(i), 12, 10, {skin::kArrow}});
+    }
+    pictures.push_back({"track", 12, 12, {skin::kTrack}});
 
     std::string info = "<textureInfo name=\"skin\" type=\"2D\">";
     for (const Picture& p : pictures)
@@ -107,6 +114,11 @@ void ControlsTest::SetUp()
         guiII += entry(std::string("DlgBack") + suffix, "edge", 4, 4);
     guiII += entry("DlgBack_back", "back", 8, 8);
     m_folder.Write("config/tongyong.xml", tongyong + "</textureInfo>");
+    // Faces for rich text, 20 x 20.
+    m_folder.Write("gui/face.tga", SolidTga(20, 20, skin::kFace));
+    m_folder.Write("config/face.xml", "<textureInfo name=\"face\" type=\"2D\">" +
+                                          entry("/01", "face", 20, 20) + entry("/02", "face", 20, 20) +
+                                          "</textureInfo>");
     m_folder.Write("config/GuiII.xml", guiII + "</textureInfo>");
     m_textureInfo.LoadAllTextureInfo();
 
@@ -128,7 +140,9 @@ void ControlsTest::SetUp()
         "<leftFrame file=\"skin\" data=\"edge\"/><downFrame file=\"skin\" data=\"edge\"/>"
         "<rightFrame file=\"skin\" data=\"edge\"/><sysBtnClose file=\"skin\" data=\"close\"/>"
         "<sysBtnMin file=\"skin\" data=\"min\"/></dialog>"
-        "<button file=\"skin\" data=\"ok\"/>");
+        "<button file=\"skin\" data=\"ok\"/>"
+        "<scrollV><upButton file=\"skin\" data=\"up\"/><midButton file=\"skin\" data=\"mid\"/>"
+        "<downButton file=\"skin\" data=\"down\"/><backImage file=\"skin\" data=\"track\"/></scrollV>");
     // The configuration path is relative to the module directory (the test program's folder).
     std::string module = KelGetModuleDirectory();
     std::replace(module.begin(), module.end(), '\\', '/');

@@ -31,6 +31,11 @@ constexpr uint32_t kOk[4] = {0xFF804000, 0xFF805000, 0xFF806000, 0xFF807000};
 // Nine-part picture 9 x 9: cell (column, row) has colour kCells[row * 3 + column].
 constexpr uint32_t kCells[9] = {0xFF010101, 0xFF020202, 0xFF030303, 0xFF040404, 0xFF050505,
                                 0xFF060606, 0xFF070707, 0xFF080808, 0xFF090909};
+// Rich text faces and scroll bar pieces.
+constexpr uint32_t kFace = 0xFF20C020;
+constexpr uint32_t kArrow = 0xFF404040;
+constexpr uint32_t kThumb = 0xFF606060;
+constexpr uint32_t kTrack = 0xFFA0A0A0;
 } // namespace skin
 
 class ControlsTest : public EngineTestBase<TestClockCL>
