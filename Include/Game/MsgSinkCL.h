@@ -41,5 +41,6 @@ protected:
 private:
     uint32_t m_category;
     MsgSender* m_sender = nullptr;
-    uint32_t m_reserved = 0;
+    // A third field of the sink record, always 0.
+    [[maybe_unused]] uint32_t m_reserved = 0;
 };
