@@ -140,13 +140,13 @@ void RoomSink::OnRecv_OnBaseRecStartBet()
 void RoomSink::OnRecv_OnBaseRecGameIsRuning(int flag)
 {
     if (m_owner != nullptr)
-        m_owner->SetGameRuning(flag != 0);
+        m_owner->OnGameRunning(flag != 0);
 }
 
 void RoomSink::OnRecv_BaseRecPlayerExit(uint8_t flag)
 {
     if (m_owner != nullptr)
-        m_owner->SetExiting(flag != 0);
+        m_owner->OnExiting(flag != 0);
 }
 
 void RoomSink::OnRecv_OnBaseRecChat(const std::string& text)

@@ -21,8 +21,8 @@ public:
     virtual void OnStartGame() = 0;
     virtual void OnGameResult(const std::vector<NetResultRecord>& records) = 0;
     virtual void OnPlayerWantToLeave(int playerId, const std::string& text) = 0;
-    virtual void SetGameRuning(bool running) = 0;
-    virtual void SetExiting(bool exiting) = 0;
+    virtual void OnGameRunning(bool running) = 0;
+    virtual void OnExiting(bool exiting) = 0;
     virtual void OnChat(const std::string& text) = 0;
     virtual void OnPlayerExitType(int type) = 0;
     virtual void OnPlayerInfoChanged(int playerId, const NetPlayerInfo& info) = 0;

@@ -78,8 +78,8 @@ public:
     {
         Log("leave? " + std::to_string(id) + " " + t);
     }
-    void SetGameRuning(bool r) override { Log("running " + std::to_string(r)); }
-    void SetExiting(bool e) override { Log("exiting " + std::to_string(e)); }
+    void OnGameRunning(bool r) override { Log("running " + std::to_string(r)); }
+    void OnExiting(bool e) override { Log("exiting " + std::to_string(e)); }
     void OnChat(const std::string& t) override { Log("chat [" + t + "]"); }
     void OnPlayerExitType(int t) override { Log("exit type " + std::to_string(t)); }
     void OnPlayerInfoChanged(int id, const NetPlayerInfo& info) override

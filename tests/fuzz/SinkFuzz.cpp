@@ -44,8 +44,8 @@ public:
     void OnStartGame() override { Seen(0); }
     void OnGameResult(const std::vector<NetResultRecord>& r) override { Seen(r.size() * 16); }
     void OnPlayerWantToLeave(int, const std::string& t) override { Seen(t.size()); }
-    void SetGameRuning(bool) override { Seen(0); }
-    void SetExiting(bool) override { Seen(0); }
+    void OnGameRunning(bool) override { Seen(0); }
+    void OnExiting(bool) override { Seen(0); }
     void OnChat(const std::string& t) override { Seen(t.size()); }
     void OnPlayerExitType(int) override { Seen(0); }
     void OnPlayerInfoChanged(int, const NetPlayerInfo& info) override { Seen(info.nickname.size()); }

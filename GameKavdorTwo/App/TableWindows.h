@@ -1,0 +1,56 @@
+#pragma once
+// The operations of the table's windows that the application object and its sinks call. The
+// windows themselves (table dialog, play window, chat window, tool bar) implement them; until a
+// window exists its getter answers null and the call is skipped.
+
+#include <string>
+#include <vector>
+
+#include "GameSink.h"
+#include "NetMsgTypes.h"
+
+class KelWndBaseCL;
+
+// The play window as the room messages reach it.
+class TablePlayWindow : public GamePlayWindow
+{
+public:
+    virtual void SetSeatCount(int count) = 0;
+    virtual void OnPlayerIn(int playerId, int seat, int state, const NetPlayerInfo& info) = 0;
+    virtual void OnPlayerOut(int playerId) = 0;
+    virtual void OnReady(int playerId, bool ready) = 0;
+    virtual void OnStartGame() = 0;
+    virtual void SetGameRunning(bool running) = 0;
+    virtual void OnEndGame() = 0;
+    // Adds each record's score change to the running total of its player's seat.
+    virtual void OnGameResult(const std::vector<NetResultRecord>& records) = 0;
+    // A chat line beginning with "@ID:" (instant chat commands).
+    virtual void OnRecv_ImChat(const std::string& text) = 0;
+};
+
+class TableChatWindow
+{
+public:
+    // Colour as A, R, G, B.
+    virtual void OnChat(const std::string& text, int a, int r, int g, int b, bool newLine) = 0;
+    virtual void OnRecChatFace(const std::string& text) = 0;
+    virtual void GameScoreCL(const std::vector<int>& ids, const std::vector<int>& scores,
+                             const std::vector<int>& coins, const std::string& header) = 0;
+
+protected:
+    virtual ~TableChatWindow() = default;
+};
+
+class TableDialog
+{
+public:
+    virtual void OnRecv_OnBaseRecPlayerWantToLeave(int playerId, const std::string& text) = 0;
+    virtual void OnRecv_BaseRecPlayerExitType(int type) = 0;
+    virtual void OnRecv_BaseRecEnterPassWord() = 0;
+    virtual KelWndBaseCL* GetGameWnd() = 0;
+    virtual KelWndBaseCL* GetChatWindow() = 0;
+    virtual KelWndBaseCL* GetToolBar() = 0;
+
+protected:
+    virtual ~TableDialog() = default;
+};
