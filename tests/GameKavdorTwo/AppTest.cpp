@@ -58,12 +58,22 @@ public:
     int changes = 0;
 };
 
-class AppTest : public EngineTest
+// The test's folder as the module directory, so that "\save\Game42.ini" lies in it.
+class FolderSystem : public KelSystemCL
+{
+public:
+    const std::string& GetModuleDirectory() override { return directory; }
+    std::string directory;
+};
+
+class AppTest : public EngineTestBase<FolderSystem>
 {
 protected:
-    void SetUp() override { ASSERT_NE(CreateScreenWithDevice(), nullptr); }
-    // The test folder as the module directory, so that "\save\Game42.ini" lies in it.
-    void UseFolderAsModuleDirectory() { m_system.Initialize(nullptr); }
+    void SetUp() override
+    {
+        ASSERT_NE(CreateScreenWithDevice(), nullptr);
+        m_system.directory = m_folder.WinPath();
+    }
 
     KelUIManagerCL m_ui;
     CGameCardKavdorTwoCL m_app;
@@ -125,7 +135,6 @@ TEST_F(AppTest, SinksRegisterOnlyWithABothHalvesOfTheNet)
 
 TEST_F(AppTest, EnteringAGameSendsTheTableSettingsAndRegistersBothSinks)
 {
-    UseFolderAsModuleDirectory();
     m_app.SetNetMsgDispatcher(&m_room);
     m_app.SetNetMsgSender(&m_room);
     m_app.SetPlayerService(&m_players);
