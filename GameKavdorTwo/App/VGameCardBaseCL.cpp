@@ -112,6 +112,18 @@ void VGameCardBaseCL::OnDestroy()
     KEL_CATCH
 }
 
+KelImageCL* VGameCardBaseCL::CreateGameIconBig()
+{
+    KEL_TRY
+    KelTextureInfoManagerCL* textures = KelTextureInfoManagerCL::GetInstance();
+    const std::string remembered = textures->GetImageDirectory();
+    UseSelfImagePath();
+    KelImageCL* image = TableImage("kavdorTextureInfo", "TableDefult");
+    textures->SetImageDirectoryVerbatim(remembered);
+    return image;
+    KEL_CATCH
+}
+
 int VGameCardBaseCL::GetSeatCount()
 {
     return 4;

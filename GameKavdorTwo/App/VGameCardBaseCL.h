@@ -21,6 +21,7 @@ public:
     int OnInitial() override;
     void OnDestroy() override;
     void GetGameName(char* out) override;
+    KelImageCL* CreateGameIconBig() override;
 
     /* 59 */ virtual int GetSeatCount();
     /* 60 */ virtual int GetSeatOffsetX(int seat);

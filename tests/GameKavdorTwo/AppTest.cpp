@@ -8,7 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "CGameCardKavdorTwoCL.h"
+#include "EnginePointerBlock.h"
 #include "EngineTestSupport.h"
+#include "KelLogCL.h"
+#include "KelSystemCL.h"
+#include "KelTextureInfoManagerCL.h"
 #include "KelUIManagerCL.h"
 
 namespace
@@ -218,5 +222,21 @@ TEST(ModuleLibrary, ExportsExactlyOneSymbolAndLoadsAndUnloads)
     EXPECT_EQ(exportInterface(), first) << "one application object";
     EXPECT_EQ(static_cast<VGameCardBaseCL*>(first)->GetSeatCount(), 4)
         << "called by position through the table";
+
+    // The host's managers replace the module's own: the module's GUI code then works on them.
+    KelLogCL log;
+    KelSystemCL system;
+    KelTextureInfoManagerCL textures;
+    KelUIManagerCL ui;
+    EnginePointerBlock block{};
+    block.log = &log;
+    block.system = &system;
+    block.textureInfoManager = &textures;
+    block.uiManager = &ui;
+    first->RevertKelEnginePoint(&block);
+    EXPECT_EQ(first->Initial(), 0) << "no dispatcher: the room sink cannot register";
+    EXPECT_EQ(ui.GetGuiConfigM(), "Config\\Gui\\guiConfig.xml");
+    first->Destroy();
+    EXPECT_EQ(ui.GetDeskTopM(), nullptr) << "the windows went with the module's Destroy";
     EXPECT_EQ(dlclose(module), 0);
 }
