@@ -1,7 +1,9 @@
 // The table server's core and the module's two sinks, connected in one process through fakes of
 // the host's dispatcher and sender: one seat is the module's user, the other three are bots. The
-// user's turns run out and the server plays them, as it does for a player who does not act; the
-// module enters the game, sends its table settings and says ready before every hand. Over 200
+// module enters the game, sends its table settings and says ready before every hand; on the
+// user's turns the test plays as the play window will, through the module's game sink: it
+// declines to bid, leads its lowest card and passes when following, and hands every tenth hand
+// over to the server (trusteeship). Over 200
 // hands every message the server sends must be accepted by a sink and every request the module
 // sends by the server, and no decoding error may be logged.
 
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "CGameCardKavdorTwoCL.h"
+#include "CGameKavdorLogicCl.h"
 #include "EngineTestSupport.h"
 #include "KavdorTableCL.h"
 #include "KelUIManagerCL.h"
@@ -65,6 +68,58 @@ public:
                               std::to_string(message[2] | (message[3] << 8)));
         if (category == NET_CATEGORY_ROOM && message[2] == ROOM_GAME_RESULT)
             ++results;
+        if (category == NET_CATEGORY_GAME)
+            WatchGame(message);
+    }
+
+    // What the user's play window would see of the hand, and the turns it must answer.
+    void WatchGame(const std::vector<uint8_t>& message)
+    {
+        NetMsgReaderCL r(message.data() + 4, static_cast<int>(message.size()) - 4);
+        switch (message[2])
+        {
+        case GAME_DEAL:
+            if (r.ReadI32() == kUser)
+            {
+                hand = r.ReadCards();
+                KavdorSortCards(hand);
+            }
+            break;
+        case GAME_BASE_CARDS:
+            base = r.ReadCards();
+            break;
+        case GAME_LANDLORD:
+            if (r.ReadI32() == kUser)
+            {
+                hand.insert(hand.end(), base.begin(), base.end());
+                KavdorSortCards(hand);
+            }
+            break;
+        case GAME_BID_TURN:
+            if (r.ReadI32() == kUser)
+                bidDue = true;
+            break;
+        case GAME_PLAY_TURN:
+            if (r.ReadI32() == kUser)
+            {
+                playDue = true;
+                leading = r.ReadI32() == 0;
+            }
+            break;
+        case GAME_PLAY_ANSWER:
+        {
+            r.ReadI32();
+            for (uint8_t card : r.ReadCards())
+            {
+                const auto at = std::find(hand.begin(), hand.end(), card);
+                if (at != hand.end())
+                    hand.erase(at);
+            }
+            break;
+        }
+        default:
+            break;
+        }
     }
     const PlayerRecord* FindRecord(int playerId) override { return playerId == kUser ? &record : nullptr; }
     void OnHandEnded(KavdorTableCL&, const std::vector<PlayerChange>&) override { settle = true; }
@@ -78,6 +133,11 @@ public:
     MsgSinkCL* game = nullptr;
     PlayerRecord record;
     bool settle = false;
+    CardList hand;
+    CardList base;
+    bool bidDue = false;
+    bool playDue = false;
+    bool leading = false;
     int requests = 0;
     int delivered = 0;
     int results = 0;
@@ -120,6 +180,7 @@ TEST_F(ModuleServerTest, TwoHundredHandsBetweenTheServerAndTheModulesSinks)
     table.AddBots(wire.now);
 
     int guard = 0;
+    int plays = 0;
     bool ready = false;
     while (wire.results < 200 && guard++ < 2000000)
     {
@@ -130,6 +191,25 @@ TEST_F(ModuleServerTest, TwoHundredHandsBetweenTheServerAndTheModulesSinks)
         {
             app.GetRoomSink().SendReady();
             ready = true;
+        }
+        // The user's answers, through the module's game sink.
+        if (wire.bidDue)
+        {
+            wire.bidDue = false;
+            app.GetGameSink().SendBid(3);
+            continue;
+        }
+        if (wire.playDue)
+        {
+            wire.playDue = false;
+            if (wire.results % 10 == 9 && !wire.leading)
+                app.GetGameSink().SendTrusteeship();
+            else if (wire.leading && !wire.hand.empty())
+                app.GetGameSink().SendPlay({wire.hand.back()});
+            else
+                app.GetGameSink().SendPass();
+            ++plays;
+            continue;
         }
         if (wire.settle)
         {
@@ -145,6 +225,7 @@ TEST_F(ModuleServerTest, TwoHundredHandsBetweenTheServerAndTheModulesSinks)
     EXPECT_TRUE(wire.dropped.empty()) << wire.dropped.size() << " dropped, first " << wire.dropped.front();
     EXPECT_TRUE(wire.refused.empty()) << wire.refused.size() << " refused, first " << wire.refused.front();
     EXPECT_GT(wire.delivered, 200 * 30);
+    EXPECT_GT(plays, 200 * 3) << "the user played and passed through the game sink";
     EXPECT_EQ(ReadLog().find("消息处理失败"), std::string::npos);
     app.ExitGame();
 }
