@@ -26,6 +26,8 @@ public:
     virtual void OnGameResult(const std::vector<NetResultRecord>& records) = 0;
     // A chat line beginning with "@ID:" (instant chat commands).
     virtual void OnRecv_ImChat(const std::string& text) = 0;
+    // The room's answer to a prop purchase, for the seat window.
+    virtual void OnRecv_BuyProp(int first, int second) = 0;
 };
 
 class TableChatWindow

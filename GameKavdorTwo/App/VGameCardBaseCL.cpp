@@ -329,9 +329,10 @@ void VGameCardBaseCL::OnRecv_OnGameRoomInfo(const std::string& text)
     m_roomName = text;
 }
 
-void VGameCardBaseCL::OnRecv_BuyProp(int32_t, int32_t)
+void VGameCardBaseCL::OnRecv_BuyProp(int32_t first, int32_t second)
 {
-    // The seat window's purchase handler comes with the seat window.
+    if (TablePlayWindow* play = PlayWindow())
+        play->OnRecv_BuyProp(first, second);
 }
 
 KelWndBaseCL* VGameCardBaseCL::GetDlgTable()
