@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "KelCanvasCL.h"
+#include "KelClipboardText.h"
 #include "KelFontCL.h"
 #include "KelGuard.h"
 #include "KelImeCL.h"
@@ -19,41 +20,6 @@ namespace
 constexpr int kCaretHeight = 12;
 constexpr D3DCOLOR kSelection = 0x64000000;
 
-bool CtrlHeld()
-{
-    return (GetAsyncKeyState(VK_CONTROL) & 0xFF00) != 0;
-}
-
-std::string ReadClipboard()
-{
-    std::string text;
-    if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(nullptr))
-        return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT))
-    {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data)))
-            text.assign(bytes, strnlen(bytes, GlobalSize(data)));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
-void WriteClipboard(const std::string& text)
-{
-    if (!OpenClipboard(nullptr))
-        return;
-    EmptyClipboard();
-    if (HGLOBAL block = GlobalAlloc(GHND, text.size() + 1))
-    {
-        if (char* bytes = static_cast<char*>(GlobalLock(block)))
-            std::copy(text.begin(), text.end(), bytes);
-        GlobalUnlock(block);
-        if (SetClipboardData(CF_TEXT, block) == nullptr)
-            GlobalFree(block);
-    }
-    CloseClipboard();
-}
 } // namespace
 
 KelWnd2DEditCL::KelWnd2DEditCL(const char* name, KelWndBaseCL* parent, int x, int y, int w, int h,
@@ -209,7 +175,7 @@ void KelWnd2DEditCL::CopySelection(bool cut)
         m_anchor = -1;
         Invalidate();
     }
-    WriteClipboard(text);
+    KelWriteClipboardText(text);
 }
 
 void KelWnd2DEditCL::Paste()
@@ -217,7 +183,7 @@ void KelWnd2DEditCL::Paste()
     // Only a selection is replaced: without one, Delete would take the character after the caret.
     if (HasSelection())
         DeleteM();
-    const std::string text = ReadClipboard();
+    const std::string text = KelReadClipboardText();
     if (!text.empty() && InsertAtM(m_caret, text))
         m_caret += KelMBString(text).GetCount();
     m_anchor = -1;
@@ -263,18 +229,18 @@ bool KelWnd2DEditCL::KeyDownM(WPARAM key, LPARAM)
     case VK_INSERT:
         return false;
     case 'C':
-        if (!CtrlHeld())
+        if (!KelCtrlHeld())
             return true;
         CopySelection(false);
         return false;
     case 'X':
-        if (!CtrlHeld())
+        if (!KelCtrlHeld())
             return true;
         if (m_enabled)
             CopySelection(true);
         return false;
     case 'V':
-        if (!CtrlHeld())
+        if (!KelCtrlHeld())
             return true;
         if (m_enabled)
             Paste();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "KelCanvasCL.h"
+#include "KelClipboardText.h"
 #include "KelFontCL.h"
 #include "KelFontManagerCL.h"
 #include "KelGuard.h"
@@ -47,20 +48,6 @@ size_t CharacterLength(const std::string& text, size_t at)
     return (static_cast<unsigned char>(text[at]) & 0x80) != 0 && at + 1 < text.size() ? 2 : 1;
 }
 
-std::string ReadClipboardText()
-{
-    std::string text;
-    if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(nullptr))
-        return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT))
-    {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data)))
-            text.assign(bytes, strnlen(bytes, GlobalSize(data)));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
 } // namespace
 
 KelRichItemCL::~KelRichItemCL() = default;
@@ -492,9 +479,9 @@ void KelWnd2DRichEditIICL::OnKeyDown(WPARAM key)
     {
         NotifyM(KWM_RETURN);
     }
-    else if (key == 'V' && m_enabled && (GetAsyncKeyState(VK_CONTROL) & 0xFF00) != 0)
+    else if (key == 'V' && m_enabled && KelCtrlHeld())
     {
-        InsertTextM(ReadClipboardText(), true);
+        InsertTextM(KelReadClipboardText(), true);
     }
 }
 
