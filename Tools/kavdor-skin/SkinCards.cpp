@@ -1,0 +1,119 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "Skin.h"
+
+namespace skin
+{
+namespace
+{
+constexpr int kCardWidth = 60;
+constexpr int kCardHeight = 78;
+constexpr Color kRed = Argb(255, 200, 30, 40);
+constexpr Color kBlack = Argb(255, 25, 25, 30);
+
+std::string Utf8(const char8_t* text)
+{
+    return reinterpret_cast<const char*>(text);
+}
+
+// Suits 0 spades, 1 hearts, 2 clubs, 3 diamonds.
+std::string SuitSymbol(int suit)
+{
+    static const char8_t* const symbols[4] = {u8"\u2660", u8"\u2665", u8"\u2663", u8"\u2666"};
+    return Utf8(symbols[suit]);
+}
+
+std::string Rank(int face)
+{
+    static const char* const ranks[14] = {"",  "A", "2", "3",  "4", "5", "6",
+                                          "7", "8", "9", "10", "J", "Q", "K"};
+    return ranks[face];
+}
+
+Picture Blank()
+{
+    Picture card(kCardWidth, kCardHeight);
+    card.FillRoundRect(0, 0, kCardWidth, kCardHeight, 5, Argb(255, 120, 120, 120));
+    card.FillRoundRect(1, 1, kCardWidth - 1, kCardHeight - 1, 4, Argb(255, 253, 253, 250));
+    return card;
+}
+
+Picture Face(int face, int suit)
+{
+    Picture card = Blank();
+    const Color ink = suit == 1 || suit == 3 ? kRed : kBlack;
+    // The corner index the hand shows when the cards overlap: rank above a small suit.
+    card.Text(Rank(face), face == 10 ? 2 : 4, 3, 15, ink, true);
+    card.Text(SuitSymbol(suit), 4, 20, 13, ink);
+    // A large suit in the open part of the card, or the court letter for J, Q and K.
+    if (face >= 11)
+    {
+        card.FillRoundRect(22, 22, 54, 72, 3,
+                           suit == 1 || suit == 3 ? Argb(255, 252, 232, 232) : Argb(255, 232, 236, 246));
+        const std::string letter = Rank(face);
+        card.Text(letter, 38 - Picture::TextWidth(letter, 26) / 2, 30, 26, ink, true);
+    }
+    else
+    {
+        const std::string big = SuitSymbol(suit);
+        card.Text(big, 38 - Picture::TextWidth(big, 30) / 2, 32, 30, ink);
+    }
+    return card;
+}
+
+Picture Joker(bool big)
+{
+    Picture card = Blank();
+    const Color ink = big ? kRed : kBlack;
+    int y = 4;
+    for (const char* letter : {"J", "O", "K", "E", "R"})
+    {
+        card.Text(letter, 4, y, 11, ink, true);
+        y += 11;
+    }
+    // The two jokers differ at a glance: a red crown or a black star, and their names.
+    card.FillEllipse(22, 16, 54, 48, big ? Argb(255, 255, 210, 60) : Argb(255, 170, 180, 200));
+    const std::string mark = Utf8(big ? u8"\u2605" : u8"\u2606");
+    card.Text(mark, 38 - Picture::TextWidth(mark, 22) / 2, 20, 22, ink);
+    const std::string name = Utf8(big ? u8"大王" : u8"小王");
+    card.Text(name, 38 - Picture::TextWidth(name, 14) / 2, 54, 14, ink, true);
+    return card;
+}
+} // namespace
+
+void WriteCards(Output& out)
+{
+    for (int face = 1; face <= 13; ++face)
+        for (int suit = 0; suit < 4; ++suit)
+            out.AddPicture("card", std::to_string(face) + "_" + std::to_string(suit), Face(face, suit));
+    out.AddPicture("card", "53", Joker(false));
+    out.AddPicture("card", "54", Joker(true));
+}
+
+Picture ContactSheet(const Output& out)
+{
+    // Pictures in rows of 12 cells of 96 x 96, scaled down only when larger.
+    const auto& pictures = out.Pictures();
+    const int columns = 12;
+    const int cell = 96;
+    const int rows = (static_cast<int>(pictures.size()) + columns - 1) / columns;
+    Picture sheet(columns * cell, rows * cell, Argb(255, 40, 92, 60));
+    int index = 0;
+    for (const auto& [name, picture] : pictures)
+    {
+        const int x = (index % columns) * cell;
+        const int y = (index / columns) * cell;
+        const int step = std::max(
+            {1, (picture.Width() + cell - 9) / (cell - 8), (picture.Height() + cell - 21) / (cell - 20)});
+        for (int py = 0; py < picture.Height() / step; ++py)
+            for (int px = 0; px < picture.Width() / step; ++px)
+                sheet.Blend(x + 4 + px, y + 4 + py, picture.At(px * step, py * step));
+        sheet.Text(name.substr(name.find('/') + 1), x + 4, y + cell - 14, 10, Argb(255, 230, 230, 230));
+        ++index;
+    }
+    return sheet;
+}
+} // namespace skin

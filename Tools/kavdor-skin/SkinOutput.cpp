@@ -1,0 +1,78 @@
+#include "SkinOutput.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace skin
+{
+namespace
+{
+std::filesystem::path ToPath(const std::string& relative)
+{
+    std::string slashed = relative;
+    for (char& c : slashed)
+        if (c == '\\')
+            c = '/';
+    return slashed;
+}
+} // namespace
+
+bool Output::Write(const std::string& relative, const std::vector<uint8_t>& bytes)
+{
+    const std::filesystem::path path = m_root / ToPath(relative);
+    {
+        std::ifstream existing(path, std::ios::binary);
+        if (existing)
+        {
+            const std::vector<uint8_t> old((std::istreambuf_iterator<char>(existing)),
+                                           std::istreambuf_iterator<char>());
+            if (old == bytes)
+            {
+                ++m_unchanged;
+                return true;
+            }
+        }
+    }
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ++m_written;
+    return static_cast<bool>(out);
+}
+
+bool Output::Write(const std::string& relative, const std::string& text)
+{
+    return Write(relative, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void Output::AddPictureIn(const std::string& folder, const std::string& file, const std::string& set,
+                          const std::string& id, const Picture& picture)
+{
+    const std::string image = set + "\\" + id + ".png";
+    Write(folder + "\\" + image, picture.Png());
+    Set& entries = m_sets[set];
+    entries.file = file;
+    entries.entries.push_back({id, image, picture.Width(), picture.Height()});
+    m_pictures.emplace(set + "/" + id, picture);
+}
+
+void Output::AddPicture(const std::string& set, const std::string& id, const Picture& picture)
+{
+    AddPictureIn("image", "image\\config\\" + set + ".xml", set, id, picture);
+}
+
+void Output::WriteSets()
+{
+    for (const auto& [name, set] : m_sets)
+    {
+        std::string xml =
+            "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<textureInfo name=\"" + name + "\" type=\"2D\">\n";
+        for (const Entry& e : set.entries)
+            xml += "  <texture ID=\"" + e.id + "\" image=\"" + e.image +
+                   "\"><rect left=\"0\" top=\"0\" right=\"" + std::to_string(e.width) + "\" bottom=\"" +
+                   std::to_string(e.height) + "\"/></texture>\n";
+        xml += "</textureInfo>\n";
+        Write(set.file, xml);
+    }
+}
+} // namespace skin

@@ -1,0 +1,41 @@
+// kavdor-skin: writes the pictures, texture-info sets, GUI configuration and sounds the engine,
+// the module and the host read, below a runtime folder, at the names the code computes.
+//
+//   kavdor-skin RUN_FOLDER [--contact-sheet FILE.png]
+//
+// Only files whose bytes changed are written, so running it again after a build costs little.
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "Skin.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::fprintf(stderr, "usage: kavdor-skin RUN_FOLDER [--contact-sheet FILE.png]\n");
+        return 2;
+    }
+    try
+    {
+        skin::Output out(argv[1]);
+        skin::WriteGuiSkin(out);
+        skin::WriteCards(out);
+        skin::WriteSounds(out);
+        out.WriteSets();
+        if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
+        {
+            skin::Output sheet(".");
+            sheet.Write(argv[3], skin::ContactSheet(out).Png());
+        }
+        std::printf("kavdor-skin: %d files written, %d unchanged\n", out.Written(), out.Unchanged());
+        return 0;
+    }
+    catch (const std::exception& error)
+    {
+        std::fprintf(stderr, "kavdor-skin: %s\n", error.what());
+        return 1;
+    }
+}
