@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Skin.h"
+#include "SkinStyle.h"
 
 namespace skin
 {
@@ -13,11 +14,6 @@ constexpr int kCardWidth = 60;
 constexpr int kCardHeight = 78;
 constexpr Color kRed = Argb(255, 200, 30, 40);
 constexpr Color kBlack = Argb(255, 25, 25, 30);
-
-std::string Utf8(const char8_t* text)
-{
-    return reinterpret_cast<const char*>(text);
-}
 
 // Suits 0 spades, 1 hearts, 2 clubs, 3 diamonds.
 std::string SuitSymbol(int suit)

@@ -1,67 +1,12 @@
 #include <cstdint>
 
 #include "Skin.h"
+#include "SkinStyle.h"
 
 namespace skin
 {
 namespace
 {
-constexpr Color kBlue = Argb(255, 43, 92, 158);
-constexpr Color kBlueDark = Argb(255, 29, 63, 115);
-constexpr Color kPaper = Argb(255, 244, 241, 234);
-constexpr Color kEdge = Argb(255, 120, 150, 190);
-constexpr Color kWhite = Argb(255, 255, 255, 255);
-constexpr Color kInk = Argb(255, 40, 40, 40);
-
-// A button state: fill colours from top to bottom and an outline.
-struct ButtonLook
-{
-    Color top;
-    Color bottom;
-    Color outline;
-};
-constexpr ButtonLook kButtonLooks[4] = {
-    {Argb(255, 88, 146, 214), Argb(255, 46, 98, 170), Argb(255, 30, 64, 120)},      // normal
-    {Argb(255, 128, 182, 240), Argb(255, 70, 128, 204), Argb(255, 40, 84, 150)},    // hover
-    {Argb(255, 36, 78, 140), Argb(255, 60, 110, 180), Argb(255, 20, 44, 90)},       // pressed
-    {Argb(255, 190, 190, 190), Argb(255, 160, 160, 160), Argb(255, 120, 120, 120)}, // disabled
-};
-
-// A rounded button face; sized so that its middle cells tile (the nine-part rule of buttons).
-Picture ButtonFace(int w, int h, int state, const std::string& caption = "", int captionPixels = 14)
-{
-    const ButtonLook& look = kButtonLooks[state];
-    Picture face(w, h);
-    Picture fill(w, h);
-    fill.VerticalGradient(0, 0, w, h, look.top, look.bottom);
-    Picture mask(w, h);
-    mask.FillRoundRect(0, 0, static_cast<float>(w), static_cast<float>(h), 4, kWhite);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            face.Blend(x, y, fill.At(x, y), static_cast<int>(mask.At(x, y) >> 24));
-    face.StrokeRoundRect(0, 0, static_cast<float>(w), static_cast<float>(h), 4, 1, look.outline);
-    if (!caption.empty())
-    {
-        const int tw = Picture::TextWidth(caption, captionPixels);
-        const int dy = state == 2 ? 1 : 0;
-        face.Text(caption, (w - tw) / 2, (h - captionPixels) / 2 - 1 + dy, captionPixels,
-                  state == 3 ? Argb(255, 230, 230, 230) : kWhite, true);
-    }
-    return face;
-}
-
-void AddButtonStates(Output& out, const std::string& set, const std::string& id, int w, int h,
-                     const std::string& caption = "")
-{
-    for (int state = 0; state < 4; ++state)
-        out.AddPicture(set, id + "_" + std::to_string(state), ButtonFace(w, h, state, caption));
-}
-
-Picture Solid(int w, int h, Color color)
-{
-    return Picture(w, h, color);
-}
-
 // The title bar's pieces: a blue gradient, rounded at the outer top corners.
 Picture BarPiece(int w, int h, int roundedCorner)
 {
@@ -121,10 +66,6 @@ Picture CheckBox(int index, bool round)
     return box;
 }
 
-std::string Utf8(const char8_t* text)
-{
-    return reinterpret_cast<const char*>(text);
-}
 } // namespace
 
 const std::vector<GuiPiece>& GuiPieces()
