@@ -22,11 +22,14 @@ struct GuiPiece
 };
 const std::vector<GuiPiece>& GuiPieces();
 
-// A picture the code asks for by set and ID, outside the GUI configuration.
+// A picture the code asks for by set and ID, outside the GUI configuration, and the image
+// directory that is current when it asks (relative to the runtime folder): the host's "image",
+// or the game's own folder while the game loads its pictures.
 struct Named
 {
     std::string set;
     std::string id;
+    std::string directory = "image";
 };
 // The card pictures ("card": "1_0" ... "13_3", "53", "54"), the message box's buttons and panel.
 std::vector<Named> CodeNamedPictures();

@@ -47,9 +47,12 @@ protected:
         m_ui.SetGuiConfigM(relative + "\\Config\\Gui\\guiConfig.xml");
     }
 
-    // A texture of the set and ID with a picture of some size.
-    ::testing::AssertionResult Resolves(const std::string& set, const std::string& id)
+    // A texture of the set and ID with a picture of some size, made in the given image directory
+    // (relative to the runtime folder) as the code makes it.
+    ::testing::AssertionResult Resolves(const std::string& set, const std::string& id,
+                                        const std::string& directory = "image")
     {
+        m_textures.SetImageDirectoryVerbatim(WinPath(m_run / directory));
         KelTextureCL* texture = m_textures.CreateTexture(set, id, true);
         if (texture == nullptr)
             return ::testing::AssertionFailure() << set << "/" << id << " is not in its set";
@@ -86,7 +89,7 @@ TEST_F(SkinTest, EveryPieceOfTheGuiConfigurationHasItsPictures)
 TEST_F(SkinTest, EveryPictureTheCodeNamesIsThere)
 {
     for (const skin::Named& name : skin::CodeNamedPictures())
-        EXPECT_TRUE(Resolves(name.set, name.id));
+        EXPECT_TRUE(Resolves(name.set, name.id, name.directory));
 }
 
 TEST_F(SkinTest, TheClickSoundDecodes)
