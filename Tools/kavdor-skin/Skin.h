@@ -37,6 +37,13 @@ std::vector<Named> CodeNamedPictures();
 void WriteGuiSkin(Output& out);
 void WriteCards(Output& out);
 void WriteSounds(Output& out);
+// The digit fonts (names as registered, and the characters each carries).
+std::vector<std::string> DigitFontNames();
+std::string DigitFontCharacters();
+void WriteDigitFonts(Output& out);
+// config.ini, the chat panel's common phrases (UTF-8 here, GBK in the file), the save folder.
+const std::vector<std::string>& ChatPhrases();
+void WriteSettings(Output& out);
 // One picture of every generated picture, for people to look at.
 Picture ContactSheet(const Output& out);
 } // namespace skin

@@ -41,9 +41,28 @@ Picture Face(int face, int suit)
 {
     Picture card = Blank();
     const Color ink = suit == 1 || suit == 3 ? kRed : kBlack;
-    // The corner index the hand shows when the cards overlap: rank above a small suit.
-    card.Text(Rank(face), face == 10 ? 2 : 4, 3, 15, ink, true);
-    card.Text(SuitSymbol(suit), 4, 20, 13, ink);
+    // The corner index the hand shows when the cards overlap: rank above a small suit, both
+    // within the 11-pixel strip a card shows in a hand ("10" is set narrow to fit).
+    if (face == 10)
+    {
+        // Drawn at full height, then squeezed to 10 pixels wide by averaging columns.
+        Picture wide(40, 20);
+        const int width = wide.Text("10", 0, 0, 15, ink, true);
+        constexpr int kNarrow = 10;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < kNarrow; ++x)
+            {
+                const int from = x * width / kNarrow;
+                const int to = std::max(from + 1, (x + 1) * width / kNarrow);
+                int alpha = 0;
+                for (int sx = from; sx < to; ++sx)
+                    alpha += static_cast<int>(wide.At(sx, y) >> 24);
+                card.Blend(1 + x, 3 + y, ink, alpha / (to - from));
+            }
+    }
+    else
+        card.Text(Rank(face), 5 - Picture::TextWidth(Rank(face), 15) / 2 + 1, 3, 15, ink, true);
+    card.Text(SuitSymbol(suit), 1, 20, 11, ink);
     // A large suit in the open part of the card, or the court letter for J, Q and K.
     if (face >= 11)
     {
@@ -87,29 +106,5 @@ void WriteCards(Output& out)
             out.AddPicture("card", std::to_string(face) + "_" + std::to_string(suit), Face(face, suit));
     out.AddPicture("card", "53", Joker(false));
     out.AddPicture("card", "54", Joker(true));
-}
-
-Picture ContactSheet(const Output& out)
-{
-    // Pictures in rows of 12 cells of 96 x 96, scaled down only when larger.
-    const auto& pictures = out.Pictures();
-    const int columns = 12;
-    const int cell = 96;
-    const int rows = (static_cast<int>(pictures.size()) + columns - 1) / columns;
-    Picture sheet(columns * cell, rows * cell, Argb(255, 40, 92, 60));
-    int index = 0;
-    for (const auto& [name, picture] : pictures)
-    {
-        const int x = (index % columns) * cell;
-        const int y = (index / columns) * cell;
-        const int step = std::max(
-            {1, (picture.Width() + cell - 9) / (cell - 8), (picture.Height() + cell - 21) / (cell - 20)});
-        for (int py = 0; py < picture.Height() / step; ++py)
-            for (int px = 0; px < picture.Width() / step; ++px)
-                sheet.Blend(x + 4 + px, y + 4 + py, picture.At(px * step, py * step));
-        sheet.Text(name.substr(name.find('/') + 1), x + 4, y + cell - 14, 10, Argb(255, 230, 230, 230));
-        ++index;
-    }
-    return sheet;
 }
 } // namespace skin

@@ -45,6 +45,11 @@ bool Output::Write(const std::string& relative, const std::string& text)
     return Write(relative, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+void Output::MakeFolder(const std::string& relative)
+{
+    std::filesystem::create_directories(m_root / ToPath(relative));
+}
+
 void Output::AddPictureIn(const std::string& folder, const std::string& file, const std::string& set,
                           const std::string& id, const Picture& picture)
 {

@@ -32,6 +32,14 @@ public:
     void AddPictureIn(const std::string& folder, const std::string& file, const std::string& set,
                       const std::string& id, const Picture& picture);
 
+    // A picture shown on the contact sheet that belongs to no set (an image font's page).
+    void AddSheetPicture(const std::string& name, const Picture& picture)
+    {
+        m_pictures.emplace(name, picture);
+    }
+    // An empty folder the programs write into (saved settings); made when missing.
+    void MakeFolder(const std::string& relative);
+
     int Written() const { return m_written; }
     int Unchanged() const { return m_unchanged; }
     const std::filesystem::path& Root() const { return m_root; }

@@ -24,6 +24,8 @@ int main(int argc, char** argv)
         skin::WriteGuiSkin(out);
         skin::WriteCards(out);
         skin::WriteSounds(out);
+        skin::WriteDigitFonts(out);
+        skin::WriteSettings(out);
         out.WriteSets();
         if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
         {

@@ -10,12 +10,15 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "EngineTestSupport.h"
+#include "KelFontCL.h"
 #include "KelGuiConfig.h"
 #include "KelSoundDecoder.h"
 #include "KelTextureCL.h"
 #include "KelUIManagerCL.h"
+#include "Win32/Profile.h"
 
 namespace
 {
@@ -90,6 +93,50 @@ TEST_F(SkinTest, EveryPictureTheCodeNamesIsThere)
 {
     for (const skin::Named& name : skin::CodeNamedPictures())
         EXPECT_TRUE(Resolves(name.set, name.id, name.directory));
+}
+
+TEST_F(SkinTest, DigitFontsLoadWithEveryCharacterTheyCarry)
+{
+    for (const std::string& name : skin::DigitFontNames())
+    {
+        const std::string path = WinPath(m_run / "image" / "config" / (name + ".xml"));
+        KelFontCL* font = m_fonts.LoadImageFont(path.c_str());
+        ASSERT_NE(font, nullptr) << name;
+        EXPECT_EQ(font->GetName(), name);
+        for (char c : skin::DigitFontCharacters())
+        {
+            EXPECT_GT(font->GetGlyph(static_cast<unsigned char>(c)).width, 0) << name << " '" << c << "'";
+            EXPECT_EQ(font->GetGlyph(static_cast<unsigned char>(c)).height, font->GetGlyph('0').height);
+        }
+        m_fonts.DestroyFont(name.c_str());
+    }
+}
+
+// The settings file turns sound on, and the chat panel's phrases read back, in GBK, as written.
+TEST_F(SkinTest, SettingsAndPhrasesReadThroughTheProfileFunctions)
+{
+    EXPECT_EQ(GetPrivateProfileIntA("System", "OpenAudio", 0, WinPath(m_run / "config.ini").c_str()), 1u);
+    const std::string phrases = WinPath(m_run / "game" / "kavdortwo" / "ChatText.ini");
+    const auto& expected = skin::ChatPhrases();
+    ASSERT_EQ(GetPrivateProfileIntA("Num", "num", -1, phrases.c_str()), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        char buffer[255] = {};
+        const std::string key = "NO" + std::to_string(i + 1);
+        const DWORD length =
+            GetPrivateProfileStringA("Text", key.c_str(), "", buffer, sizeof buffer, phrases.c_str());
+        iconv_t convert = iconv_open("UTF-8", "GBK");
+        ASSERT_NE(convert, reinterpret_cast<iconv_t>(-1));
+        char utf8[512] = {};
+        char* in = buffer;
+        size_t inLeft = length;
+        char* out = utf8;
+        size_t outLeft = sizeof utf8 - 1;
+        EXPECT_NE(iconv(convert, &in, &inLeft, &out, &outLeft), static_cast<size_t>(-1)) << key;
+        iconv_close(convert);
+        EXPECT_EQ(std::string(utf8), expected[i]) << key;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(m_run / "save"));
 }
 
 TEST_F(SkinTest, TheClickSoundDecodes)
