@@ -182,6 +182,25 @@ void Picture::FillEllipse(float x0, float y0, float x1, float y1, Color color)
         }
 }
 
+void Picture::StrokeLine(float x0, float y0, float x1, float y1, float width, Color color)
+{
+    const float r = width / 2;
+    const float dx = x1 - x0;
+    const float dy = y1 - y0;
+    const float length2 = std::max(dx * dx + dy * dy, 1e-6f);
+    FillShape(static_cast<int>(std::floor(std::min(x0, x1) - r)),
+              static_cast<int>(std::floor(std::min(y0, y1) - r)),
+              static_cast<int>(std::ceil(std::max(x0, x1) + r)) + 1,
+              static_cast<int>(std::ceil(std::max(y0, y1) + r)) + 1, color,
+              [&](float x, float y)
+              {
+                  const float t = std::clamp(((x - x0) * dx + (y - y0) * dy) / length2, 0.0f, 1.0f);
+                  const float px = x0 + t * dx - x;
+                  const float py = y0 + t * dy - y;
+                  return px * px + py * py <= r * r;
+              });
+}
+
 int Picture::TextWidth(const std::string& utf8, int pixels)
 {
     FT_Face face = Face();

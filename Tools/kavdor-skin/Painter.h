@@ -37,6 +37,22 @@ public:
     void VerticalGradient(int x0, int y0, int x1, int y1, Color top, Color bottom);
     // A filled ellipse in the box, anti-aliased.
     void FillEllipse(float x0, float y0, float x1, float y1, Color color);
+    // An anti-aliased line of the given width with round ends.
+    void StrokeLine(float x0, float y0, float x1, float y1, float width, Color color);
+    // Fills what `inside` (x, y) says is inside the box, 4 x 4 samples a pixel.
+    template <class Inside>
+    void FillShape(int x0, int y0, int x1, int y1, Color color, Inside inside)
+    {
+        for (int y = y0 < 0 ? 0 : y0; y < (y1 > m_height ? m_height : y1); ++y)
+            for (int x = x0 < 0 ? 0 : x0; x < (x1 > m_width ? m_width : x1); ++x)
+            {
+                int hits = 0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx)
+                        hits += inside(x + (sx + 0.5f) / 4, y + (sy + 0.5f) / 4) ? 1 : 0;
+                Blend(x, y, color, hits * 255 / 16);
+            }
+    }
     // Draws UTF-8 text with its top-left at (x, y); the width it took.
     int Text(const std::string& utf8, int x, int y, int pixels, Color color, bool bold = false);
     static int TextWidth(const std::string& utf8, int pixels);

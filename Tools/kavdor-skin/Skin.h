@@ -44,6 +44,13 @@ void WriteDigitFonts(Output& out);
 // config.ini, the chat panel's common phrases (UTF-8 here, GBK in the file), the save folder.
 const std::vector<std::string>& ChatPhrases();
 void WriteSettings(Output& out);
+// The 18 face animations (image\face\<n>.zip) with their stills (set "face", ID "<n>"), the 4 prop
+// animations (image\prop\effect_<n>.zip), the player portraits (set "Player", "Player_<n>") and
+// the portrait of a player without one (image\Role\malemask.tga).
+int FaceCount();
+int PropCount();
+int PortraitCount();
+void WriteFaces(Output& out);
 // One picture of every generated picture, for people to look at.
 Picture ContactSheet(const Output& out);
 } // namespace skin

@@ -26,6 +26,7 @@ int main(int argc, char** argv)
         skin::WriteSounds(out);
         skin::WriteDigitFonts(out);
         skin::WriteSettings(out);
+        skin::WriteFaces(out);
         out.WriteSets();
         if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
         {

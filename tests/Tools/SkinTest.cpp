@@ -15,6 +15,7 @@
 #include "EngineTestSupport.h"
 #include "KelFontCL.h"
 #include "KelGuiConfig.h"
+#include "KelImageAnimCL.h"
 #include "KelSoundDecoder.h"
 #include "KelTextureCL.h"
 #include "KelUIManagerCL.h"
@@ -137,6 +138,36 @@ TEST_F(SkinTest, SettingsAndPhrasesReadThroughTheProfileFunctions)
         EXPECT_EQ(std::string(utf8), expected[i]) << key;
     }
     EXPECT_TRUE(std::filesystem::is_directory(m_run / "save"));
+}
+
+// Faces and props load as the engine's zip animations, every frame a picture of the same size;
+// the face picker's stills, the portraits and the portrait of a player without one are there.
+TEST_F(SkinTest, AnimationsAndPortraitsLoad)
+{
+    const auto animation = [this](const std::filesystem::path& file, int frames, int size)
+    {
+        KelImageCL* image = m_images.LoadZipAnimationM(WinPath(file).c_str(), nullptr);
+        ASSERT_NE(image, nullptr) << file;
+        auto* anim = dynamic_cast<KelImageAnimCL*>(image);
+        ASSERT_NE(anim, nullptr) << file;
+        EXPECT_EQ(anim->GetFrameCount(), frames) << file;
+        EXPECT_EQ(image->GetImageWidth(), size) << file;
+        EXPECT_EQ(image->GetImageHeight(), size) << file;
+        EXPECT_GT(anim->GetTotalDuration(), 0) << file;
+    };
+    for (int n = 1; n <= skin::FaceCount(); ++n)
+    {
+        animation(m_run / "image" / "face" / (std::to_string(n) + ".zip"), 6, 64);
+        EXPECT_TRUE(Resolves("face", std::to_string(n)));
+    }
+    for (int n = 1; n <= skin::PropCount(); ++n)
+        animation(m_run / "image" / "prop" / ("effect_" + std::to_string(n) + ".zip"), 8, 96);
+    for (int n = 1; n <= skin::PortraitCount(); ++n)
+        EXPECT_TRUE(Resolves("Player", "Player_" + std::to_string(n)));
+    KelImageCL* mask =
+        m_images.LoadImageM(WinPath(m_run / "image" / "Role" / "malemask.tga").c_str(), true, 0);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mask->GetImageWidth(), 90);
 }
 
 TEST_F(SkinTest, TheClickSoundDecodes)
