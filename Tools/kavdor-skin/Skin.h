@@ -44,10 +44,13 @@ void WriteDigitFonts(Output& out);
 // config.ini, the chat panel's common phrases (UTF-8 here, GBK in the file), the save folder.
 const std::vector<std::string>& ChatPhrases();
 void WriteSettings(Output& out);
-// The 18 face animations (image\face\<n>.zip) with their stills (set "face", ID "<n>"), the 4 prop
-// animations (image\prop\effect_<n>.zip), the player portraits (set "Player", "Player_<n>") and
-// the portrait of a player without one (image\Role\malemask.tga).
+// The 18 face animations (image\face\<n>.zip) with their 24-pixel stills for chat lines (set
+// "face", ID the face's code "/01" ... "/18": the text the face picker puts into a chat line and
+// the rich text box shows as the face), the 4 prop animations (image\prop\effect_<n>.zip), the
+// player portraits (set "Player", "Player_<n>") and the portrait of a player without one
+// (image\Role\malemask.tga).
 int FaceCount();
+std::string FaceCode(int n);
 int PropCount();
 int PortraitCount();
 void WriteFaces(Output& out);

@@ -3,6 +3,7 @@
 // portraits. Animations are zip archives of numbered TGA frames with a config.txt of frame
 // times, the engine's zip-animation format.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -21,6 +22,7 @@ constexpr float kPi = 3.14159265f;
 constexpr int kFaceSize = 64;
 constexpr int kFaceFrames = 6;
 constexpr int kFaceFrameMs = 120;
+constexpr int kChatFaceSize = 24;
 constexpr int kPropSize = 96;
 constexpr int kPropFrames = 8;
 constexpr int kPropFrameMs = 100;
@@ -458,6 +460,40 @@ Picture PropFrame(int n, int f)
     return p;
 }
 
+// A smaller copy by averaging the source pixels each target pixel covers (premultiplied, so
+// transparent edges do not darken).
+Picture Shrink(const Picture& from, int size)
+{
+    Picture to(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+        {
+            const int x0 = x * from.Width() / size;
+            const int x1 = std::max(x0 + 1, (x + 1) * from.Width() / size);
+            const int y0 = y * from.Height() / size;
+            const int y1 = std::max(y0 + 1, (y + 1) * from.Height() / size);
+            uint32_t sum[4] = {};
+            for (int sy = y0; sy < y1; ++sy)
+                for (int sx = x0; sx < x1; ++sx)
+                {
+                    const Color c = from.At(sx, sy);
+                    const uint32_t a = c >> 24;
+                    sum[0] += a;
+                    sum[1] += ((c >> 16) & 0xFF) * a;
+                    sum[2] += ((c >> 8) & 0xFF) * a;
+                    sum[3] += (c & 0xFF) * a;
+                }
+            const auto count = static_cast<uint32_t>((x1 - x0) * (y1 - y0));
+            if (sum[0] == 0)
+                continue;
+            to.Blend(x, y,
+                     Argb(255, static_cast<int>(sum[1] / sum[0]), static_cast<int>(sum[2] / sum[0]),
+                          static_cast<int>(sum[3] / sum[0])),
+                     static_cast<int>(sum[0] / count));
+        }
+    return to;
+}
+
 std::vector<uint8_t> Animation(const std::vector<Picture>& frames, int frameMs, int holdMs)
 {
     std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
@@ -523,6 +559,13 @@ Picture NoPortrait()
 }
 } // namespace
 
+std::string FaceCode(int n)
+{
+    char code[8];
+    std::snprintf(code, sizeof code, "/%02d", n);
+    return code;
+}
+
 int FaceCount()
 {
     return 18;
@@ -546,8 +589,8 @@ void WriteFaces(Output& out)
         for (int f = 0; f < kFaceFrames; ++f)
             frames.push_back(FaceFrame(n, f));
         out.Write("image\\face\\" + std::to_string(n) + ".zip", Animation(frames, kFaceFrameMs, 0));
-        // The face picker's still picture.
-        out.AddPicture("face", std::to_string(n), frames[0]);
+        // The still the chat shows in a line of text for the face's code.
+        out.AddPicture("face", FaceCode(n), Shrink(frames[0], kChatFaceSize), "face" + std::to_string(n));
     }
     for (int n = 1; n <= PropCount(); ++n)
     {

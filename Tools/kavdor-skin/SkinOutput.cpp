@@ -51,9 +51,9 @@ void Output::MakeFolder(const std::string& relative)
 }
 
 void Output::AddPictureIn(const std::string& folder, const std::string& file, const std::string& set,
-                          const std::string& id, const Picture& picture)
+                          const std::string& id, const Picture& picture, const std::string& stem)
 {
-    const std::string image = set + "\\" + id + ".png";
+    const std::string image = set + "\\" + (stem.empty() ? id : stem) + ".png";
     Write(folder + "\\" + image, picture.Png());
     Set& entries = m_sets[set];
     entries.file = file;
@@ -61,9 +61,10 @@ void Output::AddPictureIn(const std::string& folder, const std::string& file, co
     m_pictures.emplace(set + "/" + id, picture);
 }
 
-void Output::AddPicture(const std::string& set, const std::string& id, const Picture& picture)
+void Output::AddPicture(const std::string& set, const std::string& id, const Picture& picture,
+                        const std::string& stem)
 {
-    AddPictureIn("image", "image\\config\\" + set + ".xml", set, id, picture);
+    AddPictureIn("image", "image\\config\\" + set + ".xml", set, id, picture, stem);
 }
 
 void Output::WriteSets()

@@ -24,13 +24,15 @@ public:
 
     // A picture of a texture-info set kept under the image directory ("image"): written as
     // image\<set>\<id>.png and entered in the set with its whole rectangle.
-    void AddPicture(const std::string& set, const std::string& id, const Picture& picture);
+    void AddPicture(const std::string& set, const std::string& id, const Picture& picture,
+                    const std::string& stem = "");
     // Writes every set as image\config\<set>.xml.
     void WriteSets();
     // Texture-info sets of a folder of their own (the game's own set): the set's pictures go to
     // `folder`\<set>\, its file to `file`.
+    // `stem` names the picture's file when the ID cannot (an ID with a slash); the ID by default.
     void AddPictureIn(const std::string& folder, const std::string& file, const std::string& set,
-                      const std::string& id, const Picture& picture);
+                      const std::string& id, const Picture& picture, const std::string& stem = "");
 
     // A picture shown on the contact sheet that belongs to no set (an image font's page).
     void AddSheetPicture(const std::string& name, const Picture& picture)

@@ -158,7 +158,7 @@ TEST_F(SkinTest, AnimationsAndPortraitsLoad)
     for (int n = 1; n <= skin::FaceCount(); ++n)
     {
         animation(m_run / "image" / "face" / (std::to_string(n) + ".zip"), 6, 64);
-        EXPECT_TRUE(Resolves("face", std::to_string(n)));
+        EXPECT_TRUE(Resolves("face", skin::FaceCode(n)));
     }
     for (int n = 1; n <= skin::PropCount(); ++n)
         animation(m_run / "image" / "prop" / ("effect_" + std::to_string(n) + ".zip"), 8, 96);
