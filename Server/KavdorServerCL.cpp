@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 
+#include <sodium.h>
+
 #include "KelLogCL.h"
 #include "NetMsgWriterCL.h"
 #include "Win32/Text.h"
@@ -418,7 +420,9 @@ void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
         return;
     }
     session.loginPending = true;
-    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0);
+    const bool trusted = !m_options.localToken.empty() && password.size() == m_options.localToken.size() &&
+                         sodium_memcmp(password.data(), m_options.localToken.data(), password.size()) == 0;
+    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0, trusted);
 }
 
 // Handles what a connection sent while its login was checked, until all is done or another

@@ -43,6 +43,10 @@ struct KavdorServerOptions
     size_t passwordMemory = 0;
     // How long Stop waits for the hands still being saved.
     int stopGraceMs = 5000;
+    // A login whose password is this token is admitted without its password being checked
+    // (empty: none is). The lobby host makes one at random for the server it embeds, so that a
+    // player alone with bots is never asked for a password.
+    std::string localToken;
 };
 
 class KavdorServerCL : private NetServerCL::Handler, private KavdorTableListenerCL

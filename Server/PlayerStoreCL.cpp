@@ -500,7 +500,7 @@ LoginResult PlayerStoreCL::CheckPassword(const StoredPlayer& player, const std::
 }
 
 LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string& password, int sex,
-                                 PlayerRecord& out)
+                                 PlayerRecord& out, bool trusted)
 {
     if (m_db == nullptr)
     {
@@ -523,6 +523,11 @@ LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string&
     int found = FindByNickname(nickname, player);
     if (found < 0)
         return LoginResult::Error;
+    if (found > 0 && trusted)
+    {
+        out = player.record;
+        return LoginResult::Ok;
+    }
     if (found > 0)
         return CheckPassword(player, password, out);
 

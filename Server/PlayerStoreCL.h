@@ -86,7 +86,9 @@ public:
     // passwords existed takes the password of its next login. `out` is written for Ok and
     // Created only. Nicknames are 1 to 255 bytes without control bytes (below 0x20, and 0x7F);
     // passwords are 1 to 255 bytes of any value.
-    LoginResult Login(const std::string& nickname, const std::string& password, int sex, PlayerRecord& out);
+    // `trusted`: an existing record is admitted without its password being checked.
+    LoginResult Login(const std::string& nickname, const std::string& password, int sex, PlayerRecord& out,
+                      bool trusted = false);
     // The record with this id; false when there is none.
     bool Load(int id, PlayerRecord& out);
     // Adds every change to its player's stored record in one transaction: all or nothing. False,

@@ -52,7 +52,9 @@ public:
     PlayerStoreWorkerCL(const PlayerStoreWorkerCL&) = delete;
     PlayerStoreWorkerCL& operator=(const PlayerStoreWorkerCL&) = delete;
 
-    void PostLogin(int connection, const std::string& nickname, const std::string& password, int sex);
+    // `trusted`: the password is not checked (the embedding host's own login).
+    void PostLogin(int connection, const std::string& nickname, const std::string& password, int sex,
+                   bool trusted = false);
     void PostSave(int table, const std::vector<PlayerChange>& changes);
     // The outcomes finished since the last call, in order; never waits.
     std::vector<Outcome> Collect();
@@ -73,6 +75,7 @@ private:
         std::string nickname;
         std::string password;
         int sex = 0;
+        bool trusted = false;
         int table = 0;
         std::vector<PlayerChange> changes;
     };

@@ -936,3 +936,37 @@ TEST(KavdorServerAccounts, ChatCommandsCarryOnlyTheSendersOwnId)
     }
     EXPECT_EQ(lines, (std::vector<std::string>{own, "plain words"}));
 }
+
+// The token of an embedding host admits its player without his password; anything else, a
+// token one byte short included, is checked as a password.
+TEST(KavdorServerAccounts, TheLocalTokenAdmitsWithoutThePassword)
+{
+    TestFolder folder;
+    KavdorServerOptions options = TestOptions((folder.Path() / "players.db").string(), false);
+    options.localToken = "token-4711";
+    RunningServer server(options);
+    ASSERT_TRUE(server.started);
+    TestTableClient owner("ann", "her secret");
+    ASSERT_TRUE(LogIn(owner, server.port));
+    ASSERT_EQ(owner.LoginResult(), 0);
+
+    TestTableClient local("ann", "token-4711");
+    ASSERT_TRUE(LogIn(local, server.port));
+    EXPECT_EQ(local.LoginResult(), 0);
+    EXPECT_EQ(local.PlayerId(), owner.PlayerId());
+    TestTableClient shortToken("ann", "token-471");
+    ASSERT_TRUE(LogIn(shortToken, server.port));
+    EXPECT_EQ(shortToken.LoginResult(), 2);
+    TestTableClient newcomer("zed", "token-4711");
+    ASSERT_TRUE(LogIn(newcomer, server.port));
+    EXPECT_EQ(newcomer.LoginResult(), 0);
+
+    // Without a token configured, the same login is an ordinary wrong password.
+    TestFolder other;
+    RunningServer plain(TestOptions((other.Path() / "players.db").string(), false));
+    TestTableClient first("ann", "her secret");
+    ASSERT_TRUE(LogIn(first, plain.port));
+    TestTableClient second("ann", "token-4711");
+    ASSERT_TRUE(LogIn(second, plain.port));
+    EXPECT_EQ(second.LoginResult(), 2);
+}
