@@ -33,6 +33,11 @@ struct Named
 };
 // The card pictures ("card": "1_0" ... "13_3", "53", "54"), the message box's buttons and panel.
 std::vector<Named> CodeNamedPictures();
+// The table's pictures: the lobby's table, stools and ready mark, the game's icon, the table
+// dialog's background, logo and system buttons, the card backs, the action bar, the play
+// window's marks and boxes and its tool bar. Buttons are listed with their four states.
+void WriteTable(Output& out);
+std::vector<Named> TableNamedPictures();
 
 void WriteGuiSkin(Output& out);
 void WriteCards(Output& out);

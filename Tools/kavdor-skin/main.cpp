@@ -22,6 +22,7 @@ int main(int argc, char** argv)
     {
         skin::Output out(argv[1]);
         skin::WriteGuiSkin(out);
+        skin::WriteTable(out);
         skin::WriteCards(out);
         skin::WriteSounds(out);
         skin::WriteDigitFonts(out);

@@ -4,6 +4,7 @@
 
 #include "Skin.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -177,6 +178,62 @@ TEST_F(SkinTest, TheClickSoundDecodes)
     EXPECT_GT(sound.data.size(), 1000u);
 }
 
+TEST_F(SkinTest, EveryTablePictureIsThereInTheDirectoryItIsAskedIn)
+{
+    // The game loads its own set from its folder when it starts; the host has loaded the rest.
+    ASSERT_TRUE(m_textures.LoadTextureInfo("kavdortwoTextureInfo",
+                                           WinPath(m_run / "game" / "kavdortwo") +
+                                               "\\Texturekavdortwo\\kavdortwotextureInfo.xml"));
+    for (const skin::Named& name : skin::TableNamedPictures())
+        EXPECT_TRUE(Resolves(name.set, name.id, name.directory)) << "in " << name.directory;
+}
+
+namespace
+{
+// How far apart two pictures of one size are: the mean difference of their channels, 0 ... 255.
+int MeanDifference(const skin::Picture& a, const skin::Picture& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return 255;
+    int64_t sum = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            for (int shift = 0; shift < 32; shift += 8)
+                sum += std::abs(static_cast<int>((a.At(x, y) >> shift) & 0xFF) -
+                                static_cast<int>((b.At(x, y) >> shift) & 0xFF));
+    return static_cast<int>(sum / (4LL * a.Width() * a.Height()));
+}
+} // namespace
+
+TEST(SkinTable, ButtonStatesAndCardBacksLookDifferent)
+{
+    TestFolder folder;
+    skin::Output out(folder.Path());
+    skin::WriteTable(out);
+    const auto picture = [&out](const std::string& set, const std::string& id) -> const skin::Picture&
+    { return out.Pictures().at(set + "/" + id); };
+    // Every button of the table shows its hover, pressed and disabled states plainly.
+    int buttons = 0;
+    for (const skin::Named& name : skin::TableNamedPictures())
+    {
+        if (!name.id.ends_with("_0") ||
+            !out.Pictures().contains(name.set + "/" + name.id.substr(0, name.id.size() - 2) + "_3"))
+            continue;
+        ++buttons;
+        const std::string base = name.id.substr(0, name.id.size() - 2);
+        for (int a = 0; a < 4; ++a)
+            for (int b = a + 1; b < 4; ++b)
+                EXPECT_GE(MeanDifference(picture(name.set, base + "_" + std::to_string(a)),
+                                         picture(name.set, base + "_" + std::to_string(b))),
+                          12)
+                    << base << " states " << a << " and " << b;
+    }
+    // System, scale, bid, play, pass, hint, ready and tool-bar buttons.
+    EXPECT_EQ(buttons, 17);
+    // The landlord's face-down cards are told from the others' at a glance.
+    EXPECT_GE(MeanDifference(picture("card", "cardBack_kavdor"), picture("card", "cardBack_trevan")), 30);
+}
+
 TEST(SkinGenerator, WritesTheSameBytesAndOnlyWhatChanged)
 {
     TestFolder folder;
@@ -187,8 +244,9 @@ TEST(SkinGenerator, WritesTheSameBytesAndOnlyWhatChanged)
     EXPECT_NE(folder.Read("second.txt").find(" 0 files written"), std::string::npos)
         << folder.Read("second.txt");
     // The same bytes as the build's own run folder.
-    for (const char* file : {"image/card/13_3.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
-                             "sound/gameLoby/button.wav"})
+    for (const char* file :
+         {"image/card/13_3.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
+          "sound/gameLoby/button.wav", "game/kavdortwo/kavdortwoTextureInfo/backFrame.png"})
     {
         std::ifstream a(folder.Path() / "run" / file, std::ios::binary);
         std::ifstream b(std::filesystem::path(KAVDOR_RUN_FOLDER) / file, std::ios::binary);
