@@ -766,6 +766,7 @@ NetClientCL::~NetClientCL()
 bool NetClientCL::Connect(const std::string& address, uint16_t port)
 {
     Close();
+    m_closeReason.clear();
     addrinfo* list = nullptr;
     std::string error;
     if (!Resolve(address, port, false, &list, error))
@@ -837,7 +838,7 @@ bool NetClientCL::SendRaw(const std::vector<uint8_t>& bytes)
                 continue;
             }
             // Part of a frame may have gone out; the stream cannot be trusted any more.
-            Close();
+            Drop(std::string("cannot send: ") + std::strerror(errno));
             return false;
         }
         sent += static_cast<size_t>(n);
@@ -860,7 +861,7 @@ bool NetClientCL::Receive(std::vector<uint8_t>& message, int timeoutMs)
             uint32_t length = ReadLength(m_input.data());
             if (length < kMinMessage || length > NetServerCL::kMaxMessage)
             {
-                Close();
+                Drop(length < kMinMessage ? "frame too short from the server" : "frame too long from the server");
                 return false;
             }
             if (m_input.size() - kLengthSize >= length)
@@ -888,7 +889,7 @@ bool NetClientCL::Receive(std::vector<uint8_t>& message, int timeoutMs)
             {
                 continue;
             }
-            Close();
+            Drop(std::string("cannot wait for the server: ") + std::strerror(errno));
             return false;
         }
         if (ready == 0)
@@ -902,12 +903,23 @@ bool NetClientCL::Receive(std::vector<uint8_t>& message, int timeoutMs)
         {
             m_input.insert(m_input.end(), chunk, chunk + n);
         }
-        else if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+        else if (n == 0)
         {
-            Close();
+            Drop("the server closed the connection");
+            return false;
+        }
+        else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+        {
+            Drop(std::string("cannot read from the server: ") + std::strerror(errno));
             return false;
         }
     }
+}
+
+void NetClientCL::Drop(const std::string& reason)
+{
+    Close();
+    m_closeReason = reason;
 }
 
 void NetClientCL::Close()

@@ -134,8 +134,14 @@ public:
     // closed connection (IsConnected() then false) or on a bad frame from the server.
     bool Receive(std::vector<uint8_t>& message, int timeoutMs);
     void Close();
+    // Why the connection ended when the client did not close it itself: the server closed it,
+    // it sent a frame outside the protocol's bounds, or a read or write failed; empty otherwise.
+    const std::string& CloseReason() const { return m_closeReason; }
 
 private:
+    void Drop(const std::string& reason);
+
     int m_fd = -1;
     std::vector<uint8_t> m_input;
+    std::string m_closeReason;
 };

@@ -43,6 +43,18 @@ public:
         return m_device;
     }
 
+    // With the lock held: plays on `device` from now on (null: a device of its own, made when
+    // next needed).
+    void UseDevice(IDirectSound8* device)
+    {
+        Replace(nullptr);
+        if (device != nullptr)
+            device->AddRef();
+        if (m_device != nullptr)
+            m_device->Release();
+        m_device = device;
+    }
+
     // With the lock held: the playing sound becomes this one (or none).
     void Replace(IDirectSoundBuffer* next)
     {
@@ -146,4 +158,11 @@ IDirectSound8* Win32GetPlaySoundDevice()
     Player& player = ThePlayer();
     std::lock_guard<std::mutex> guard(player.Lock());
     return player.Device();
+}
+
+void Win32SetPlaySoundDevice(IDirectSound8* device)
+{
+    Player& player = ThePlayer();
+    std::lock_guard<std::mutex> guard(player.Lock());
+    player.UseDevice(device);
 }

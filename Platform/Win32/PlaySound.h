@@ -23,3 +23,7 @@ BOOL PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 // The device PlaySoundA plays on, opened on first use (null when it cannot be): tests attach the
 // capture hook to it to hear what was played.
 IDirectSound8* Win32GetPlaySoundDevice();
+// Makes PlaySoundA play on the given device (holding a reference) instead of one of its own, so
+// that a program with a sound engine has a single audio output; null goes back to its own. The
+// sound playing stops.
+void Win32SetPlaySoundDevice(IDirectSound8* device);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
+#include "Win32/PlaySound.h"
 #include "Win32/Sync.h"
 #include "Win32/Time.h"
 #include "Win32/Window.h"
@@ -415,4 +417,39 @@ TEST(DSoundOutput, RealTimeDeviceMixesToTheHookUntilItIsRemoved)
     Sleep(50);
     std::lock_guard<std::mutex> guard(lock);
     EXPECT_EQ(frames, after) << "a removed hook is not called again";
+}
+
+// PlaySoundA can share the program's device, so that there is one audio output: what it plays
+// is then mixed on that device; without one it goes back to a device of its own.
+TEST_F(DSoundTest, PlaySoundPlaysOnTheSharedDevice)
+{
+    TestFolder folder;
+    // A canonical WAV of 0.1 s of a constant 16-bit mono level of 6,000.
+    std::string wav = "RIFF----WAVEfmt ";
+    const auto u32 = [&wav](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&wav](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(44100);
+    u32(88200);
+    u16(2);
+    u16(16);
+    wav += "data";
+    u32(8820);
+    for (int i = 0; i < 4410; ++i)
+        u16(6000);
+    folder.Write("level.wav", wav);
+
+    Win32SetPlaySoundDevice(m_device.get());
+    EXPECT_EQ(Win32GetPlaySoundDevice(), m_device.get());
+    ASSERT_TRUE(
+        PlaySoundA(folder.WinPath().append("\\level.wav").c_str(), nullptr, SND_ASYNC | SND_FILENAME));
+    const std::vector<int16_t> heard = Mix(256);
+    EXPECT_EQ(heard[200], 6000);
+    EXPECT_EQ(heard[201], 6000);
+    Win32SetPlaySoundDevice(nullptr);
+    EXPECT_TRUE(Mix(256) == std::vector<int16_t>(512, 0))
+        << "the shared device's sound stops when it is let go";
+    EXPECT_NE(Win32GetPlaySoundDevice(), m_device.get());
 }

@@ -1,0 +1,285 @@
+#include "HostPlayersCL.h"
+
+#include <cstring>
+
+#include "KelCanvasCL.h"
+#include "KelImageCL.h"
+#include "KelLogCL.h"
+#include "KelMessageBoxCL.h"
+#include "KelResourceManagerCL.h"
+#include "KelSoundEngineCL.h"
+#include "KelSystemCL.h"
+#include "KelTextureCL.h"
+#include "KelTextureInfoManagerCL.h"
+#include "KelUIManagerCL.h"
+#include "NetMsgReaderCL.h"
+
+namespace
+{
+// A message box on the desktop (which owns it) in place of an open one of the same name. Texts
+// are GBK, as the literals of every source are compiled.
+void ShowBox(const char* name, const char* title, const std::string& text)
+{
+    KelWndBaseCL* desktop = KelUIManagerCL::GetInstance()->GetDeskTopM();
+    if (desktop == nullptr)
+        return;
+    if (KelWndBaseCL* open = desktop->FindChildM(name))
+        open->CloseM();
+    new KelMessageBoxCL(name, title, text.c_str(), KWS_MB_OK);
+}
+} // namespace
+
+HostPlayerCL::HostPlayerCL(HostPlayersCL& owner, int id) : m_owner(owner)
+{
+    m_info.id = id;
+}
+
+HostPlayerCL::~HostPlayerCL()
+{
+    if (m_faceImage != nullptr)
+        m_faceImage->ReleaseReference();
+    if (m_portrait != nullptr)
+        m_portrait->Release();
+}
+
+void HostPlayerCL::SetInfo(const NetPlayerInfo& info)
+{
+    std::memset(m_info.nickname, 0, sizeof m_info.nickname);
+    std::strncpy(m_info.nickname, info.nickname.c_str(), sizeof m_info.nickname - 1);
+    m_info.sex = info.values[NET_INFO_SEX];
+    m_info.score = info.values[NET_INFO_SCORE];
+    m_info.coins = info.values[NET_INFO_COINS];
+    m_info.level = info.values[NET_INFO_LEVEL];
+    m_info.wins = info.values[NET_INFO_WINS];
+    m_info.losses = info.values[NET_INFO_LOSSES];
+    m_info.draws = info.values[NET_INFO_DRAWS];
+    m_info.escapes = info.extra;
+}
+
+void HostPlayerCL::PlaySound(const char* name)
+{
+    if (name == nullptr || *name == '\0' || !m_owner.SoundOn())
+        return;
+    m_owner.NoteSound(name);
+    if (KelSoundEngineCL* sounds = KelSoundEngineCL::GetInstance())
+        sounds->Play2DEffect(name, false);
+}
+
+void HostPlayerCL::SetSoundOn(bool on)
+{
+    // Only the user's own object carries the switch; it is the host's, for every seat.
+    if (m_info.id == m_owner.GetSelfID())
+        m_owner.SetSoundOn(on);
+}
+
+void HostPlayerCL::ShowFace(int face)
+{
+    if (face < 1 || face > 18)
+    {
+        KelLogPrintf("host: face %d does not exist", face);
+        return;
+    }
+    if (m_faceImage != nullptr)
+        m_faceImage->ReleaseReference();
+    const std::string path = KelGetModuleDirectory() + "\\image\\face\\" + std::to_string(face) + ".zip";
+    m_faceImage = KelResourceManagerCL::GetInstance()->LoadZipAnimationM(path.c_str(), nullptr);
+    m_face = face;
+    m_faceUntil = KelGetElapsedMs() + HostPlayersCL::kFaceMs;
+}
+
+void HostPlayerCL::ShowBubble(const char* text)
+{
+    m_bubble = text != nullptr ? text : "";
+    m_bubbleUntil = KelGetElapsedMs() + HostPlayersCL::kBubbleMs;
+}
+
+int HostPlayerCL::ShownFace() const
+{
+    return m_face != 0 && KelGetElapsedMs() < m_faceUntil ? m_face : 0;
+}
+
+std::string HostPlayerCL::ShownBubble() const
+{
+    return !m_bubble.empty() && KelGetElapsedMs() < m_bubbleUntil ? m_bubble : std::string();
+}
+
+void HostPlayerCL::OpenFacePicker(int x, int y)
+{
+    KelLogPrintf("host: face picker asked for at (%d, %d)", x, y);
+    ShowBox("HostFacePicker", "表情", "表情选择将随聊天窗口一起提供。");
+}
+
+void HostPlayerCL::OpenSpeaker()
+{
+    ShowBox("HostSpeaker", "小喇叭", "本服务器没有小喇叭频道。");
+}
+
+void HostPlayerCL::AddFriend(int playerId)
+{
+    KelLogPrintf("host: friend request for player %d", playerId);
+    ShowBox("HostFriend", "好友系统", "本服务器没有好友系统。");
+}
+
+void HostPlayerCL::SetSeatState(int seat, int state, int flag, int reserved)
+{
+    (void)seat;
+    (void)flag;
+    (void)reserved;
+    m_seatState = state;
+}
+
+std::string HostPlayerCL::PortraitId() const
+{
+    // Odd portraits are men, even ones women; the id picks one of each four.
+    const int k = (m_info.id % 4 + 4) % 4;
+    return "Player_" + std::to_string(m_info.sex == 1 ? 2 * k + 2 : 2 * k + 1);
+}
+
+void HostPlayerCL::DrawPicture(KelCanvasCL* canvas, int layout, int x, int y)
+{
+    if (canvas == nullptr)
+        return;
+    (void)layout;
+    if (m_portrait == nullptr)
+        m_portrait = KelTextureInfoManagerCL::GetInstance()->CreateTexture("Player", PortraitId(), true);
+    if (m_portrait != nullptr)
+    {
+        canvas->Translate(static_cast<float>(x), static_cast<float>(y));
+        m_portrait->Render(canvas);
+        canvas->Translate(static_cast<float>(-x), static_cast<float>(-y));
+        // Without a camera the video frame is the picture; its switch shows as a dimmed picture.
+        if (!m_videoOn)
+            canvas->FillRect(x, y, x + m_portrait->GetWidth(), y + m_portrait->GetHeight(), 0x80000000u);
+    }
+    DrawFace(canvas, x, y);
+    DrawBubble(canvas, x, y);
+}
+
+void HostPlayerCL::DrawFace(KelCanvasCL* canvas, int x, int y)
+{
+    if (ShownFace() == 0 || m_faceImage == nullptr)
+        return;
+    m_faceImage->Render(canvas, static_cast<float>(x + 13), static_cast<float>(y + 20));
+}
+
+void HostPlayerCL::DrawBubble(KelCanvasCL* canvas, int x, int y)
+{
+    const std::string text = ShownBubble();
+    if (text.empty())
+        return;
+    const int width = canvas->GetTextWidth(text.c_str()) + 12;
+    const int height = canvas->GetFontHeight() + 8;
+    const int top = y - height - 6;
+    canvas->FillRect(x, top, x + width, top + height, 0xF0FFFFF0u);
+    canvas->DrawRect(x, top, x + width, top + height, 0xFF806040u);
+    canvas->SetTextColor(0xFF202020u);
+    canvas->DrawText(text.c_str(), x + 6, top + 4, nullptr, false, 0);
+}
+
+void HostPlayerCL::SetVideoOn(bool on, int playerId)
+{
+    (void)playerId;
+    m_videoOn = on;
+}
+
+void HostPlayerCL::SetAudioOn(bool on, int playerId)
+{
+    (void)playerId;
+    m_audioOn = on;
+}
+
+void HostPlayerCL::ShowUserInfo()
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "昵称:%s\n积分:%d  金币:%d  等级:%d\n胜:%d 负:%d 平:%d  逃跑:%d",
+                  m_info.nickname, m_info.score, m_info.coins, m_info.level, m_info.wins, m_info.losses,
+                  m_info.draws, m_info.escapes);
+    ShowBox("HostUserInfo", "玩家信息", text);
+}
+
+void HostPlayerCL::ShowPackage()
+{
+    ShowBox("HostPackage", "包裹", "包裹是空的。");
+}
+
+void HostPlayerCL::ShowPromoter()
+{
+    ShowBox("HostPromoter", "推广员", "本服务器没有推广活动。");
+}
+
+void HostPlayerCL::ShowMedia()
+{
+    ShowBox("HostMedia", "视频", "本机没有摄像头，视频窗口显示玩家头像。");
+}
+
+HostPlayersCL::HostPlayersCL() = default;
+HostPlayersCL::~HostPlayersCL() = default;
+
+VarnokPlayerInfo* HostPlayersCL::GetPlayerInfo(int id)
+{
+    HostPlayerCL* player = Find(id);
+    return player != nullptr ? player->GetPlayerInfo() : nullptr;
+}
+
+VarnokPlayer* HostPlayersCL::GetPlayer(int id)
+{
+    return Find(id);
+}
+
+void* HostPlayersCL::Malloc(size_t size)
+{
+    // The module never gives this memory back; it lives as long as the host's records.
+    m_allocations.push_back(std::make_unique<uint8_t[]>(size == 0 ? 1 : size));
+    return m_allocations.back().get();
+}
+
+void HostPlayersCL::SetSelf(int id, const NetPlayerInfo& info)
+{
+    m_selfId = id;
+    Update(id, info);
+}
+
+HostPlayerCL& HostPlayersCL::Update(int id, const NetPlayerInfo& info)
+{
+    std::unique_ptr<HostPlayerCL>& player = m_players[id];
+    if (player == nullptr)
+        player = std::make_unique<HostPlayerCL>(*this, id);
+    player->SetInfo(info);
+    return *player;
+}
+
+HostPlayerCL* HostPlayersCL::Find(int id)
+{
+    const auto found = m_players.find(id);
+    return found == m_players.end() ? nullptr : found->second.get();
+}
+
+bool HostPlayersCL::Observe(const uint8_t* message, size_t length)
+{
+    uint16_t category = 0;
+    uint16_t type = 0;
+    if (!NetMsgReaderCL::ReadHeader(message, length, category, type) || category != NET_CATEGORY_ROOM)
+        return true;
+    try
+    {
+        NetMsgReaderCL reader(message + 4, static_cast<int>(length) - 4);
+        if (type == ROOM_PLAYER_IN)
+        {
+            const int id = reader.ReadI32();
+            reader.ReadI32(); // seat
+            reader.ReadI32(); // state
+            Update(id, reader.ReadPlayerInfo());
+        }
+        else if (type == ROOM_PLAYER_INFO)
+        {
+            const int id = reader.ReadI32();
+            Update(id, reader.ReadPlayerInfo());
+        }
+        return true;
+    }
+    catch (const std::exception& error)
+    {
+        KelLogPrintf("host: malformed room message %u (%zu bytes): %s", type, length, error.what());
+        return false;
+    }
+}

@@ -1,0 +1,350 @@
+#include "HostScriptCL.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "HostInterfaces.h"
+#include "KelWnd2DBaseCL.h"
+#include "Win32/Keyboard.h"
+#include "Win32/Messages.h"
+#include "Win32/Text.h"
+
+namespace
+{
+constexpr uint64_t kDefaultTimeoutMs = 10000;
+
+// The window's top-left corner on the desktop: the sum of its and its parents' positions.
+POINT DesktopOrigin(KelWndBaseCL* window)
+{
+    POINT origin{0, 0};
+    for (KelWndBaseCL* w = window; w != nullptr; w = w->GetParentM())
+        if (auto* w2 = dynamic_cast<KelWnd2DBaseCL*>(w))
+        {
+            const auto [x, y] = w2->GetPosM();
+            origin.x += x;
+            origin.y += y;
+        }
+    return origin;
+}
+
+bool ParseNumber(const std::string& word, long long& value)
+{
+    try
+    {
+        size_t used = 0;
+        value = std::stoll(word, &used);
+        return used == word.size();
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+} // namespace
+
+bool HostScriptCL::Load(const std::string& path, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in)
+    {
+        error = "cannot read the script " + path;
+        return false;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    return Parse(text.str(), error);
+}
+
+bool HostScriptCL::Parse(const std::string& text, std::string& error)
+{
+    static const std::vector<std::pair<std::string, size_t>> known = {
+        {"click", 2},        {"click-window", 1},   {"type", 1},          {"key", 1},
+        {"wait", 1},         {"wait-window", 1},    {"wait-gone", 1},     {"wait-log", 1},
+        {"wait-traffic", 3}, {"expect-traffic", 3}, {"expect-record", 3}, {"expect-no-log", 1},
+        {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0}};
+    std::istringstream lines(text);
+    std::string raw;
+    int number = 0;
+    m_lines.clear();
+    while (std::getline(lines, raw))
+    {
+        ++number;
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        const size_t start = raw.find_first_not_of(" \t");
+        if (start == std::string::npos || raw[start] == '#')
+            continue;
+        Line line;
+        line.number = number;
+        std::istringstream words(raw.substr(start));
+        for (std::string word; words >> word;)
+            line.words.push_back(word);
+        const size_t space = raw.find_first_of(" \t", start);
+        if (space != std::string::npos)
+        {
+            const size_t rest = raw.find_first_not_of(" \t", space);
+            line.rest = rest == std::string::npos ? "" : raw.substr(rest);
+        }
+        size_t needed = SIZE_MAX;
+        for (const auto& [command, arguments] : known)
+            if (command == line.words[0])
+                needed = arguments;
+        if (needed == SIZE_MAX)
+        {
+            error = "line " + std::to_string(number) + ": unknown command " + line.words[0];
+            return false;
+        }
+        if (line.words.size() - 1 < needed)
+        {
+            error = "line " + std::to_string(number) + ": " + line.words[0] + " needs " +
+                    std::to_string(needed) + " argument(s)";
+            return false;
+        }
+        m_lines.push_back(std::move(line));
+    }
+    m_next = 0;
+    m_lineActive = false;
+    return true;
+}
+
+bool HostScriptCL::Compare(long long value, const std::string& op, long long expected, bool& ok)
+{
+    ok = true;
+    if (op == "==")
+        return value == expected;
+    if (op == "!=")
+        return value != expected;
+    if (op == "<")
+        return value < expected;
+    if (op == "<=")
+        return value <= expected;
+    if (op == ">")
+        return value > expected;
+    if (op == ">=")
+        return value >= expected;
+    ok = false;
+    return false;
+}
+
+int HostScriptCL::KeyCode(const std::string& name)
+{
+    static const std::vector<std::pair<std::string, int>> keys = {
+        {"Return", VK_RETURN}, {"Back", VK_BACK}, {"Tab", VK_TAB},     {"Escape", VK_ESCAPE},
+        {"Space", VK_SPACE},   {"Left", VK_LEFT}, {"Right", VK_RIGHT}, {"Up", VK_UP},
+        {"Down", VK_DOWN},     {"Home", VK_HOME}, {"End", VK_END},     {"Delete", VK_DELETE}};
+    for (const auto& [key, code] : keys)
+        if (key == name)
+            return code;
+    if (name.size() >= 2 && name[0] == 'F')
+    {
+        long long n = 0;
+        if (ParseNumber(name.substr(1), n) && n >= 1 && n <= 12)
+            return 0x70 + static_cast<int>(n) - 1;
+    }
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return std::toupper(static_cast<unsigned char>(name[0]));
+    return 0;
+}
+
+long long HostScriptCL::TrafficValue(const HostTraffic& traffic, const std::string& key, bool& ok)
+{
+    const size_t dot = key.find('.');
+    long long category = 0;
+    ok = dot != std::string::npos && ParseNumber(key.substr(dot + 1), category);
+    if (!ok)
+        return 0;
+    const std::string kind = key.substr(0, dot);
+    const std::map<int, int>* counts = kind == "accepted"   ? &traffic.accepted
+                                       : kind == "refused"  ? &traffic.refused
+                                       : kind == "unrouted" ? &traffic.unrouted
+                                       : kind == "sent"     ? &traffic.sent
+                                                            : nullptr;
+    if (counts == nullptr)
+    {
+        ok = false;
+        return 0;
+    }
+    const auto found = counts->find(static_cast<int>(category));
+    return found == counts->end() ? 0 : found->second;
+}
+
+HostScriptCL::Status HostScriptCL::Step(HostScriptTarget& target, uint64_t nowMs)
+{
+    while (!m_failed && m_next < m_lines.size())
+    {
+        const Line& line = m_lines[m_next];
+        if (!m_lineActive)
+        {
+            m_lineActive = true;
+            m_lineStarted = nowMs;
+        }
+        if (!Run(target, line, nowMs))
+            return m_failed ? Status::Failed : Status::Running;
+        m_lineActive = false;
+        if (line.words[0] == "quit")
+        {
+            m_next = m_lines.size();
+            break;
+        }
+        ++m_next;
+    }
+    return m_failed ? Status::Failed : Status::Done;
+}
+
+bool HostScriptCL::Fail(const Line& line, const std::string& why)
+{
+    m_failed = true;
+    m_failure = "script line " + std::to_string(line.number) + " (" + line.words[0] + "): " + why;
+    return false;
+}
+
+// True once the wait of the line has run out; a failure then when `what` is not empty.
+bool HostScriptCL::Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what)
+{
+    long long timeout = static_cast<long long>(kDefaultTimeoutMs);
+    if (line.words.size() > timeoutWord && !ParseNumber(line.words[timeoutWord], timeout))
+        return Fail(line, "bad time " + line.words[timeoutWord]), true;
+    if (nowMs - m_lineStarted < static_cast<uint64_t>(timeout))
+        return false;
+    if (!what.empty())
+        Fail(line, what + " after " + std::to_string(timeout) + " ms");
+    return true;
+}
+
+bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowMs)
+{
+    const std::string& command = line.words[0];
+    if (command == "click" || command == "click-window")
+    {
+        long long x = 0;
+        long long y = 0;
+        bool right = false;
+        if (command == "click")
+        {
+            if (!ParseNumber(line.words[1], x) || !ParseNumber(line.words[2], y))
+                return Fail(line, "bad point");
+            right = line.words.size() > 3 && line.words[3] == "right";
+        }
+        else
+        {
+            KelWndBaseCL* window = target.FindShownWindow(line.words[1]);
+            auto* w2 = dynamic_cast<KelWnd2DBaseCL*>(window);
+            if (w2 == nullptr)
+                return Fail(line, "no shown window " + line.words[1]);
+            const POINT origin = DesktopOrigin(w2);
+            const auto [w, h] = w2->GetSizeM();
+            x = origin.x + w / 2;
+            y = origin.y + h / 2;
+        }
+        const LPARAM point = MAKELPARAM(static_cast<int>(x), static_cast<int>(y));
+        target.Input(WM_MOUSEMOVE, 0, point);
+        target.Input(right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, point);
+        target.Input(right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, point);
+        return true;
+    }
+    if (command == "type")
+    {
+        for (unsigned char byte : Utf8ToGbk(line.rest))
+            target.Input(WM_CHAR, byte, 1);
+        return true;
+    }
+    if (command == "key")
+    {
+        const int code = KeyCode(line.words[1]);
+        if (code == 0)
+            return Fail(line, "unknown key " + line.words[1]);
+        target.Input(WM_KEYDOWN, static_cast<WPARAM>(code), 1);
+        if (code == VK_RETURN || code == VK_BACK || code == VK_TAB || code == VK_ESCAPE)
+            target.Input(WM_CHAR, static_cast<WPARAM>(code), 1);
+        target.Input(WM_KEYUP, static_cast<WPARAM>(code), 1);
+        return true;
+    }
+    if (command == "wait")
+    {
+        long long ms = 0;
+        if (!ParseNumber(line.words[1], ms) || ms < 0)
+            return Fail(line, "bad time");
+        return nowMs - m_lineStarted >= static_cast<uint64_t>(ms);
+    }
+    if (command == "wait-window" || command == "wait-gone")
+    {
+        const bool shown = target.FindShownWindow(line.words[1]) != nullptr;
+        if (shown == (command == "wait-window"))
+            return true;
+        return Waited(line, nowMs, 2,
+                      command == "wait-window" ? "no window " + line.words[1]
+                                               : line.words[1] + " still shown");
+    }
+    if (command == "wait-log")
+    {
+        const std::string text = Utf8ToGbk(line.words[1]);
+        if (target.LogText().find(text) != std::string::npos)
+            return true;
+        return Waited(line, nowMs, 2, "the log has no \"" + line.words[1] + "\"");
+    }
+    if (command == "expect-no-log")
+    {
+        const std::string text = Utf8ToGbk(line.rest);
+        const std::string log = target.LogText();
+        const size_t at = log.find(text);
+        if (at == std::string::npos)
+            return true;
+        const size_t begin = log.rfind('\n', at);
+        const size_t end = log.find('\n', at);
+        return Fail(line, "the log says: " +
+                              GbkToUtf8(log.substr(begin == std::string::npos ? 0 : begin + 1,
+                                                   (end == std::string::npos ? log.size() : end) -
+                                                       (begin == std::string::npos ? 0 : begin + 1))));
+    }
+    if (command == "wait-traffic" || command == "expect-traffic" || command == "expect-record")
+    {
+        bool ok = false;
+        long long value = 0;
+        if (command == "expect-record")
+        {
+            const VarnokPlayerInfo* self = target.SelfRecord();
+            if (self == nullptr)
+                return Fail(line, "not logged in");
+            const std::string& field = line.words[1];
+            ok = true;
+            value = field == "score"    ? self->score
+                    : field == "coins"  ? self->coins
+                    : field == "wins"   ? self->wins
+                    : field == "losses" ? self->losses
+                    : field == "draws"  ? self->draws
+                    : field == "level"  ? self->level
+                                        : (ok = false, 0);
+        }
+        else
+            value = TrafficValue(target.Traffic(), line.words[1], ok);
+        if (!ok)
+            return Fail(line, "unknown value " + line.words[1]);
+        long long expected = 0;
+        if (!ParseNumber(line.words[3], expected))
+            return Fail(line, "bad number " + line.words[3]);
+        const bool holds = Compare(value, line.words[2], expected, ok);
+        if (!ok)
+            return Fail(line, "unknown comparison " + line.words[2]);
+        if (holds)
+            return true;
+        const std::string why =
+            line.words[1] + " is " + std::to_string(value) + ", not " + line.words[2] + " " + line.words[3];
+        if (command != "wait-traffic")
+            return Fail(line, why);
+        return Waited(line, nowMs, 4, why);
+    }
+    if (command == "expect-sound")
+    {
+        for (const std::string& sound : target.SoundsPlayed())
+            if (sound == line.words[1])
+                return true;
+        return Fail(line, "no sound " + line.words[1] + " was played");
+    }
+    if (command == "snapshot")
+    {
+        if (!target.Snapshot(line.rest))
+            return Fail(line, "cannot write " + line.rest);
+        return true;
+    }
+    return true; // quit
+}

@@ -1,0 +1,95 @@
+#pragma once
+// Scripted sessions: a text file of timed input and checks that the host runs frame by frame,
+// so that tests and people can automate whole sessions with input only.
+//
+//   # a comment
+//   click 400 300            click at a point (left button; "click 400 300 right" for the right)
+//   click-window lobby_quick click the middle of a window found by name anywhere on the desktop
+//   type 昵称abc              type text (UTF-8 here; the windows get GBK characters)
+//   key Return               press and release a key (Return, Back, Tab, Escape, Left, F8, ...)
+//   wait 500                 let 500 ms pass
+//   wait-window NAME [MS]    until a window of that name is shown (default 10000 ms)
+//   wait-gone NAME [MS]      until no window of that name is shown
+//   wait-log TEXT [MS]       until the log holds TEXT (UTF-8 here, GBK in the log)
+//   wait-traffic KEY OP N [MS]   until a traffic count compares so (see below)
+//   expect-traffic KEY OP N  the same, at once
+//   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level
+//   expect-no-log TEXT       the log holds no TEXT
+//   expect-sound NAME        a sound of that name was played
+//   snapshot FILE.png        write the last frame
+//   quit                     end the session (exit code 0 when nothing failed)
+//
+// Traffic keys: accepted.C, refused.C, unrouted.C (messages of category C the module's sinks
+// took, refused, or that had no sink) and sent.C (requests the module sent). OP is one of
+// == != < <= > >=.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "HostNetCL.h"
+#include "Win32/WinTypes.h"
+
+class KelWndBaseCL;
+struct VarnokPlayerInfo;
+
+// What a script reaches in the host.
+class HostScriptTarget
+{
+public:
+    virtual ~HostScriptTarget() = default;
+    // Input as the window would deliver it.
+    virtual void Input(UINT message, WPARAM wparam, LPARAM lparam) = 0;
+    virtual KelWndBaseCL* FindShownWindow(const std::string& name) = 0;
+    virtual bool Snapshot(const std::string& path) = 0;
+    virtual const HostTraffic& Traffic() = 0;
+    virtual const VarnokPlayerInfo* SelfRecord() = 0;
+    // Everything logged since the host started.
+    virtual std::string LogText() = 0;
+    virtual const std::vector<std::string>& SoundsPlayed() = 0;
+};
+
+class HostScriptCL
+{
+public:
+    enum class Status
+    {
+        Running,
+        Done,
+        Failed,
+    };
+
+    // Parses the whole file first: a bad line is reported with its number before anything runs.
+    bool Load(const std::string& path, std::string& error);
+    bool Parse(const std::string& text, std::string& error);
+    // Runs what is due at `nowMs` (a steady clock): commands until one has to wait.
+    Status Step(HostScriptTarget& target, uint64_t nowMs);
+    const std::string& Failure() const { return m_failure; }
+    bool Loaded() const { return !m_lines.empty(); }
+
+    // "x == 3" and friends; false for an unknown operator.
+    static bool Compare(long long value, const std::string& op, long long expected, bool& ok);
+    // The virtual-key code of a key name; 0 when unknown.
+    static int KeyCode(const std::string& name);
+
+private:
+    struct Line
+    {
+        int number = 0;
+        std::vector<std::string> words;
+        std::string rest; // the text after the command word, for type and log texts
+    };
+
+    // True when the line is finished; false to be called again next frame.
+    bool Run(HostScriptTarget& target, const Line& line, uint64_t nowMs);
+    bool Fail(const Line& line, const std::string& why);
+    bool Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what);
+    static long long TrafficValue(const HostTraffic& traffic, const std::string& key, bool& ok);
+
+    std::vector<Line> m_lines;
+    size_t m_next = 0;
+    uint64_t m_lineStarted = 0;
+    bool m_lineActive = false;
+    std::string m_failure;
+    bool m_failed = false;
+};
