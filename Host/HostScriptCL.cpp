@@ -277,10 +277,18 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
     }
     if (command == "wait-log")
     {
-        const std::string text = Utf8ToGbk(line.words[1]);
-        if (target.LogText().find(text) != std::string::npos)
+        // The text runs to the end of the line, less a last word that is a number (the time).
+        std::string text = line.rest;
+        long long timeout = 0;
+        size_t timeoutWord = line.words.size();
+        if (line.words.size() > 2 && ParseNumber(line.words.back(), timeout))
+        {
+            text = text.substr(0, text.find_last_not_of(" \t", text.rfind(line.words.back()) - 1) + 1);
+            timeoutWord = line.words.size() - 1;
+        }
+        if (target.LogText().find(Utf8ToGbk(text)) != std::string::npos)
             return true;
-        return Waited(line, nowMs, 2, "the log has no \"" + line.words[1] + "\"");
+        return Waited(line, nowMs, timeoutWord, "the log has no \"" + text + "\"");
     }
     if (command == "expect-no-log")
     {

@@ -10,7 +10,8 @@
 //   wait 500                 let 500 ms pass
 //   wait-window NAME [MS]    until a window of that name is shown (default 10000 ms)
 //   wait-gone NAME [MS]      until no window of that name is shown
-//   wait-log TEXT [MS]       until the log holds TEXT (UTF-8 here, GBK in the log)
+//   wait-log TEXT [MS]       until the log holds TEXT (to the end of the line, less a last
+//                            number, the time; UTF-8 here, GBK in the log)
 //   wait-traffic KEY OP N [MS]   until a traffic count compares so (see below)
 //   expect-traffic KEY OP N  the same, at once
 //   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level

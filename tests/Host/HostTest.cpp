@@ -1,0 +1,252 @@
+// The lobby host's parts (script, input translation, routing) and whole headless runs of the
+// program against an embedded server and against a server that sends garbage.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Game/MsgSinkCL.h"
+#include "HostNetCL.h"
+#include "HostScriptCL.h"
+#include "HostWindowCL.h"
+#include "TestFolder.h"
+#include "Win32/Keyboard.h"
+#include "Win32/Messages.h"
+
+namespace
+{
+std::string RunLobby(const TestFolder& folder, const std::string& arguments, int& code,
+                     const std::string& program = KAVDOR_LOBBY)
+{
+    const std::string command = "cd '" + folder.Path().string() + "' && '" + program +
+                                "' --headless --data data " + arguments + " > out.txt 2>&1";
+    const int status = std::system(command.c_str());
+    code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return folder.Read("out.txt");
+}
+
+class CountingSink : public MsgSinkCL
+{
+public:
+    explicit CountingSink(uint16_t category) : MsgSinkCL(category) {}
+    bool OnMessage(const uint8_t*, int) override
+    {
+        ++received;
+        return accept;
+    }
+    int received = 0;
+    bool accept = true;
+
+protected:
+    bool Dispatch(uint16_t, NetMsgReaderCL&) override { return true; }
+};
+} // namespace
+
+TEST(HostScript, BadLinesAreReportedWithTheirNumberBeforeAnythingRuns)
+{
+    HostScriptCL script;
+    std::string error;
+    EXPECT_TRUE(script.Parse("# comment\n\nclick 1 2\nwait-traffic accepted.100 >= 3 500\nquit\n", error))
+        << error;
+    EXPECT_FALSE(script.Parse("click 1 2\nfly 3\n", error));
+    EXPECT_EQ(error, "line 2: unknown command fly");
+    EXPECT_FALSE(script.Parse("wait-traffic sent.100 >=\n", error));
+    EXPECT_EQ(error, "line 1: wait-traffic needs 3 argument(s)");
+
+    struct
+    {
+        long long value;
+        const char* op;
+        long long expected;
+        bool holds;
+        bool known;
+    } const cases[] = {{3, "==", 3, true, true},  {3, "!=", 3, false, true}, {2, "<", 3, true, true},
+                       {3, "<=", 3, true, true},  {4, ">", 3, true, true},   {3, ">=", 4, false, true},
+                       {3, "=>", 3, false, false}};
+    for (const auto& c : cases)
+    {
+        bool known = false;
+        EXPECT_EQ(HostScriptCL::Compare(c.value, c.op, c.expected, known), c.holds) << c.op;
+        EXPECT_EQ(known, c.known) << c.op;
+    }
+    EXPECT_EQ(HostScriptCL::KeyCode("Return"), VK_RETURN);
+    EXPECT_EQ(HostScriptCL::KeyCode("F8"), 0x77);
+    EXPECT_EQ(HostScriptCL::KeyCode("a"), 'A');
+    EXPECT_EQ(HostScriptCL::KeyCode("F13"), 0);
+}
+
+TEST(HostInput, SdlEventsBecomeTheWindowsMessagesOfTheEngine)
+{
+    HostInputCL input;
+    SDL_Event event{};
+    event.type = SDL_MOUSEBUTTONDOWN;
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.clicks = 1;
+    event.button.x = 30;
+    event.button.y = 40;
+    auto messages = input.Translate(event);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, WM_LBUTTONDOWN);
+    EXPECT_EQ(messages[0].wparam, MK_LBUTTON);
+    EXPECT_EQ(messages[0].lparam, MAKELPARAM(30, 40));
+    event.button.clicks = 2;
+    EXPECT_EQ(input.Translate(event)[0].message, WM_LBUTTONDBLCLK) << "the second press of a double click";
+
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = -2;
+    messages = input.Translate(wheel);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(static_cast<int16_t>(HIWORD(messages[0].wparam)), -2 * WHEEL_DELTA);
+    EXPECT_EQ(messages[0].lparam, MAKELPARAM(30, 40)) << "at the last mouse point";
+
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_BACKSPACE;
+    messages = input.Translate(key);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].message, WM_KEYDOWN);
+    EXPECT_EQ(messages[0].wparam, static_cast<WPARAM>(VK_BACK));
+    EXPECT_EQ(messages[1].message, WM_CHAR) << "Backspace also types its control character";
+    key.key.keysym.sym = SDLK_LSHIFT;
+    messages = input.Translate(key);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].wparam, static_cast<WPARAM>(VK_SHIFT));
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    key.type = SDL_KEYUP;
+    input.Translate(key);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::strcpy(text.text.text, "a\xe4\xb8\xad"); // "a" and the character for "middle"
+    messages = input.Translate(text);
+    ASSERT_EQ(messages.size(), 3u) << "one byte, then the two GBK bytes of the character";
+    EXPECT_EQ(messages[0].wparam, static_cast<WPARAM>('a'));
+    EXPECT_EQ(messages[1].wparam, 0xD6u);
+    EXPECT_EQ(messages[2].wparam, 0xD0u);
+}
+
+TEST(HostNet, MessagesGoToTheGameLevelFirstAndRequestsOut)
+{
+    std::vector<std::vector<uint8_t>> out;
+    HostNetCL net(
+        [&out](const std::vector<uint8_t>& message)
+        {
+            out.push_back(message);
+            return true;
+        });
+    CountingSink roomAtRoomLevel(100);
+    CountingSink roomAtGameLevel(100);
+    CountingSink game(105);
+    net.RoomLevel().Add(&roomAtRoomLevel);
+    const uint8_t room[] = {100, 0, 2, 0};
+    net.Deliver(room, sizeof room);
+    EXPECT_EQ(roomAtRoomLevel.received, 1);
+    net.GameLevel().Add(&roomAtGameLevel);
+    net.GameLevel().Add(&game);
+    net.Deliver(room, sizeof room);
+    EXPECT_EQ(roomAtRoomLevel.received, 1) << "once a game is entered, its sinks take the messages";
+    EXPECT_EQ(roomAtGameLevel.received, 1);
+    game.accept = false;
+    const uint8_t gameMessage[] = {105, 0, 5, 0, 1};
+    net.Deliver(gameMessage, sizeof gameMessage);
+    const uint8_t lobby[] = {1, 0, 101, 0};
+    net.Deliver(lobby, sizeof lobby);
+    EXPECT_EQ(net.Traffic().accepted.at(100), 2);
+    EXPECT_EQ(net.Traffic().refused.at(105), 1);
+    EXPECT_EQ(net.Traffic().unrouted.at(1), 1);
+    net.GameLevel().Remove(&game);
+    EXPECT_EQ(net.GameLevel().Find(105), nullptr);
+
+    const uint8_t request[] = {100, 0, 7, 0};
+    net.Send(request, sizeof request);
+    net.Send(request, 3); // no whole header: dropped
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(net.Traffic().sent.at(100), 1);
+}
+
+// The whole program: the lobby, the embedded server with bots, the module at the table.
+TEST(HostRun, QuickStartSeatsTheUserWithBotsAndTheModuleTalksToTheServer)
+{
+    TestFolder folder;
+    int code = -1;
+    const std::string out =
+        RunLobby(folder, "--script '" KAVDOR_HOST_SCRIPTS "/quickstart.script' --bot-delay 0", code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "table.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "data" / "players.db"));
+    // The nickname is remembered, never a password.
+    const std::string remembered = folder.Read("data/lobby.ini");
+    EXPECT_NE(remembered.find("nickname="), std::string::npos);
+    EXPECT_EQ(remembered.find("pass"), std::string::npos);
+}
+
+TEST(HostRun, MissingModuleScriptAndServerGiveClearExits)
+{
+    TestFolder folder;
+    int code = -1;
+    std::string out = RunLobby(folder, "--script none.script", code);
+    EXPECT_EQ(code, 64);
+    EXPECT_NE(out.find("cannot read the script"), std::string::npos) << out;
+    out = RunLobby(folder, "--server 127.0.0.1:1 --frames 1", code);
+    EXPECT_EQ(code, 4);
+    EXPECT_NE(out.find("cannot reach the table server"), std::string::npos) << out;
+    out = RunLobby(folder, "--fps 0", code);
+    EXPECT_EQ(code, 64);
+    // A copy of the program in a folder without the game module.
+    std::filesystem::copy_file(KAVDOR_LOBBY, folder.Path() / "kavdor-lobby");
+    out = RunLobby(folder, "--frames 1", code, (folder.Path() / "kavdor-lobby").string());
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(out.find("cannot load the game module"), std::string::npos) << out;
+}
+
+// A server that answers the login with a frame of length 1: the host reports the bad frame and
+// keeps running.
+TEST(HostRun, AGarbledFrameFromTheServerClosesTheConnectionNotTheProgram)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    socklen_t size = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    std::thread server(
+        [listener]
+        {
+            const int peer = accept(listener, nullptr, nullptr);
+            if (peer < 0)
+                return;
+            char buffer[512];
+            if (recv(peer, buffer, sizeof buffer, 0) > 0)
+            {
+                const uint8_t garbage[] = {1, 0, 0, 0, 0x55};
+                send(peer, garbage, sizeof garbage, MSG_NOSIGNAL);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            close(peer);
+        });
+
+    TestFolder folder;
+    folder.Write("garbled.script",
+                 "click-window lobby_nickname\ntype bob\nclick-window lobby_password\ntype pw\n"
+                 "click-window lobby_login\nwait-log frame too short from the server 5000\nquit\n");
+    int code = -1;
+    const std::string out = RunLobby(
+        folder, "--server 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + " --script garbled.script",
+        code);
+    server.join();
+    close(listener);
+    EXPECT_EQ(code, 0) << out;
+}
