@@ -2,6 +2,7 @@
 // What kavdor-skin makes, part by part, and the table of names the engine and the module ask for,
 // shared with the test that checks each one is there.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,26 @@ std::vector<Named> CodeNamedPictures();
 // window's marks and boxes and its tool bar. Buttons are listed with their four states.
 void WriteTable(Output& out);
 std::vector<Named> TableNamedPictures();
+
+// A sound the host and the game play, by its path below the runtime folder (".wav" files are
+// written as WAV, the others as Ogg Vorbis). Effects are synthesised; voices speak their words.
+enum class SoundKind
+{
+    Effect,
+    MaleVoice,
+    FemaleVoice,
+};
+struct SoundFile
+{
+    std::string path;
+    SoundKind kind;
+    // What a voice says, UTF-8 Chinese, with a syllable in pinyin where the speech synthesiser
+    // would read a character in the wrong tone; empty for effects.
+    std::string words;
+    // How an effect is made: 16-bit mono samples at 22,050 Hz; null for voices.
+    std::vector<int16_t> (*effect)() = nullptr;
+};
+const std::vector<SoundFile>& SoundFiles();
 
 void WriteGuiSkin(Output& out);
 void WriteCards(Output& out);

@@ -1,14 +1,20 @@
 // The generated skin against what the code asks for: every piece of the GUI configuration read
 // through the engine's configuration reader and made into a texture with its picture, every
-// picture the code names by set and ID, and the click sound decoded as the engine decodes sounds.
+// picture the code names by set and ID, and every sound decoded as the engine decodes sounds and
+// measured: its length, its level, its edges, and the pitch of the man's and the woman's voices.
 
 #include "Skin.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -171,11 +177,149 @@ TEST_F(SkinTest, AnimationsAndPortraitsLoad)
     EXPECT_EQ(mask->GetImageWidth(), 90);
 }
 
-TEST_F(SkinTest, TheClickSoundDecodes)
+namespace
+{
+struct Heard
+{
+    std::vector<int16_t> samples;
+    double seconds = 0;
+    double peak = 0; // dBFS
+    double rms = 0;  // dBFS
+};
+
+::testing::AssertionResult Hear(const std::string& path, Heard* heard)
 {
     KelDecodedSound sound;
-    ASSERT_TRUE(KelLoadEffectFile(WinPath(m_run / "sound" / "gameLoby" / "button.wav").c_str(), &sound));
-    EXPECT_GT(sound.data.size(), 1000u);
+    if (!KelLoadEffectFile(path.c_str(), &sound))
+        return ::testing::AssertionFailure() << path << " does not decode";
+    if (sound.format.channels != 1 || sound.format.bitsPerSample != 16 || sound.format.samplesPerSec != 22050)
+        return ::testing::AssertionFailure() << path << " is not 16-bit mono at 22,050 Hz";
+    heard->samples.resize(sound.data.size() / 2);
+    std::memcpy(heard->samples.data(), sound.data.data(), heard->samples.size() * 2);
+    double peak = 0;
+    double sum = 0;
+    for (int16_t s : heard->samples)
+    {
+        peak = std::max(peak, std::abs(s / 32768.0));
+        sum += (s / 32768.0) * (s / 32768.0);
+    }
+    heard->seconds = heard->samples.size() / 22050.0;
+    heard->peak = 20 * std::log10(peak + 1e-9);
+    heard->rms = 20 * std::log10(std::sqrt(sum / std::max<size_t>(1, heard->samples.size())) + 1e-9);
+    return ::testing::AssertionSuccess();
+}
+
+// The median pitch of the voiced parts of speech, in Hz: for each loud 30 ms frame, the first
+// strong peak of its autocorrelation between 60 and 400 Hz.
+double MedianPitch(const std::vector<int16_t>& samples)
+{
+    const int frame = 22050 * 30 / 1000;
+    const int shortest = 22050 / 400;
+    const int longest = 22050 / 60;
+    double total = 0;
+    for (int16_t s : samples)
+        total += double(s) * s;
+    const double loud = total / samples.size() * frame;
+    std::vector<double> pitches;
+    for (size_t start = 0; start + frame + longest < samples.size(); start += frame)
+    {
+        const int16_t* x = samples.data() + start;
+        double energy = 0;
+        for (int i = 0; i < frame; ++i)
+            energy += double(x[i]) * x[i];
+        if (energy < loud)
+            continue;
+        std::vector<double> correlation(longest + 2, 0.0);
+        for (int lag = shortest; lag <= longest + 1; ++lag)
+        {
+            double c = 0;
+            double shifted = 0;
+            for (int i = 0; i < frame; ++i)
+            {
+                c += double(x[i]) * x[i + lag];
+                shifted += double(x[i + lag]) * x[i + lag];
+            }
+            correlation[lag] = c / std::sqrt(energy * shifted + 1);
+        }
+        const double best = *std::max_element(correlation.begin() + shortest, correlation.end());
+        if (best < 0.5)
+            continue;
+        // The first peak near the best: a lag of two periods correlates as well as one.
+        for (int lag = shortest + 1; lag <= longest; ++lag)
+            if (correlation[lag] >= 0.85 * best && correlation[lag] >= correlation[lag - 1] &&
+                correlation[lag] >= correlation[lag + 1])
+            {
+                pitches.push_back(22050.0 / lag);
+                break;
+            }
+    }
+    if (pitches.empty())
+        return 0;
+    std::sort(pitches.begin(), pitches.end());
+    return pitches[pitches.size() / 2];
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+} // namespace
+
+TEST_F(SkinTest, EverySoundDecodesAndIsHeard)
+{
+    std::set<std::vector<int16_t>> distinct;
+    for (const skin::SoundFile& file : skin::SoundFiles())
+    {
+        SCOPED_TRACE(file.path);
+        Heard heard;
+        ASSERT_TRUE(Hear(WinPath(m_run / file.path), &heard));
+        // Effects are short; spoken lines take longer, but not long enough to drag.
+        if (file.kind == skin::SoundKind::Effect)
+        {
+            EXPECT_GE(heard.seconds, 0.03);
+            EXPECT_LE(heard.seconds, 1.5);
+        }
+        else
+        {
+            EXPECT_GE(heard.seconds, 0.4);
+            EXPECT_LE(heard.seconds, 4.0);
+        }
+        // Heard, not clipped, and never starting or stopping on a step (a click).
+        EXPECT_GT(heard.peak, -12.0);
+        EXPECT_LT(heard.peak, -1.0);
+        EXPECT_GT(heard.rms, -30.0);
+        EXPECT_LT(std::abs(heard.samples.front()), 1000);
+        EXPECT_LT(std::abs(heard.samples.back()), 1000);
+        // Every file is a sound of its own.
+        EXPECT_TRUE(distinct.insert(heard.samples).second);
+    }
+    // The clock ticks every second of a turn's last ten: one tick must end well before the next.
+    Heard tick;
+    ASSERT_TRUE(Hear(WinPath(m_run / "sound" / "qipai" / "dwonclock.ogg"), &tick));
+    EXPECT_LT(tick.seconds, 0.3);
+}
+
+TEST_F(SkinTest, TheWomanSpeaksHigherThanTheMan)
+{
+    int pairs = 0;
+    for (const skin::SoundFile& file : skin::SoundFiles())
+    {
+        if (file.kind != skin::SoundKind::MaleVoice)
+            continue;
+        const std::string female = Replaced(Replaced(file.path, "_m.ogg", "_f.ogg"), "man2_", "woman1_");
+        SCOPED_TRACE(file.path + " and " + female);
+        Heard man;
+        Heard woman;
+        ASSERT_TRUE(Hear(WinPath(m_run / file.path), &man));
+        ASSERT_TRUE(Hear(WinPath(m_run / female), &woman));
+        const double low = MedianPitch(man.samples);
+        const double high = MedianPitch(woman.samples);
+        EXPECT_GT(low, 70.0);
+        EXPECT_GT(high, 1.5 * low);
+        ++pairs;
+    }
+    EXPECT_EQ(pairs, 4 + 18);
 }
 
 TEST_F(SkinTest, EveryTablePictureIsThereInTheDirectoryItIsAskedIn)
@@ -244,9 +388,9 @@ TEST(SkinGenerator, WritesTheSameBytesAndOnlyWhatChanged)
     EXPECT_NE(folder.Read("second.txt").find(" 0 files written"), std::string::npos)
         << folder.Read("second.txt");
     // The same bytes as the build's own run folder.
-    for (const char* file :
-         {"image/card/13_3.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
-          "sound/gameLoby/button.wav", "game/kavdortwo/kavdortwoTextureInfo/backFrame.png"})
+    for (const char* file : {"image/card/13_3.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
+                             "sound/gameLoby/button.wav", "game/kavdortwo/kavdortwoTextureInfo/backFrame.png",
+                             "sound/qipai/brshj1.ogg", "sound/effect/ogg/woman1_7.ogg"})
     {
         std::ifstream a(folder.Path() / "run" / file, std::ios::binary);
         std::ifstream b(std::filesystem::path(KAVDOR_RUN_FOLDER) / file, std::ios::binary);
