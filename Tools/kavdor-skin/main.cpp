@@ -24,6 +24,7 @@ int main(int argc, char** argv)
         skin::WriteGuiSkin(out);
         skin::WriteCards(out);
         skin::WriteSounds(out);
+        skin::WriteFrame(out);
         out.WriteSets();
         if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
         {
