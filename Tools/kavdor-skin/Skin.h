@@ -80,6 +80,12 @@ std::string FaceCode(int n);
 int PropCount();
 int PortraitCount();
 void WriteFaces(Output& out);
+// The pictures the table's own windows name in "gameWndEX" and "gameWnd": the seat buttons, the
+// stake buttons, the turn clock, the chat panel, the tool and package bars and the player list.
+// The names are every picture those windows ask for (each state of a button, each image of a
+// check box), all in the host's image directory.
+void WriteFrame(Output& out);
+std::vector<Named> FrameNamedPictures();
 // One picture of every generated picture, for people to look at.
 Picture ContactSheet(const Output& out);
 } // namespace skin

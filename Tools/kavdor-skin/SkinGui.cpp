@@ -7,12 +7,23 @@ namespace skin
 {
 namespace
 {
-// The title bar's pieces: a blue gradient, rounded at the outer top corners.
+// The dialogs' colours: the engine writes titles, check-box captions and text-button captions in
+// black, and the game writes its labels in white over the dialogs' panels, so the bar, the body
+// and the buttons are light and the panels a middle blue-grey on which both read.
+constexpr Color kBarTop = Argb(255, 184, 206, 236);
+constexpr Color kBarBottom = Argb(255, 132, 164, 210);
+constexpr Color kDialogBody = Argb(255, 224, 230, 238);
+constexpr Color kPanelFill = Argb(255, 98, 118, 148);
+constexpr Color kPanelLight = Argb(255, 156, 178, 208);
+constexpr Color kPanelDark = Argb(255, 44, 60, 86);
+
+// The title bar's pieces: a light blue gradient, rounded at the outer top corners.
 Picture BarPiece(int w, int h, int roundedCorner)
 {
     Picture bar(w, h);
     Picture fill(w, h);
-    fill.VerticalGradient(0, 0, w, h, kBlue, kBlueDark);
+    fill.VerticalGradient(0, 0, w, h, kBarTop, kBarBottom);
+    fill.FillRect(0, h - 1, w, h, kBlueDark);
     Picture mask(w, h);
     if (roundedCorner == 0)
         mask.FillRect(0, 0, w, h, kWhite);
@@ -40,6 +51,75 @@ Picture SystemButton(int state, const std::string& symbol)
     const int tw = Picture::TextWidth(symbol, 12);
     button.Text(symbol, (18 - tw) / 2, 1, 12, kWhite, true);
     return button;
+}
+
+// The face of the configuration's text button. The engine draws the caption (in black) and tiles
+// the picture's middle cells over any button larger than the picture, so the picture is smaller
+// than every text button and flat in its middle row and column: the tiles join without seams.
+Picture TextButtonFace(int state)
+{
+    struct Look
+    {
+        Color top;
+        Color middle;
+        Color bottom;
+        Color outline;
+    };
+    static const Look looks[4] = {
+        {Argb(255, 252, 253, 255), Argb(255, 226, 234, 244), Argb(255, 192, 206, 226),
+         Argb(255, 100, 124, 160)},
+        {Argb(255, 255, 255, 255), Argb(255, 238, 246, 255), Argb(255, 200, 220, 248),
+         Argb(255, 40, 110, 210)},
+        {Argb(255, 164, 182, 208), Argb(255, 192, 206, 226), Argb(255, 212, 224, 240),
+         Argb(255, 36, 64, 112)},
+        {Argb(255, 232, 232, 232), Argb(255, 216, 216, 216), Argb(255, 200, 200, 200),
+         Argb(255, 168, 168, 168)},
+    };
+    const Look& look = looks[state];
+    const int size = 12;
+    Picture fill(size, size);
+    fill.VerticalGradient(0, 0, size, 4, look.top, look.middle);
+    fill.FillRect(0, 4, size, 8, look.middle);
+    fill.VerticalGradient(0, 8, size, size, look.middle, look.bottom);
+    Picture mask(size, size);
+    mask.FillRoundRect(0, 0, size, size, 3.5f, kWhite);
+    Picture face(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            face.Blend(x, y, fill.At(x, y), static_cast<int>(mask.At(x, y) >> 24));
+    face.StrokeRoundRect(0, 0, size, size, 3.5f, 1, look.outline);
+    return face;
+}
+
+Picture Crop(const Picture& from, int x, int y, int w, int h)
+{
+    Picture part(w, h);
+    for (int row = 0; row < h; ++row)
+        for (int column = 0; column < w; ++column)
+            part.Blend(column, row, from.At(x + column, y + row));
+    return part;
+}
+
+// The framed panel the dialogs put under their content: a rounded blue-grey plate with a dark
+// rim and a light inner line. The panel draws its corners at their size and stretches the edges
+// and the middle, so the pieces are cut from one small plate: 6-pixel corners, 2-pixel strips.
+void AddFramedPanel(Output& out, const std::string& set, const std::string& base)
+{
+    Picture plate(14, 14);
+    plate.FillRoundRect(0, 0, 14, 14, 5, kPanelDark);
+    plate.FillRoundRect(1, 1, 13, 13, 4, kPanelLight);
+    plate.FillRoundRect(2, 2, 12, 12, 3, kPanelFill);
+    const struct
+    {
+        const char* suffix;
+        int x, y, w, h;
+    } pieces[] = {
+        {"_upLeft", 0, 0, 6, 6},   {"_upRight", 8, 0, 6, 6}, {"_downLeft", 0, 8, 6, 6},
+        {"_ownRight", 8, 8, 6, 6}, {"_up", 6, 0, 2, 6},      {"_left", 0, 6, 6, 2},
+        {"_down", 6, 8, 2, 6},     {"_right", 8, 6, 6, 2},   {"_back", 6, 6, 2, 2},
+    };
+    for (const auto& piece : pieces)
+        out.AddPicture(set, base + piece.suffix, Crop(plate, piece.x, piece.y, piece.w, piece.h));
 }
 
 Picture CheckBox(int index, bool round)
@@ -118,7 +198,7 @@ std::vector<Named> CodeNamedPictures()
 
 void WriteGuiSkin(Output& out)
 {
-    // The dialog: a 24-pixel title bar, 4-pixel edges, a paper background that tiles.
+    // The dialog: a 24-pixel title bar, 4-pixel edges, a light background that tiles.
     out.AddPicture("GuiII", "dlg_barLeft", BarPiece(12, 24, -1));
     out.AddPicture("GuiII", "dlg_barMiddle", BarPiece(16, 24, 0));
     out.AddPicture("GuiII", "dlg_barRight", BarPiece(12, 24, 1));
@@ -126,7 +206,7 @@ void WriteGuiSkin(Output& out)
         out.AddPicture("GuiII", std::string("dlg_") + corner, Solid(4, 4, kEdge));
     for (const char* edge : {"upFrame", "leftFrame", "downFrame", "rightFrame"})
         out.AddPicture("GuiII", std::string("dlg_") + edge, Solid(4, 4, kEdge));
-    out.AddPicture("GuiII", "dlg_backImage", Solid(16, 16, kPaper));
+    out.AddPicture("GuiII", "dlg_backImage", Solid(16, 16, kDialogBody));
     const std::pair<const char*, std::string> systemButtons[] = {
         {"sysBtnFunc", Utf8(u8"\u2261")}, {"sysBtnMin", Utf8(u8"\u2013")}, {"sysBtnClose", Utf8(u8"\u00d7")}};
     for (const auto& [id, symbol] : systemButtons)
@@ -134,15 +214,19 @@ void WriteGuiSkin(Output& out)
             out.AddPicture("GuiII", std::string(id) + "_" + std::to_string(state),
                            SystemButton(state, symbol));
 
-    // Buttons: a 30 x 24 face whose middle cells tile to any size.
-    AddButtonStates(out, "GuiII", "btn", 30, 24);
+    // Text buttons: a 12 x 12 face whose middle cells tile to any size from 13 x 13 up.
+    for (int state = 0; state < 4; ++state)
+        out.AddPicture("GuiII", "btn_" + std::to_string(state), TextButtonFace(state));
     for (int i = 0; i < 6; ++i)
     {
         out.AddPicture("GuiII", "check_" + std::to_string(i), CheckBox(i, false));
         out.AddPicture("GuiII", "radio_" + std::to_string(i), CheckBox(i, true));
     }
-    Picture edit(16, 16, kWhite);
-    edit.StrokeRoundRect(0, 0, 16, 16, 0, 1, Argb(255, 128, 128, 200));
+    // The edit box stretches its background to its size: a picture of a usual edit's size keeps
+    // the frame line about one pixel wide.
+    Picture edit(128, 20, kWhite);
+    edit.FillRect(1, 1, 127, 2, Argb(255, 214, 220, 230));
+    edit.StrokeRoundRect(0, 0, 128, 20, 0, 1, Argb(255, 110, 134, 170));
     out.AddPicture("GuiII", "edit_back", edit);
 
     // The scroll bar: arrows, thumb and track 14 pixels wide.
@@ -165,11 +249,8 @@ void WriteGuiSkin(Output& out)
                               "leftFrame", "downFrame", "rightFrame"})
         out.AddPicture("GuiII", std::string("rich_") + piece, Solid(2, 2, kEdge));
 
-    // The message box's panel and buttons.
-    for (const char* suffix :
-         {"_upLeft", "_upRight", "_downLeft", "_ownRight", "_up", "_left", "_down", "_right"})
-        out.AddPicture("GuiII", std::string("DlgBack") + suffix, Solid(4, 4, Argb(255, 200, 190, 170)));
-    out.AddPicture("GuiII", "DlgBack_back", Solid(8, 8, Argb(255, 250, 247, 240)));
+    // The panel of the message box and of the table's dialogs, and the message box's buttons.
+    AddFramedPanel(out, "GuiII", "DlgBack");
     AddButtonStates(out, "tongyong", "tongyong_btn_qd", 80, 26, Utf8(u8"确定"));
     AddButtonStates(out, "tongyong", "tongyong_btn_qx", 80, 26, Utf8(u8"取消"));
 

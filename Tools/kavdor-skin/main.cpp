@@ -28,6 +28,7 @@ int main(int argc, char** argv)
         skin::WriteDigitFonts(out);
         skin::WriteSettings(out);
         skin::WriteFaces(out);
+        skin::WriteFrame(out);
         out.WriteSets();
         if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
         {

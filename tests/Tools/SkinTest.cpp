@@ -101,6 +101,76 @@ TEST_F(SkinTest, EveryPictureTheCodeNamesIsThere)
 {
     for (const skin::Named& name : skin::CodeNamedPictures())
         EXPECT_TRUE(Resolves(name.set, name.id, name.directory));
+    for (const skin::Named& name : skin::FrameNamedPictures())
+        EXPECT_TRUE(Resolves(name.set, name.id, name.directory));
+}
+
+// A button is sized from its normal picture and shows the others in its place, so its states
+// must share that size, and a player must see each change: every pair of states differs in at
+// least a quarter of the pixels. The dialogs' text buttons (60 x 20 and larger) tile the
+// configuration's button face, which they do only when the face is smaller in both directions;
+// a larger face would be drawn once at its own size, off the button's edges.
+TEST_F(SkinTest, ButtonStatesShareASizeAndDifferClearly)
+{
+    std::set<std::pair<std::string, std::string>> names;
+    for (const skin::Named& name : skin::FrameNamedPictures())
+        names.emplace(name.set, name.id);
+    int buttons = 0;
+    for (const auto& [set, id] : names)
+    {
+        if (!id.ends_with("_0") || !names.contains({set, id.substr(0, id.size() - 1) + "3"}))
+            continue;
+        ++buttons;
+        const std::string base = id.substr(0, id.size() - 1);
+        std::vector<KelTextureCL*> states;
+        for (int state = 0; state < 4; ++state)
+            states.push_back(m_textures.CreateTexture(set, base + std::to_string(state), true));
+        ASSERT_NE(states[0], nullptr) << base;
+        const int w = states[0]->GetWidth();
+        const int h = states[0]->GetHeight();
+        for (int a = 0; a < 4; ++a)
+        {
+            ASSERT_NE(states[a], nullptr) << base << a;
+            EXPECT_EQ(states[a]->GetWidth(), w) << base << a;
+            EXPECT_EQ(states[a]->GetHeight(), h) << base << a;
+            for (int b = a + 1; b < 4 && states[a]->GetWidth() == w && states[a]->GetHeight() == h; ++b)
+            {
+                int different = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                    {
+                        D3DCOLOR first = 0;
+                        D3DCOLOR second = 0;
+                        states[a]->GetPointColor(x, y, &first);
+                        states[b]->GetPointColor(x, y, &second);
+                        for (int shift = 0; shift < 32; shift += 8)
+                            if (std::abs(static_cast<int>((first >> shift) & 0xFF) -
+                                         static_cast<int>((second >> shift) & 0xFF)) > 8)
+                            {
+                                ++different;
+                                break;
+                            }
+                    }
+                EXPECT_GE(different * 4, w * h) << base << ": states " << a << " and " << b;
+            }
+        }
+        for (KelTextureCL* state : states)
+            if (state != nullptr)
+                state->Release();
+    }
+    EXPECT_GT(buttons, 20);
+
+    KelGuiPiece textButton;
+    ASSERT_TRUE(KelGetGuiPiece("button", "", &textButton));
+    for (int state = 0; state < 4; ++state)
+    {
+        KelTextureCL* face =
+            m_textures.CreateTexture(textButton.file, textButton.data + "_" + std::to_string(state), true);
+        ASSERT_NE(face, nullptr);
+        EXPECT_LT(face->GetWidth(), 60);
+        EXPECT_LT(face->GetHeight(), 20);
+        face->Release();
+    }
 }
 
 TEST_F(SkinTest, DigitFontsLoadWithEveryCharacterTheyCarry)
