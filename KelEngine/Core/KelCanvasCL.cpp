@@ -275,6 +275,9 @@ void KelCanvasCL::DrawText(const char* text, int x, int y, const KelRect* clip, 
 
 void KelCanvasCL::FlushText()
 {
+    // Pictures queued before the text lie beneath it: a window that draws only text (a label)
+    // must not leave the pictures of the window drawn before it to be flushed over its text.
+    m_imageSprite->Flush();
     m_textSprite->Flush();
 }
 

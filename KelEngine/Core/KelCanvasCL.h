@@ -68,6 +68,7 @@ public:
     // the clip rectangle when one is given, centred in it when `centre` is set, and at most
     // `maxChars` characters (0 or less: all).
     virtual void DrawText(const char* text, int x, int y, const KelRect* clip, bool centre, int maxChars);
+    // Draws the queued text, after the queued pictures (which lie beneath it).
     virtual void FlushText();
     virtual int GetFontHeight();
     virtual int GetFontWeight();

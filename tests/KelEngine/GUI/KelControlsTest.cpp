@@ -11,6 +11,7 @@
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DCheckCL.h"
 #include "KelWnd2DDialogCL.h"
+#include "KelWnd2DEditCL.h"
 #include "KelWnd2DTextListCL.h"
 #include "Win32/PlaySound.h"
 #include "Win32/Time.h"
@@ -366,6 +367,20 @@ TEST_F(ControlsTest, FramedPanelsStretchTheirEdgesAndMissingSkinsDrawNothing)
     EXPECT_EQ(frame.At(68, 58), Rgb(skin::kCorner));
     EXPECT_EQ(frame.At(120, 40), 0x646464u);
     EXPECT_EQ(frame.At(220, 60), 0x646464u);
+}
+
+// Text drawn after a panel lies on it: the panel's pictures, still waiting in the image batch
+// when the label flushes its text, must not be drawn over the text afterwards.
+TEST_F(ControlsTest, ALabelCreatedAfterAPanelIsDrawnOnIt)
+{
+    new KelWnd2DFrameCL("panel", m_ui.GetDeskTopM(), "skin", "panel", 20, 20, 60, 40);
+    new KelWnd2DLabelCL("over", m_ui.GetDeskTopM(), "WWWW", 0xFFFFFFFFu, 24, 24, 50, 30);
+    const TestFrame frame = Frame();
+    int white = 0;
+    for (int y = 24; y < 54; ++y)
+        for (int x = 24; x < 74; ++x)
+            white += frame.At(x, y) == 0xFFFFFFu ? 1 : 0;
+    EXPECT_GT(white, 10) << "the label's text is hidden under the panel";
 }
 
 TEST(KelMBStringTest, PositionsCountCharactersOfOneOrTwoBytes)
