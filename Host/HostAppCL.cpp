@@ -352,6 +352,11 @@ void HostAppCL::PumpInput()
             m_running = false;
             continue;
         }
+        if (event.type == SDL_CLIPBOARDUPDATE)
+        {
+            SyncClipboard(true);
+            continue;
+        }
         if (event.type == SDL_WINDOWEVENT)
         {
             m_sdlWindow->OnWindowEvent(event.window);
@@ -369,17 +374,27 @@ void HostAppCL::PumpInput()
         for (const HostMessage& message : m_input.Translate(event))
             Input(message.message, message.wparam, message.lparam);
     }
-    // The desktop's clipboard and the program's share one text.
-    if (SDL_HasClipboardText() == SDL_TRUE)
+    SyncClipboard(false);
+}
+
+// The desktop's clipboard and the program's share one text: what the program copies is offered
+// to the desktop, and what the desktop copies (reported by SDL_CLIPBOARDUPDATE) is pasted here.
+void HostAppCL::SyncClipboard(bool desktopChanged)
+{
+    const std::string ours = Win32GetClipboardText();
+    if (ours != m_clipboard)
     {
-        char* text = SDL_GetClipboardText();
-        if (text != nullptr)
-        {
-            const std::string gbk = Utf8ToGbk(text);
-            if (gbk != Win32GetClipboardText())
-                Win32SetClipboardText(gbk);
-            SDL_free(text);
-        }
+        m_clipboard = ours;
+        SDL_SetClipboardText(GbkToUtf8(ours).c_str());
+        return;
+    }
+    if (!desktopChanged || SDL_HasClipboardText() != SDL_TRUE)
+        return;
+    if (char* text = SDL_GetClipboardText())
+    {
+        m_clipboard = Utf8ToGbk(text);
+        Win32SetClipboardText(m_clipboard);
+        SDL_free(text);
     }
 }
 

@@ -110,6 +110,7 @@ private:
     VGameCardBaseCL* Game();
     void Frame();
     void PumpInput();
+    void SyncClipboard(bool desktopChanged);
     void PumpNetwork();
     void OnLobbyMessage(uint16_t type, const uint8_t* payload, size_t length);
     void EnterTable();
@@ -178,6 +179,8 @@ private:
     // Owned by the desktop.
     HostLobbyCL* m_lobby = nullptr;
 
+    // The clipboard text last shared between the desktop and the program (GBK).
+    std::string m_clipboard;
     std::string m_nickname;
     std::string m_password;
     int m_sex = 0;

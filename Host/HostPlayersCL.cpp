@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "HostFacePickerCL.h"
 #include "KelCanvasCL.h"
 #include "KelImageCL.h"
 #include "KelLogCL.h"
@@ -105,8 +106,13 @@ std::string HostPlayerCL::ShownBubble() const
 
 void HostPlayerCL::OpenFacePicker(int x, int y)
 {
-    KelLogPrintf("host: face picker asked for at (%d, %d)", x, y);
-    ShowBox("HostFacePicker", "表情", "表情选择将随聊天窗口一起提供。");
+    KelWndBaseCL* desktop = KelUIManagerCL::GetInstance()->GetDeskTopM();
+    if (desktop == nullptr)
+        return;
+    if (KelWndBaseCL* open = desktop->FindChildM("HostFacePicker"))
+        open->CloseM();
+    // The desktop owns the picker; it closes itself when a face is picked.
+    new HostFacePickerCL(x, y);
 }
 
 void HostPlayerCL::OpenSpeaker()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Archive.h"
+#include "FaceCode.h"
 #include "Skin.h"
 #include "SkinStyle.h"
 
@@ -561,14 +562,12 @@ Picture NoPortrait()
 
 std::string FaceCode(int n)
 {
-    char code[8];
-    std::snprintf(code, sizeof code, "/%02d", n);
-    return code;
+    return KavdorFaceCode(n);
 }
 
 int FaceCount()
 {
-    return 18;
+    return kKavdorFaceCount;
 }
 
 int PropCount()

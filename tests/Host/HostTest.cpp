@@ -13,10 +13,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "EngineTestSupport.h"
 #include "Game/MsgSinkCL.h"
+#include "HostFacePickerCL.h"
 #include "HostNetCL.h"
 #include "HostScriptCL.h"
 #include "HostWindowCL.h"
+#include "KelUIManagerCL.h"
+#include "KelWnd2DEditCL.h"
 #include "TestFolder.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
@@ -172,6 +176,33 @@ TEST(HostNet, MessagesGoToTheGameLevelFirstAndRequestsOut)
     net.Send(request, 3); // no whole header: dropped
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(net.Traffic().sent.at(100), 1);
+}
+
+// The picker stays on the desktop, and the face clicked is typed into the chat line that had
+// the focus when it opened.
+TEST_F(EngineTest, FacePickerTypesThePickedFacesCodeWhereTheFocusWas)
+{
+    ASSERT_NE(CreateScreenWithDevice(), nullptr);
+    KelUIManagerCL ui;
+    ui.SetDeskTopSizeM(800, 600);
+    auto* line = new KelWnd2DEditCL("chat_line", ui.GetDeskTopM(), 10, 560, 300, 22, 0);
+    ui.SetFocusWndM(line);
+    line->InsertTextM("hi ", false);
+    auto* picker = new HostFacePickerCL(790, 590);
+    const auto [x, y] = picker->GetPosM();
+    const auto [w, h] = picker->GetSizeM();
+    EXPECT_EQ(x + w, 800) << "kept inside the desktop";
+    EXPECT_EQ(y + h, 600);
+    EXPECT_EQ(HostFacePickerCL::FaceAt(POINT{4 + 30 + 5, 4 + 30 + 5}), 8);
+    EXPECT_EQ(HostFacePickerCL::FaceAt(POINT{2, 2}), 0);
+    // Face 8: the second row, the second column.
+    const LPARAM point = MAKELPARAM(x + 4 + 30 + 15, y + 4 + 30 + 15);
+    ui.PostMessageM(nullptr, WM_MOUSEMOVE, 0, point);
+    ui.PostMessageM(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ui.PostMessageM(nullptr, WM_LBUTTONUP, 0, point);
+    EXPECT_EQ(line->GetEditText(), "hi /08");
+    ui.UpDatedataM();
+    EXPECT_EQ(ui.GetDeskTopM()->FindChildM("HostFacePicker"), nullptr) << "closed after the pick";
 }
 
 // The whole program: the lobby, the embedded server with bots, the module at the table.
