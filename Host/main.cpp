@@ -20,7 +20,7 @@ void Usage(FILE* out)
                "  --script FILE        run timed input and checks from FILE (see Host/HostScriptCL.h);\n"
                "                       the exit code is 1 when a check fails\n"
                "  --frames N           stop after N frames\n"
-               "  --fps N              frames per second at most (default 60)\n"
+               "  --fps N              frames per second at most (default 60; above 1000: no limit)\n"
                "  --turn-seconds N     seconds a turn lasts at the embedded server's tables (default 30)\n"
                "  --bot-delay MS       how long the embedded server's bots think (default 800)\n"
                "  --help               this text\n",
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         else if (arg == "--frames")
             options.frames = number(1, 100000000);
         else if (arg == "--fps")
-            options.fps = number(1, 1000);
+            options.fps = number(1, 100000);
         else if (arg == "--server")
             options.server = value();
         else if (arg == "--data")
