@@ -105,40 +105,21 @@ void Picture::FillRect(int x0, int y0, int x1, int y1, Color color)
 
 void Picture::FillRoundRect(float x0, float y0, float x1, float y1, float radius, Color color)
 {
-    for (int y = std::max(0, static_cast<int>(y0)); y < std::min(m_height, static_cast<int>(std::ceil(y1)));
-         ++y)
-        for (int x = std::max(0, static_cast<int>(x0));
-             x < std::min(m_width, static_cast<int>(std::ceil(x1))); ++x)
-        {
-            int hits = 0;
-            for (int sy = 0; sy < 4; ++sy)
-                for (int sx = 0; sx < 4; ++sx)
-                    hits +=
-                        InRoundRect(x + (sx + 0.5f) / 4, y + (sy + 0.5f) / 4, x0, y0, x1, y1, radius) ? 1 : 0;
-            Blend(x, y, color, hits * 255 / 16);
-        }
+    FillShape(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(std::ceil(x1)),
+              static_cast<int>(std::ceil(y1)), color,
+              [&](float x, float y) { return InRoundRect(x, y, x0, y0, x1, y1, radius); });
 }
 
 void Picture::StrokeRoundRect(float x0, float y0, float x1, float y1, float radius, float width, Color color)
 {
-    for (int y = std::max(0, static_cast<int>(y0)); y < std::min(m_height, static_cast<int>(std::ceil(y1)));
-         ++y)
-        for (int x = std::max(0, static_cast<int>(x0));
-             x < std::min(m_width, static_cast<int>(std::ceil(x1))); ++x)
-        {
-            int hits = 0;
-            for (int sy = 0; sy < 4; ++sy)
-                for (int sx = 0; sx < 4; ++sx)
-                {
-                    const float px = x + (sx + 0.5f) / 4;
-                    const float py = y + (sy + 0.5f) / 4;
-                    const bool outer = InRoundRect(px, py, x0, y0, x1, y1, radius);
-                    const bool inner = InRoundRect(px, py, x0 + width, y0 + width, x1 - width, y1 - width,
-                                                   std::max(0.0f, radius - width));
-                    hits += outer && !inner ? 1 : 0;
-                }
-            Blend(x, y, color, hits * 255 / 16);
-        }
+    FillShape(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(std::ceil(x1)),
+              static_cast<int>(std::ceil(y1)), color,
+              [&](float x, float y)
+              {
+                  return InRoundRect(x, y, x0, y0, x1, y1, radius) &&
+                         !InRoundRect(x, y, x0 + width, y0 + width, x1 - width, y1 - width,
+                                      std::max(0.0f, radius - width));
+              });
 }
 
 void Picture::VerticalGradient(int x0, int y0, int x1, int y1, Color top, Color bottom)
@@ -165,21 +146,14 @@ void Picture::FillEllipse(float x0, float y0, float x1, float y1, Color color)
     const float cy = (y0 + y1) / 2;
     const float rx = (x1 - x0) / 2;
     const float ry = (y1 - y0) / 2;
-    for (int y = std::max(0, static_cast<int>(y0)); y < std::min(m_height, static_cast<int>(std::ceil(y1)));
-         ++y)
-        for (int x = std::max(0, static_cast<int>(x0));
-             x < std::min(m_width, static_cast<int>(std::ceil(x1))); ++x)
-        {
-            int hits = 0;
-            for (int sy = 0; sy < 4; ++sy)
-                for (int sx = 0; sx < 4; ++sx)
-                {
-                    const float dx = (x + (sx + 0.5f) / 4 - cx) / rx;
-                    const float dy = (y + (sy + 0.5f) / 4 - cy) / ry;
-                    hits += dx * dx + dy * dy <= 1.0f ? 1 : 0;
-                }
-            Blend(x, y, color, hits * 255 / 16);
-        }
+    FillShape(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(std::ceil(x1)),
+              static_cast<int>(std::ceil(y1)), color,
+              [&](float x, float y)
+              {
+                  const float dx = (x - cx) / rx;
+                  const float dy = (y - cy) / ry;
+                  return dx * dx + dy * dy <= 1.0f;
+              });
 }
 
 void Picture::StrokeLine(float x0, float y0, float x1, float y1, float width, Color color)
