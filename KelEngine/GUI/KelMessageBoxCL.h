@@ -12,6 +12,12 @@ public:
     KelMessageBoxCL(const char* name, const char* title, const char* text, DWORD style);
     ~KelMessageBoxCL() override;
 
+    // One value the box carries for its creator (a player id the answer is about), read back by
+    // the handler of the box's answer through the message's sender.
+    void SetUserValueM(int value) { m_userValue = value; }
+    int GetUserValueM() const { return m_userValue; }
+
 private:
+    int m_userValue = 0;
     void OnButton(KelWndMsg message);
 };
