@@ -28,6 +28,13 @@ public:
     virtual void OnRecv_ImChat(const std::string& text) = 0;
     // The room's answer to a prop purchase, for the seat window.
     virtual void OnRecv_BuyProp(int first, int second) = 0;
+
+    // What the action bar asks of it. The user's action: 1 play the selected cards, 2 pass,
+    // 3 hint.
+    virtual void OnClickOutCard(int kind) = 0;
+    // The bid of a seat (0 to 3) in this hand: 0 none yet, 1 to 3 points, -1 declined; 0 for a
+    // seat nobody sits on.
+    virtual int GetSeatCall(int seat) = 0;
 };
 
 class TableChatWindow
