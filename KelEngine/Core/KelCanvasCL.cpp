@@ -25,6 +25,9 @@ KelCanvasCL::KelCanvasCL(IDirect3DDevice8* device)
       m_textSprite(std::make_unique<KelSpriteCL>(device, 4, 768)),
       m_line(std::make_unique<KelLineCL>(device, 768))
 {
+    // Pictures queued before text lie beneath it: whenever the text batch draws (flushed, full,
+    // or rebinding a glyph page), the pictures waiting are drawn first.
+    m_textSprite->SetDrawnBeneath(m_imageSprite.get());
 }
 
 KelCanvasCL::~KelCanvasCL() = default;
@@ -275,9 +278,9 @@ void KelCanvasCL::DrawText(const char* text, int x, int y, const KelRect* clip, 
 
 void KelCanvasCL::FlushText()
 {
-    // Pictures queued before the text lie beneath it: a window that draws only text (a label)
-    // must not leave the pictures of the window drawn before it to be flushed over its text.
-    m_imageSprite->Flush();
+    // The text batch draws the pictures queued beneath it first (see the constructor): a window
+    // that draws only text (a label) must not leave the pictures of the window drawn before it
+    // to be flushed over its text.
     m_textSprite->Flush();
 }
 

@@ -27,6 +27,7 @@ public:
     // Counts the quad and hands out its four vertices; a full buffer is drawn first and stays
     // bound to its image.
     KelSpriteVertex* AppendQuad();
+    bool IsFull() const { return m_indexCount >= m_indexCapacity; }
     // Draws what is queued and empties the buffer; it is unbound from its image unless asked to
     // keep the binding.
     void Flush(bool keepBinding);
@@ -270,6 +271,8 @@ TextureBufferCL* KelSpriteCL::SelectBuffer(KelImageCL* image)
     for (const std::unique_ptr<TextureBufferCL>& buffer : m_buffers)
         if (buffer->GetVertexCount() >= fullest->GetVertexCount())
             fullest = buffer.get();
+    if (m_beneath != nullptr)
+        m_beneath->Flush();
     fullest->Flush(false);
     fullest->Bind(image);
     return fullest;
@@ -279,7 +282,10 @@ KelSpriteVertex* KelSpriteCL::AppendQuad(KelImageCL* image)
 {
     if (m_device == nullptr)
         return nullptr;
-    return SelectBuffer(image)->AppendQuad();
+    TextureBufferCL* buffer = SelectBuffer(image);
+    if (buffer->IsFull() && m_beneath != nullptr)
+        m_beneath->Flush();
+    return buffer->AppendQuad();
 }
 
 bool KelSpriteCL::Draw(KelImageCL* image, const KelRect* source, const D3DXVECTOR2* position,
@@ -405,6 +411,8 @@ bool KelSpriteCL::End()
 void KelSpriteCL::Flush()
 {
     KEL_TRY
+    if (m_beneath != nullptr)
+        m_beneath->Flush();
     for (const std::unique_ptr<TextureBufferCL>& buffer : m_buffers)
         buffer->Flush(false);
     KEL_CATCH

@@ -79,6 +79,11 @@ public:
     virtual bool OnResetDevice();
 
     // For the statistics and tests: the buffers in use and their queued vertex counts.
+    // A batch whose queued quads lie beneath this one's (the canvas's pictures beneath its text):
+    // it is flushed before this batch draws anything, also when this batch draws on its own
+    // because a buffer is full or must be rebound.
+    void SetDrawnBeneath(KelSpriteCL* beneath) { m_beneath = beneath; }
+
     int GetBufferCount() const;
     int GetQueuedVertices(int buffer) const;
     KelImageCL* GetBoundImage(int buffer) const;
@@ -96,4 +101,5 @@ private:
     // Spares the matrix product for every quad while the matrix is the identity.
     bool m_identity = true;
     std::vector<std::unique_ptr<TextureBufferCL>> m_buffers;
+    KelSpriteCL* m_beneath = nullptr;
 };

@@ -84,6 +84,35 @@ TEST_F(SpriteTest, AFifthTextureFlushesTheFullestBufferAndTakesIt)
     }
 }
 
+// Quads of a batch drawn beneath (the canvas's pictures beneath its text) are drawn before
+// anything of this batch, also when this batch draws on its own to rebind a buffer.
+TEST_F(SpriteTest, TheBatchBeneathIsDrawnFirstWhenThisOneRebindsOrFlushes)
+{
+    KelSpriteCL pictures(m_device);
+    KelSpriteCL text(m_device);
+    text.SetDrawnBeneath(&pictures);
+    TestImageCL* red = MakeSolidImage(8, 8, kRed);
+    const uint32_t colors[5] = {kGreen, kBlue, kYellow, kMagenta, kWhite};
+    TestImageCL* glyphs[5];
+    for (int i = 0; i < 5; ++i)
+        glyphs[i] = MakeSolidImage(2, 2, colors[i]);
+    BeginFrame();
+    const D3DXVECTOR2 origin{0.0f, 0.0f};
+    ASSERT_TRUE(pictures.Draw(red, nullptr, &origin, nullptr, 0.0f, kWhite));
+    // Five glyph pages on four buffers: the fifth rebinds one, which draws it at once.
+    for (int i = 0; i < 5; ++i)
+    {
+        const D3DXVECTOR2 at{static_cast<float>(i * 2), 0.0f};
+        ASSERT_TRUE(text.Draw(glyphs[i], nullptr, &at, nullptr, 0.0f, kWhite));
+    }
+    text.Flush();
+    pictures.Flush();
+    const std::vector<uint32_t> frame = EndFrame();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Count(frame, colors[i]), 4) << "glyph " << i << " lies on the picture";
+    EXPECT_EQ(Count(frame, kRed), 64 - 4 * 4) << "the fifth glyph lies beside the picture";
+}
+
 TEST_F(SpriteTest, AFullBufferIsDrawnBeforeThe193rdQuad)
 {
     KelSpriteCL sprite(m_device);
