@@ -18,6 +18,7 @@
 #include "EngineTestSupport.h"
 #include "KelCanvasCL.h"
 #include "KelFontManagerCL.h"
+#include "KelSpriteCL.h"
 #include "KelTextureCL.h"
 
 namespace
@@ -146,6 +147,30 @@ protected:
         m_textureInfo.LoadAllTextureInfo();
         GetApp()->OnInitial();
         ASSERT_NE(m_fonts.LoadImageFont(Path("config\\TextNumberYellow.xml").c_str()), nullptr);
+    }
+
+    // Replaces the card pictures by one sheet of them, eight to a row, as the real skin has.
+    void UseCardSheet()
+    {
+        const std::vector<int> codes = SkinCodes();
+        const int rows = (static_cast<int>(codes.size()) + 7) / 8;
+        std::vector<uint32_t> pixels(static_cast<size_t>(480 * 78 * rows), 0);
+        std::string xml = "<textureInfo name=\"card\" type=\"2D\">\n";
+        for (size_t i = 0; i < codes.size(); ++i)
+        {
+            const int left = static_cast<int>(i % 8) * 60;
+            const int top = static_cast<int>(i / 8) * 78;
+            for (int y = top; y < top + 78; ++y)
+                for (int x = left; x < left + 60; ++x)
+                    pixels[static_cast<size_t>(y * 480 + x)] = 0xFF000000 | CardColour(codes[i]);
+            xml += "<texture ID=\"" + GameCardItemCL::ImageId(static_cast<uint8_t>(codes[i])) +
+                   "\" image=\"card\\sheet.tga\"><rect left=\"" + std::to_string(left) + "\" top=\"" +
+                   std::to_string(top) + "\" right=\"" + std::to_string(left + 60) + "\" bottom=\"" +
+                   std::to_string(top + 78) + "\"/></texture>\n";
+        }
+        m_folder.Write("card/sheet.tga", Tga(480, 78 * rows, pixels));
+        m_folder.Write("config/card.xml", xml + "</textureInfo>\n");
+        ASSERT_TRUE(m_textureInfo.LoadTextureInfo("card", Path("config\\card.xml")));
     }
 
     void TearDown() override
@@ -613,4 +638,54 @@ TEST_F(CardGroupTest, AnUnknownModeIsRefused)
         EXPECT_EQ(group.GetDirection(), GameCardGroupCL::kCompactColumn) << mode;
     }
     EXPECT_NE(ReadLog().find("牌组排列方式无效 99"), std::string::npos);
+}
+
+// A hand of 33 and four played groups on one sheet of pictures go out as one batch: nothing is
+// drawn before the frame's end, and every card is queued in one buffer, in drawing order.
+TEST_F(CardGroupTest, TheCardsOfASheetCollectInOneBatch)
+{
+    UseCardSheet();
+    CGameKavdorGroupCl hand;
+    for (int i = 0; i < 33; ++i)
+        hand.AddCard(static_cast<uint8_t>(9 + (i * 5) % 46)); // all with pictures
+    for (int picked : {3, 4, 20})
+        hand.GetCard(picked)->SetCardSelect(1);
+    hand.SetDirection(GameCardGroupCL::kRow);
+    hand.SetAlign(GameCardGroupCL::kAlignCentre);
+    hand.SetPosition(200, 150);
+    CGameKavdorGroupCl played[4];
+    const int placing[4][4] = {{GameCardGroupCL::kRow, GameCardGroupCL::kAlignCentre, 200, 80},
+                               {GameCardGroupCL::kColumn, GameCardGroupCL::kAlignRight, 390, 20},
+                               {GameCardGroupCL::kRow, 0, 10, 10},
+                               {GameCardGroupCL::kColumn, 0, 10, 100}};
+    int cards = hand.GetCardNum();
+    for (int seat = 0; seat < 4; ++seat)
+    {
+        for (int i = 0; i <= seat + 2; ++i)
+            played[seat].AddCard(static_cast<uint8_t>(10 + 13 * (i % 4)));
+        played[seat].SetDirection(placing[seat][0]);
+        played[seat].SetAlign(placing[seat][1]);
+        played[seat].SetPosition(placing[seat][2], placing[seat][3]);
+        cards += played[seat].GetCardNum();
+    }
+
+    std::vector<int> queued;
+    const TestFrame frame = RenderFrame(
+        [&](KelCanvasCL* canvas)
+        {
+            hand.DrawM(canvas);
+            for (CGameKavdorGroupCl& group : played)
+                group.DrawM(canvas);
+            KelSpriteCL* sprite = canvas->GetImageSprite();
+            for (int buffer = 0; buffer < sprite->GetBufferCount(); ++buffer)
+                if (sprite->GetQueuedVertices(buffer) > 0)
+                    queued.push_back(sprite->GetQueuedVertices(buffer));
+        });
+    Snapshot(frame, "cards_sheet_table");
+    EXPECT_EQ(queued, (std::vector<int>{4 * cards}));
+    // Drawn in order: the hand's last card over the one before, played cards over the hand.
+    const int left = 200 + hand.GetSnapOffsetX();
+    EXPECT_EQ(CodeOf(frame.At(left + 11 * 32 + 30, 150)), hand.GetCard(32)->GetCardCode());
+    EXPECT_EQ(CodeOf(frame.At(left + 11 * 31 + 5, 150)), hand.GetCard(31)->GetCardCode());
+    EXPECT_EQ(CodeOf(frame.At(200, 80)), played[0].GetCard(2)->GetCardCode());
 }
