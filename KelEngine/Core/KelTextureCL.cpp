@@ -43,8 +43,8 @@ bool NeedsImmediateLoad(const std::string& path)
     return EndsWithNoCase(path, ".gif") || ContainsNoCase(path, ".zip");
 }
 
-// Drops the fraction (towards zero), as hit tests have always measured; false for values no
-// pixel can have.
+// Drops the fraction towards zero, the way a point is taken back to the image's pixels; false
+// for values no pixel can have.
 bool ToWhole(float value, int* whole)
 {
     const float cut = std::trunc(value);
