@@ -8,6 +8,12 @@
 //
 // The screen clears to its own grey instead of black; the opaque background covers every pixel,
 // so the picture is the same.
+//
+// engine_card_layer: the table's cards as the game draws them, through its card groups, with the
+// generated skin of the build's runtime folder: the 800 x 600 background, the player's hand of 33
+// cards in a row (one card raised, a different one each frame) and four played groups (rows of 8
+// and 6 cards, columns of 5 and 4). All the cards come from one sheet, so the layer is one batch.
+// With cards:0 only the background is drawn, which tells what the cards add.
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +24,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "CGameCardKavdorTwoCL.h"
+#include "CGameKavdorGroupCl.h"
 #include "D3D8/D3D8.h"
 #include "FrameCheck.h"
 #include "KelCanvasCL.h"
@@ -25,6 +33,7 @@
 #include "KelRect.h"
 #include "KelScreenCL.h"
 #include "KelTextureCL.h"
+#include "KelTextureInfoManagerCL.h"
 #include "Win32/Window.h"
 
 namespace
@@ -196,6 +205,131 @@ private:
     std::vector<std::string> m_lines;
     int m_frame = 0;
 };
+
+class EngineCardLayer
+{
+public:
+    explicit EngineCardLayer(bool cards) : m_window(kWidth, kHeight), m_cards(cards)
+    {
+        KelEngineCL* engine = KelEngineCL::GetInstance();
+        engine->KelObjLoaderInit(nullptr);
+        m_screen = engine->CreateKelWindow("bench");
+        m_screen->CreateDevice(&m_window, 0);
+        std::string run = KAVDOR_RUN_FOLDER;
+        for (char& c : run)
+            if (c == '/')
+                c = '\\';
+        KelTextureInfoManagerCL* textures = KelTextureInfoManagerCL::GetInstance();
+        // The table's background is the game's own picture, in the game's folder.
+        textures->SetImageDirectoryVerbatim(run + "\\game\\kavdortwo");
+        textures->LoadTextureInfo("kavdortwoTextureInfo",
+                                  run + "\\game\\kavdortwo\\Texturekavdortwo\\kavdortwotextureInfo.xml");
+        m_background.reset(textures->CreateTexture("kavdortwoTextureInfo", "backFrame", true));
+        textures->SetImageDirectoryVerbatim(run + "\\image");
+        textures->LoadAllTextureInfo();
+        // The cards load from the frame's image directory, which the application remembers here.
+        GetApp()->OnInitial();
+        if (!m_background)
+        {
+            std::string felt = Tga(kWidth, kHeight, [](int, int) { return 0xFF1E5A3Cu; });
+            m_background.reset(
+                KelLoadTextureFromMemory("bench_felt.tga", felt.data(), static_cast<UINT>(felt.size())));
+        }
+
+        // A two-deck hand, high to low, as the landlord holds it after the base cards.
+        for (int i = 0; i < 33; ++i)
+            m_hand.AddCard(static_cast<uint8_t>(i < 2 ? 54 - i : 1 + (i * 7) % 52));
+        m_hand.SetDirection(GameCardGroupCL::kRow);
+        m_hand.SetAlign(GameCardGroupCL::kAlignCentre);
+        m_hand.SetPosition(400, 520);
+        const int placing[4][5] = {{8, GameCardGroupCL::kRow, GameCardGroupCL::kAlignCentre, 400, 380},
+                                   {5, GameCardGroupCL::kColumn, GameCardGroupCL::kAlignRight, 640, 260},
+                                   {6, GameCardGroupCL::kRow, GameCardGroupCL::kAlignCentre, 400, 150},
+                                   {4, GameCardGroupCL::kColumn, 0, 160, 260}};
+        for (int seat = 0; seat < 4; ++seat)
+        {
+            for (int i = 0; i < placing[seat][0]; ++i)
+                m_played[seat].AddCard(static_cast<uint8_t>(3 + seat + 13 * (i % 4)));
+            m_played[seat].SetDirection(placing[seat][1]);
+            m_played[seat].SetAlign(placing[seat][2]);
+            m_played[seat].SetPosition(placing[seat][3], placing[seat][4]);
+        }
+        m_screen->SetRenderCallback([this](KelCanvasCL* canvas) { Draw(canvas); });
+    }
+
+    ~EngineCardLayer()
+    {
+        m_screen->SetRenderCallback(nullptr);
+        m_hand.DestroyCard();
+        for (CGameKavdorGroupCl& group : m_played)
+            group.DestroyCard();
+        m_background.reset();
+        GetApp()->OnDestroy();
+        KelEngineCL::GetInstance()->KelObjLoaderDestroy();
+    }
+
+    bool Ready()
+    {
+        return m_screen != nullptr && m_screen->GetDevice() != nullptr && m_background &&
+               m_hand.GetCard(0)->GetImage() != nullptr;
+    }
+
+    void Render(int frame)
+    {
+        m_frame = frame;
+        m_screen->RenderFrame();
+    }
+
+    void WritePng(const std::string& name) const { WriteFramePng(name, m_window.Frame(), kWidth, kHeight); }
+
+    uint32_t Hash() const { return FrameHash(m_window.Frame()); }
+
+private:
+    void Draw(KelCanvasCL* canvas)
+    {
+        m_background->Render(canvas);
+        if (!m_cards)
+            return;
+        m_hand.SetSelectFlag(0);
+        m_hand.GetCard(m_frame % m_hand.GetCardNum())->SetCardSelect(1);
+        m_hand.DrawM(canvas);
+        for (CGameKavdorGroupCl& group : m_played)
+            group.DrawM(canvas);
+    }
+
+    struct TextureDeleter
+    {
+        void operator()(KelTextureCL* texture) const { KelReleaseTexture(texture); }
+    };
+
+    MemoryWindow m_window;
+    bool m_cards;
+    KelScreenCL* m_screen = nullptr;
+    std::unique_ptr<KelTextureCL, TextureDeleter> m_background;
+    CGameKavdorGroupCl m_hand;
+    CGameKavdorGroupCl m_played[4];
+    int m_frame = 0;
+};
+
+void engine_card_layer(benchmark::State& state)
+{
+    EngineCardLayer layer(state.range(0) != 0);
+    if (!layer.Ready())
+    {
+        state.SkipWithError("the skin's cards or background did not load (build the skin target)");
+        return;
+    }
+    TimeFrames(state, [&layer](int number) { layer.Render(number); });
+    state.counters["hash"] = static_cast<double>(layer.Hash());
+    layer.WritePng("engine_card_layer_" + std::to_string(state.range(0)));
+}
+// Without the cards: the background alone, to tell what the cards add.
+BENCHMARK(engine_card_layer)
+    ->ArgName("cards")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(500)
+    ->Unit(benchmark::kMillisecond);
 
 void Run(benchmark::State& state, bool opaque, bool rotated, bool text)
 {

@@ -43,13 +43,14 @@ bool NeedsImmediateLoad(const std::string& path)
     return EndsWithNoCase(path, ".gif") || ContainsNoCase(path, ".zip");
 }
 
-// Rounds down to a pixel index; false for values no pixel can have.
-bool ToPixel(float value, int* pixel)
+// Drops the fraction towards zero, the way a point is taken back to the image's pixels; false
+// for values no pixel can have.
+bool ToWhole(float value, int* whole)
 {
-    const float down = std::floor(value);
-    if (!std::isfinite(down) || down < -2147483648.0f || down >= 2147483648.0f)
+    const float cut = std::trunc(value);
+    if (!std::isfinite(cut) || cut < -2147483648.0f || cut >= 2147483648.0f)
         return false;
-    *pixel = static_cast<int>(down);
+    *whole = static_cast<int>(cut);
     return true;
 }
 
@@ -396,20 +397,26 @@ bool KelTextureCL::GetPointColor(int x, int y, D3DCOLOR* color)
     int dy = 0;
     int localX = 0;
     int localY = 0;
-    // Steps are rounded down rather than towards zero, so that points just left of or above the
-    // picture do not land on its first column or row.
     if (m_image != nullptr && m_scale.x != 0.0f && m_scale.y != 0.0f &&
-        ToPixel(static_cast<float>(x) - m_translate.x, &dx) &&
-        ToPixel(static_cast<float>(y) - m_translate.y, &dy) &&
-        ToPixel(static_cast<float>(dx) / m_scale.x, &localX) &&
-        ToPixel(static_cast<float>(dy) / m_scale.y, &localY))
+        ToWhole(static_cast<float>(x) - m_translate.x, &dx) &&
+        ToWhole(static_cast<float>(y) - m_translate.y, &dy) &&
+        ToWhole(static_cast<float>(dx) / m_scale.x, &localX) &&
+        ToWhole(static_cast<float>(dy) / m_scale.y, &localY))
     {
         const int64_t imageX = static_cast<int64_t>(localX) + m_rect.left;
         const int64_t imageY = static_cast<int64_t>(localY) + m_rect.top;
-        // Only the source rectangle is the picture: the image around it may hold other pictures.
-        if (imageX >= m_rect.left && imageX < m_rect.right && imageY >= m_rect.top && imageY < m_rect.bottom)
+        // The picture's right and bottom edges are part of it, as the edges of windows and cards
+        // are in their hit tests. No pixel lies on those edges, so a point there reads the
+        // picture's last column or row. Nothing outside the source rectangle is read:
+        // the image around it may hold other pictures.
+        const int64_t firstX = std::max<int32_t>(m_rect.left, 0);
+        const int64_t firstY = std::max<int32_t>(m_rect.top, 0);
+        if (m_rect.right > firstX && m_rect.bottom > firstY && imageX >= firstX && imageX <= m_rect.right &&
+            imageY >= firstY && imageY <= m_rect.bottom)
         {
-            read = m_image->GetPointColor(static_cast<int>(imageX), static_cast<int>(imageY), &result);
+            const int64_t pixelX = std::min<int64_t>(imageX, m_rect.right - 1);
+            const int64_t pixelY = std::min<int64_t>(imageY, m_rect.bottom - 1);
+            read = m_image->GetPointColor(static_cast<int>(pixelX), static_cast<int>(pixelY), &result);
             if (!read)
                 result = 0;
         }

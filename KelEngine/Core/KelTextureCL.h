@@ -89,7 +89,9 @@ public:
     // a pixel counts unless all of its colour channels are at most 1 and its alpha at most 5.
     virtual bool PtInTexture(int x, int y);
     // The image pixel under (x, y) (relative to the texture's position) as ARGB; false, with 0,
-    // outside the source rectangle or without a readable image.
+    // outside the source rectangle or without a readable image. The point is taken back through
+    // the translation and the scale with the fractions dropped at each step; the rectangle's
+    // right and bottom edges belong to the picture and read its last column and row.
     virtual bool GetPointColor(int x, int y, D3DCOLOR* color);
     // Drops the image until the next Render or ReStoreImage.
     virtual void ReleaseImage();

@@ -26,8 +26,12 @@ public:
     // image\<set>\<id>.png and entered in the set with its whole rectangle.
     void AddPicture(const std::string& set, const std::string& id, const Picture& picture,
                     const std::string& stem = "");
-    // Writes every set as image\config\<set>.xml.
+    // Writes every set as image\config\<set>.xml, and the sheets of packed sets.
     void WriteSets();
+    // Puts the pictures of a set on one sheet, image\<set>\<set>.png, `columns` pictures a row,
+    // instead of a file each: the engine draws pictures of one image in one batch, in the order
+    // they come, which a hand of cards needs. Called before the set's first picture.
+    void PackSet(const std::string& set, int columns);
     // Texture-info sets of a folder of their own (the game's own set): the set's pictures go to
     // `folder`\<set>\, its file to `file`.
     // `stem` names the picture's file when the ID cannot (an ID with a slash); the ID by default.
@@ -55,12 +59,19 @@ private:
         std::string image; // relative to the image directory, backslashes
         int width;
         int height;
+        int left = 0; // where the picture lies in its image
+        int top = 0;
     };
     struct Set
     {
         std::string file; // where the set's XML goes, relative to the root
         std::vector<Entry> entries;
+        std::string folder;         // the image directory the set's pictures go below
+        int columns = 0;            // pictures a row of the sheet; 0 for a file each
+        std::vector<Picture> sheet; // a packed set's pictures, in entry order
     };
+    // Lays a packed set's pictures out on its sheet and writes it.
+    void WriteSheet(const std::string& name, Set& set);
 
     std::filesystem::path m_root;
     std::map<std::string, Set> m_sets;

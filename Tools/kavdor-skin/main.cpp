@@ -21,6 +21,8 @@ int main(int argc, char** argv)
     try
     {
         skin::Output out(argv[1]);
+        // Every card, faces and backs, on one sheet: a hand is drawn in one batch.
+        out.PackSet("card", 8);
         skin::WriteGuiSkin(out);
         skin::WriteTable(out);
         skin::WriteCards(out);

@@ -458,7 +458,7 @@ TEST(SkinGenerator, WritesTheSameBytesAndOnlyWhatChanged)
     EXPECT_NE(folder.Read("second.txt").find(" 0 files written"), std::string::npos)
         << folder.Read("second.txt");
     // The same bytes as the build's own run folder.
-    for (const char* file : {"image/card/13_3.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
+    for (const char* file : {"image/card/card.png", "image/GuiII/btn_0.png", "Config/Gui/guiConfig.xml",
                              "sound/gameLoby/button.wav", "game/kavdortwo/kavdortwoTextureInfo/backFrame.png",
                              "sound/qipai/brshj1.ogg", "sound/effect/ogg/woman1_7.ogg"})
     {
@@ -469,4 +469,59 @@ TEST(SkinGenerator, WritesTheSameBytesAndOnlyWhatChanged)
         EXPECT_FALSE(left.empty()) << file;
         EXPECT_EQ(left, right) << file;
     }
+}
+
+namespace
+{
+class SkinCardsTest : public EngineTestBase<>
+{
+protected:
+    SkinCardsTest() : EngineTestBase(64, 80) {}
+};
+} // namespace
+
+// The cards share one sheet so that a hand is drawn in one batch; each must still be drawn
+// exactly as painted, its own pixels and none of its neighbours', wherever it lies on the sheet.
+TEST_F(SkinCardsTest, EveryCardIsDrawnExactlyFromItsSheet)
+{
+    ASSERT_NE(CreateScreenWithDevice(), nullptr);
+    m_textureInfo.SetImageDirectoryVerbatim(WinPath(std::filesystem::path(KAVDOR_RUN_FOLDER) / "image"));
+    m_textureInfo.LoadAllTextureInfo();
+    std::vector<std::string> ids = {"53", "54", "cardBack_kavdor", "cardBack_trevan"};
+    for (int face = 1; face <= 13; ++face)
+        for (int suit = 0; suit < 4; ++suit)
+            ids.push_back(std::to_string(face) + "_" + std::to_string(suit));
+    std::set<std::string> images;
+    for (const std::string& id : ids)
+    {
+        KelTextureCL* card = m_textureInfo.CreateTexture("card", id, true);
+        ASSERT_NE(card, nullptr) << id;
+        ASSERT_EQ(card->GetWidth(), 60) << id;
+        ASSERT_EQ(card->GetHeight(), 78) << id;
+        images.insert(card->GetFileName());
+        const TestFrame frame = RenderFrame([card](KelCanvasCL* canvas) { card->Render(canvas); });
+        int wrong = 0;
+        for (int y = 0; y < 78; ++y)
+            for (int x = 0; x < 60; ++x)
+            {
+                D3DCOLOR painted = 0;
+                ASSERT_TRUE(card->GetPointColor(x, y, &painted));
+                // The picture over the screen's grey.
+                const int alpha = static_cast<int>(painted >> 24);
+                const uint32_t drawn = frame.At(x, y);
+                for (int shift = 0; shift < 24; shift += 8)
+                {
+                    const int expected =
+                        (static_cast<int>((painted >> shift) & 0xFF) * alpha + 0x64 * (255 - alpha)) / 255;
+                    if (std::abs(static_cast<int>((drawn >> shift) & 0xFF) - expected) > 2)
+                    {
+                        ++wrong;
+                        break;
+                    }
+                }
+            }
+        EXPECT_EQ(wrong, 0) << id;
+        card->Release();
+    }
+    EXPECT_EQ(images.size(), 1u) << "one sheet";
 }

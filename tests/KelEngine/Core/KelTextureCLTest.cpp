@@ -273,26 +273,34 @@ TEST_F(KelTextureTest, PtInTextureTellsVisiblePixels)
         int x, y;
         bool hit;
     };
+    // The right and bottom edges (x 4, y 2) belong to the picture and read its last column and
+    // row; one step further is outside.
     const Case plain[] = {
-        {0, 0, true},  {1, 0, true}, {2, 0, false}, {3, 0, true},   {0, 1, false}, {1, 1, true},
-        {2, 1, false}, {3, 1, true}, {4, 0, false}, {-1, 0, false}, {0, 2, false}, {0, -1, false},
+        {0, 0, true},  {1, 0, true}, {2, 0, false},  {3, 0, true},   {0, 1, false}, {1, 1, true},
+        {2, 1, false}, {3, 1, true}, {-1, 0, false}, {0, -1, false}, {4, 0, true},  {4, 1, true},
+        {0, 2, false}, {1, 2, true}, {2, 2, false},  {4, 2, true},   {5, 0, false}, {3, 3, false},
     };
     for (const Case& test : plain)
         EXPECT_EQ(texture.PtInTexture(test.x, test.y), test.hit) << test.x << "," << test.y;
     D3DCOLOR color = 1;
     EXPECT_TRUE(texture.GetPointColor(1, 0, &color));
     EXPECT_EQ(color, 0x00FF0000u);
+    EXPECT_TRUE(texture.GetPointColor(4, 2, &color)) << "the corner reads the last pixel";
+    EXPECT_EQ(color, 0xFFFFFFFFu);
     EXPECT_FALSE(texture.GetPointColor(9, 0, &color));
     EXPECT_EQ(color, 0u);
 
     // Columns 1 and 2 only, moved by (10, 20) and doubled: the pixels around them in the image
-    // belong to other pictures and must not count.
+    // belong to other pictures and must not count. The way back to image pixels drops fractions
+    // towards zero, so a point up to one scaled pixel before the picture lands on its first
+    // column or row; the right edge (x 14) reads column 2, never column 3 beside it.
     texture.SetRect(KelRect(1, 0, 3, 2));
     texture.SetTranslate(10.0f, 20.0f);
     texture.SetScale(2.0f, 2.0f);
     const Case placed[] = {
-        {10, 20, true}, {11, 21, true},  {12, 20, false}, {13, 23, false}, {11, 22, true},
-        {9, 20, false}, {14, 20, false}, {10, 19, false}, {10, 24, false}, {0, 0, false},
+        {10, 20, true}, {11, 21, true}, {12, 20, false}, {13, 23, false}, {11, 22, true},
+        {9, 20, true},  {10, 19, true}, {14, 20, false}, {15, 20, false}, {16, 20, false},
+        {10, 24, true}, {10, 25, true}, {10, 26, false}, {8, 20, false},  {0, 0, false},
     };
     for (const Case& test : placed)
         EXPECT_EQ(texture.PtInTexture(test.x, test.y), test.hit) << test.x << "," << test.y;
