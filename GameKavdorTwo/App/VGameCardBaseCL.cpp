@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DlgHintPlayerCL.h"
 #include "KelGuard.h"
 #include "KelImageCL.h"
 #include "KelLogCL.h"
@@ -424,7 +425,13 @@ void VGameCardBaseCL::OnPlayerIn(int playerId, int seat, int state, const NetPla
         play->SetSeatCount(GetSeatCount());
         play->OnPlayerIn(playerId, seat, state, info);
     }
-    // The hint of the coin cost for the user's own arrival comes with the hint dialog.
+    // The user learns on arrival what each hand at this table will cost him.
+    if (playerId == GetSelfID() && m_coinCost >= 1)
+    {
+        char hint[128];
+        std::snprintf(hint, sizeof hint, "在本游戏桌游戏，每盘游戏开始后，您将消耗%d游戏金币。", m_coinCost);
+        new DlgHintPlayerCL("DlgHintPlayerCL", hint, 320, 130, 180, 90, 10);
+    }
 }
 
 void VGameCardBaseCL::OnPlayerOut(int playerId)

@@ -267,6 +267,15 @@ TextureBufferCL* KelSpriteCL::SelectBuffer(KelImageCL* image)
         m_buffers.back()->Bind(image);
         return m_buffers.back().get();
     }
+    // A buffer whose quads were all drawn is free. Flushing a loaded one instead would put its
+    // quads on the target ahead of what the canvas still holds in its other batch: text would
+    // end up beneath the pictures queued before it.
+    for (const std::unique_ptr<TextureBufferCL>& buffer : m_buffers)
+        if (buffer->GetVertexCount() == 0)
+        {
+            buffer->Bind(image);
+            return buffer.get();
+        }
     TextureBufferCL* fullest = m_buffers.front().get();
     for (const std::unique_ptr<TextureBufferCL>& buffer : m_buffers)
         if (buffer->GetVertexCount() >= fullest->GetVertexCount())

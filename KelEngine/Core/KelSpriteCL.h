@@ -1,8 +1,9 @@
 #pragma once
 // The quad batcher. Quads are collected per texture in up to four texture buffers of 768
 // vertices each (192 quads, one draw call per flush). A quad for a texture that has no buffer
-// takes a free one; when all four are bound to other textures, the buffer holding the most
-// vertices is flushed and rebound. A buffer that is full is flushed before the next quad.
+// takes a free one (never made, or emptied by a flush); when all four hold quads of other
+// textures, the buffer holding the most vertices is flushed and rebound. A buffer that is full
+// is flushed before the next quad.
 //
 // Vertices carry position (x, y, z = -1), diffuse colour and texture coordinates; texture
 // coordinates divide by the image size minus one. The vertex and index buffers are write-only

@@ -198,10 +198,14 @@ std::vector<Named> CodeNamedPictures()
 
 void WriteGuiSkin(Output& out)
 {
-    // The dialog: a 24-pixel title bar, 4-pixel edges, a light background that tiles.
-    out.AddPicture("GuiII", "dlg_barLeft", BarPiece(12, 24, -1));
-    out.AddPicture("GuiII", "dlg_barMiddle", BarPiece(16, 24, 0));
-    out.AddPicture("GuiII", "dlg_barRight", BarPiece(12, 24, 1));
+    // The dialog: a 20-pixel title bar, 4-pixel edges, a light background that tiles. The table's
+    // dialogs place their controls by the bar's height, and with a taller bar the settings
+    // dialog's last lines (its note in white, its lowest radio button) would run off its panel
+    // onto the light body.
+    constexpr int kBarHeight = 20;
+    out.AddPicture("GuiII", "dlg_barLeft", BarPiece(12, kBarHeight, -1));
+    out.AddPicture("GuiII", "dlg_barMiddle", BarPiece(16, kBarHeight, 0));
+    out.AddPicture("GuiII", "dlg_barRight", BarPiece(12, kBarHeight, 1));
     for (const char* corner : {"upLeftCorner", "upRightCorner", "downLeftCorner", "downRightCorner"})
         out.AddPicture("GuiII", std::string("dlg_") + corner, Solid(4, 4, kEdge));
     for (const char* edge : {"upFrame", "leftFrame", "downFrame", "rightFrame"})

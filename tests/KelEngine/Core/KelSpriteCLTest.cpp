@@ -113,6 +113,44 @@ TEST_F(SpriteTest, TheBatchBeneathIsDrawnFirstWhenThisOneRebindsOrFlushes)
     EXPECT_EQ(Count(frame, kRed), 64 - 4 * 4) << "the fifth glyph lies beside the picture";
 }
 
+// After a flush the four buffers are empty: new textures take them and nothing is drawn early.
+// Drawing a loaded buffer there would put its quads on the target before pictures the canvas
+// still holds in its other batch (text of a second font beneath a panel queued before it).
+TEST_F(SpriteTest, TexturesAfterAFlushTakeTheEmptiedBuffersWithoutDrawing)
+{
+    KelSpriteCL sprite(m_device);
+    const uint32_t colors[6] = {kRed, kGreen, kBlue, kYellow, kMagenta, kWhite};
+    TestImageCL* images[6];
+    for (int i = 0; i < 6; ++i)
+        images[i] = MakeSolidImage(2, 2, colors[i]);
+    BeginFrame();
+    for (int t = 0; t < 4; ++t)
+    {
+        D3DXVECTOR2 position{static_cast<float>(t * 4), 0.0f};
+        ASSERT_TRUE(sprite.Draw(images[t], nullptr, &position, nullptr, 0.0f, kWhite));
+    }
+    sprite.Flush();
+    ASSERT_EQ(sprite.GetBufferCount(), 4);
+
+    for (int t = 4; t < 6; ++t)
+    {
+        D3DXVECTOR2 position{static_cast<float>(t * 4), 8.0f};
+        ASSERT_TRUE(sprite.Draw(images[t], nullptr, &position, nullptr, 0.0f, kWhite));
+    }
+    std::vector<uint32_t> frame = Peek();
+    EXPECT_EQ(Count(frame, kMagenta), 0) << "the first new texture stays queued";
+    EXPECT_EQ(Count(frame, kWhite), 0);
+    int queued = 0;
+    for (int b = 0; b < 4; ++b)
+        queued += sprite.GetQueuedVertices(b);
+    EXPECT_EQ(queued, 8);
+
+    sprite.Flush();
+    frame = EndFrame();
+    for (int t = 0; t < 6; ++t)
+        EXPECT_EQ(Count(frame, colors[t]), 4) << t;
+}
+
 TEST_F(SpriteTest, AFullBufferIsDrawnBeforeThe193rdQuad)
 {
     KelSpriteCL sprite(m_device);
