@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DlgGameScoreCL.h"
 #include "DlgHintPlayerCL.h"
 #include "KelGuard.h"
 #include "KelImageCL.h"
@@ -457,21 +458,21 @@ void VGameCardBaseCL::OnGameResult(const std::vector<NetResultRecord>& records)
     SetGameRuning(static_cast<uint8_t>(0));
     if (records.empty())
         return;
+    std::vector<int> ids;
+    std::vector<int> scores;
+    std::vector<int> coins;
+    for (const NetResultRecord& record : records)
+    {
+        ids.push_back(record.playerId);
+        scores.push_back(record.score);
+        coins.push_back(record.coins);
+    }
+    // The desktop owns the score dialog; it closes itself.
+    new DlgGameScoreCL(static_cast<int>(records.size()), ids, scores, coins);
     if (TablePlayWindow* play = PlayWindow())
         play->OnGameResult(records);
     if (TableChatWindow* chat = ChatWindow())
-    {
-        std::vector<int> ids;
-        std::vector<int> scores;
-        std::vector<int> coins;
-        for (const NetResultRecord& record : records)
-        {
-            ids.push_back(record.playerId);
-            scores.push_back(record.score);
-            coins.push_back(record.coins);
-        }
         chat->GameScoreCL(ids, scores, coins, "   昵称       得分     金币 ");
-    }
 }
 
 void VGameCardBaseCL::OnPlayerWantToLeave(int playerId, const std::string& text)

@@ -14,6 +14,7 @@
 #include "KelSystemCL.h"
 #include "KelTextureInfoManagerCL.h"
 #include "KelUIManagerCL.h"
+#include "KelWnd2DBaseCL.h"
 
 namespace
 {
@@ -189,6 +190,10 @@ TEST_F(AppTest, RoomMessagesChangeTheRoomState)
     EXPECT_EQ(m_app.IsExiting(), 1);
     EXPECT_TRUE(deliver({100, 0, 6, 0, 0})) << "an empty result still ends the game";
     EXPECT_EQ(m_app.IsGameRuning(), 0);
+    EXPECT_EQ(m_ui.GetDeskTopM()->FindChildM("DlgGameScoreCL"), nullptr) << "no score dialog without records";
+    // One record: player 42 won 6 points and 12 coins.
+    EXPECT_TRUE(deliver({100, 0, 6, 0, 1, 42, 0, 0, 0, 6, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_NE(m_ui.GetDeskTopM()->FindChildM("DlgGameScoreCL"), nullptr) << "the hand's score is shown";
     m_app.OnRecv_OnGameRoomInfo("Room 7");
     EXPECT_EQ(m_app.GetRoomName(), "Room 7");
     // Destroying while a game runs leaves the table by force.
