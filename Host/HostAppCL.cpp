@@ -333,6 +333,9 @@ void HostAppCL::Frame()
     if (!m_client.IsConnected() && m_reconnectAt != 0 && now >= m_reconnectAt)
         Reconnect();
     m_engine.OnUpdateM();
+    for (const HostPlayersCL::PurchaseAnswer& answer : m_players.TakePurchaseAnswers())
+        if (m_app != nullptr)
+            Game()->OnRecv_BuyProp(answer.result, answer.propId);
     if (m_app != nullptr)
         m_app->Update();
     m_sounds.Update();

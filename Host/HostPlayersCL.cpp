@@ -1,7 +1,10 @@
 #include "HostPlayersCL.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "D3D8/D3DX8.h"
 #include "HostFacePickerCL.h"
 #include "KelCanvasCL.h"
 #include "KelImageCL.h"
@@ -141,24 +144,60 @@ std::string HostPlayerCL::PortraitId() const
     return "Player_" + std::to_string(m_info.sex == 1 ? 2 * k + 2 : 2 * k + 1);
 }
 
+KelTextureCL* HostPlayerCL::Portrait()
+{
+    if (m_portrait == nullptr)
+        m_portrait = KelTextureInfoManagerCL::GetInstance()->CreateTexture("Player", PortraitId(), true);
+    return m_portrait;
+}
+
 void HostPlayerCL::DrawPicture(KelCanvasCL* canvas, int layout, int x, int y)
 {
     if (canvas == nullptr)
         return;
     (void)layout;
-    if (m_portrait == nullptr)
-        m_portrait = KelTextureInfoManagerCL::GetInstance()->CreateTexture("Player", PortraitId(), true);
-    if (m_portrait != nullptr)
+    if (KelTextureCL* portrait = Portrait())
     {
         canvas->Translate(static_cast<float>(x), static_cast<float>(y));
-        m_portrait->Render(canvas);
+        portrait->Render(canvas);
         canvas->Translate(static_cast<float>(-x), static_cast<float>(-y));
-        // Without a camera the video frame is the picture; its switch shows as a dimmed picture.
-        if (!m_videoOn)
-            canvas->FillRect(x, y, x + m_portrait->GetWidth(), y + m_portrait->GetHeight(), 0x80000000u);
     }
     DrawFace(canvas, x, y);
     DrawBubble(canvas, x, y);
+}
+
+void HostPlayerCL::DrawVideo(KelCanvasCL* canvas, int layout, int x, int y)
+{
+    (void)layout;
+    KelTextureCL* portrait = canvas != nullptr ? Portrait() : nullptr;
+    if (portrait == nullptr)
+        return;
+    // Without a camera the video frame is the picture itself: the frame marks it as the live
+    // one, and a video that is switched off shows as a dimmed picture.
+    const int right = x + portrait->GetWidth();
+    const int bottom = y + portrait->GetHeight();
+    if (!m_videoOn)
+        canvas->FillRect(x, y, right, bottom, 0x80000000u);
+    canvas->DrawRect(x - 1, y - 1, right + 1, bottom + 1, m_videoOn ? 0xFF60D060u : 0xFF808080u);
+}
+
+bool HostPlayerCL::CaptureVideo(const char* path)
+{
+    KelTextureCL* portrait = Portrait();
+    KelImageCL* image = portrait != nullptr ? portrait->GetImage() : nullptr;
+    IDirect3DSurface8* surface = image != nullptr ? image->GetSurfaceM() : nullptr;
+    if (path == nullptr || surface == nullptr)
+        return false;
+    const KelRect area = portrait->GetRect();
+    const RECT rect{area.left, area.top, area.right, area.bottom};
+    // The image keeps its surface; it is not ours to release.
+    const HRESULT written = D3DXSaveSurfaceToFileA(path, D3DXIFF_BMP, surface, nullptr, &rect);
+    if (FAILED(written))
+    {
+        KelLogPrintf("host: the video frame of player %d was not written to %s", m_info.id, path);
+        return false;
+    }
+    return true;
 }
 
 void HostPlayerCL::DrawFace(KelCanvasCL* canvas, int x, int y)
@@ -218,7 +257,91 @@ void HostPlayerCL::ShowMedia()
     ShowBox("HostMedia", "视频", "本机没有摄像头，视频窗口显示玩家头像。");
 }
 
-HostPlayersCL::HostPlayersCL() = default;
+void HostPlayerCL::StopMedia()
+{
+    m_videoOn = false;
+    m_audioOn = false;
+}
+
+void HostPlayerCL::LeaveTable()
+{
+    // Whatever the player showed at the table goes with him; his media are on again for the
+    // next table.
+    m_face = 0;
+    m_bubble.clear();
+    m_videoOn = true;
+    m_audioOn = true;
+    m_seatState = 0;
+}
+
+int HostPlayerCL::GetPropCount()
+{
+    return m_info.id == m_owner.GetSelfID() ? static_cast<int>(m_owner.Package().size()) : 0;
+}
+
+const VarnokProp* HostPlayerCL::GetProp(int index)
+{
+    if (index < 0 || index >= GetPropCount())
+        return nullptr;
+    return &m_owner.Package()[static_cast<size_t>(index)];
+}
+
+void HostPlayerCL::BuyProp(int propId, int count, int targetId)
+{
+    if (m_info.id != m_owner.GetSelfID())
+    {
+        KelLogPrintf("host: player %d cannot buy for the user", m_info.id);
+        return;
+    }
+    m_owner.Buy(propId, count, targetId);
+}
+
+bool HostPlayerCL::IsMediaLinked()
+{
+    // This host sends no video or sound between players (the pictures stand in for video), so
+    // there is no link that could drop.
+    return true;
+}
+
+void HostPlayerCL::KeepMediaLink()
+{
+    KelLogPrintf("host: player %d has no media link to keep", m_info.id);
+}
+
+HostPlayersCL::HostPlayersCL()
+{
+    // The interactive props of the table, free while the stock lasts.
+    const char* const names[] = {"闪烁红心", "鲜花", "便便", "板砖"};
+    for (int i = 0; i < 4; ++i)
+    {
+        VarnokProp prop;
+        prop.id = i + 1;
+        std::strncpy(prop.name, names[i], sizeof prop.name - 1);
+        prop.count = 20;
+        m_package.push_back(prop);
+    }
+}
+
+void HostPlayersCL::Buy(int propId, int count, int targetId)
+{
+    const auto prop = std::find_if(m_package.begin(), m_package.end(),
+                                   [propId](const VarnokProp& p) { return p.id == propId; });
+    int result = VARNOK_BUY_DONE;
+    if (prop == m_package.end() || count < 1 || count > prop->count)
+        result = VARNOK_BUY_NO_STOCK;
+    else if (static_cast<int64_t>(prop->price) * count >
+             (Find(m_selfId) != nullptr ? Find(m_selfId)->GetCoins() : 0))
+        result = VARNOK_BUY_NO_MONEY;
+    else
+        prop->count -= count;
+    KelLogPrintf("host: %d of prop %d for player %d: %d", count, propId, targetId, result);
+    m_answers.push_back({result, propId});
+}
+
+std::vector<HostPlayersCL::PurchaseAnswer> HostPlayersCL::TakePurchaseAnswers()
+{
+    return std::exchange(m_answers, {});
+}
 HostPlayersCL::~HostPlayersCL() = default;
 
 VarnokPlayerInfo* HostPlayersCL::GetPlayerInfo(int id)

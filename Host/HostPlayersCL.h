@@ -44,6 +44,15 @@ public:
     void ShowPackage() override;
     void ShowPromoter() override;
     void ShowMedia() override;
+    void DrawVideo(KelCanvasCL* canvas, int layout, int x, int y) override;
+    void StopMedia() override;
+    void LeaveTable() override;
+    bool CaptureVideo(const char* path) override;
+    int GetPropCount() override;
+    const VarnokProp* GetProp(int index) override;
+    void BuyProp(int propId, int count, int targetId) override;
+    bool IsMediaLinked() override;
+    void KeepMediaLink() override;
 
     void SetInfo(const NetPlayerInfo& info);
     int SeatState() const { return m_seatState; }
@@ -56,6 +65,8 @@ public:
     std::string PortraitId() const;
 
 private:
+    // The portrait, made when first needed.
+    KelTextureCL* Portrait();
     void DrawFace(KelCanvasCL* canvas, int x, int y);
     void DrawBubble(KelCanvasCL* canvas, int x, int y);
 
@@ -102,6 +113,19 @@ public:
     // The user's sound switch: every seat's sounds are heard only while it is on.
     bool SoundOn() const { return m_soundOn; }
     void SetSoundOn(bool on) { m_soundOn = on; }
+    // The user's package: the table's interactive props, which this host gives away (price 0)
+    // while its stock lasts. Other players' packages are not the user's to see.
+    std::vector<VarnokProp>& Package() { return m_package; }
+    // A purchase from the user's package; the answer waits for TakePurchaseAnswers, so that it
+    // reaches the module on the next frame rather than inside the module's own call.
+    void Buy(int propId, int count, int targetId);
+    struct PurchaseAnswer
+    {
+        int result;
+        int propId;
+    };
+    std::vector<PurchaseAnswer> TakePurchaseAnswers();
+
     // Sound names heard (or that would be, with sound off: not listed), for scripted checks.
     const std::vector<std::string>& SoundsPlayed() const { return m_soundsPlayed; }
     void NoteSound(const std::string& name) { m_soundsPlayed.push_back(name); }
@@ -111,5 +135,7 @@ private:
     bool m_soundOn = true;
     std::map<int, std::unique_ptr<HostPlayerCL>> m_players;
     std::vector<std::string> m_soundsPlayed;
+    std::vector<VarnokProp> m_package;
+    std::vector<PurchaseAnswer> m_answers;
     std::vector<std::unique_ptr<uint8_t[]>> m_allocations;
 };

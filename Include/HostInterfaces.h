@@ -26,6 +26,28 @@ struct VarnokPlayerInfo
     int32_t escapes = 0;
 };
 
+// One entry of a player's package: a prop he can give, or a card he holds. Texts are GBK.
+struct VarnokProp
+{
+    int32_t id = 0;
+    char name[32] = {};
+    // Coins for one piece, and the pieces the shop has for him.
+    int32_t price = 0;
+    int32_t count = 0;
+    // For a card that works for a time (the double-score card): the seconds it still works; 0
+    // when it does not work now.
+    int32_t secondsLeft = 0;
+};
+
+// The result of a purchase, as the host answers it through the application's OnRecv_BuyProp
+// (result, prop id).
+enum VarnokBuyResult
+{
+    VARNOK_BUY_DONE = 0,
+    VARNOK_BUY_NO_STOCK = 1,
+    VARNOK_BUY_NO_MONEY = 2,
+};
+
 class MsgDispatcher
 {
 public:
@@ -75,6 +97,26 @@ public:
     /* 18 */ virtual void ShowPackage() = 0;
     /* 19 */ virtual void ShowPromoter() = 0;
     /* 20 */ virtual void ShowMedia() = 0;
+    // The player's video frame, over the picture drawn at the same point with the same layout.
+    /* 21 */ virtual void DrawVideo(KelCanvasCL* canvas, int layout, int x, int y) = 0;
+    // The user leaves the table: his camera and microphone stop.
+    /* 22 */ virtual void StopMedia() = 0;
+    // The player left the table.
+    /* 23 */ virtual void LeaveTable() = 0;
+    // Writes the current video frame as a bitmap file (a Windows path); false when nothing was
+    // written.
+    /* 24 */ virtual bool CaptureVideo(const char* path) = 0;
+    // The player's package (the user's own object has one).
+    /* 25 */ virtual int GetPropCount() = 0;
+    // Null outside 0 ... count - 1.
+    /* 26 */ virtual const VarnokProp* GetProp(int index) = 0;
+    // Buys pieces of a prop for a target player (the user's own id for a card he keeps); the
+    // host answers later through the application's OnRecv_BuyProp (VarnokBuyResult, prop id).
+    /* 27 */ virtual void BuyProp(int propId, int count, int targetId) = 0;
+    // Whether the media link to the player is up; when it is not, the module asks every minute
+    // to keep it (KeepMediaLink).
+    /* 28 */ virtual bool IsMediaLinked() = 0;
+    /* 29 */ virtual void KeepMediaLink() = 0;
 
 protected:
     virtual ~VarnokPlayer() = default;

@@ -80,6 +80,15 @@ public:
     void ShowPackage() override {}
     void ShowPromoter() override {}
     void ShowMedia() override {}
+    void DrawVideo(KelCanvasCL*, int, int, int) override {}
+    void StopMedia() override {}
+    void LeaveTable() override {}
+    bool CaptureVideo(const char*) override { return false; }
+    int GetPropCount() override { return 0; }
+    const VarnokProp* GetProp(int) override { return nullptr; }
+    void BuyProp(int, int, int) override {}
+    bool IsMediaLinked() override { return true; }
+    void KeepMediaLink() override {}
 
     VarnokPlayerInfo info;
     int coins;

@@ -2,6 +2,7 @@
 // program against an embedded server and against a server that sends garbage.
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "Game/MsgSinkCL.h"
 #include "HostFacePickerCL.h"
 #include "HostNetCL.h"
+#include "HostPlayersCL.h"
 #include "HostScriptCL.h"
 #include "HostWindowCL.h"
 #include "KelUIManagerCL.h"
@@ -280,4 +282,68 @@ TEST(HostRun, AGarbledFrameFromTheServerClosesTheConnectionNotTheProgram)
     server.join();
     close(listener);
     EXPECT_EQ(code, 0) << out;
+}
+
+// The user's package holds the table's props, free while the stock lasts; a purchase is answered
+// on a later frame. The video frame of a player without a camera is his portrait, written as a
+// bitmap.
+TEST_F(EngineTest, HostPlayersSellTheTablesPropsAndWriteTheVideoFrame)
+{
+    ASSERT_NE(CreateScreenWithDevice(), nullptr);
+    HostPlayersCL players;
+    NetPlayerInfo me;
+    me.nickname = "Me";
+    me.values[NET_INFO_COINS] = 100;
+    players.SetSelf(5, me);
+    HostPlayerCL& other = players.Update(6, NetPlayerInfo{});
+    VarnokPlayer* self = players.GetPlayer(5);
+    ASSERT_EQ(self->GetPropCount(), 4);
+    EXPECT_STREQ(self->GetProp(0)->name, "闪烁红心");
+    EXPECT_STREQ(self->GetProp(1)->name, "鲜花");
+    EXPECT_EQ(self->GetProp(4), nullptr);
+    EXPECT_EQ(other.GetPropCount(), 0) << "only the user's own package is seen";
+
+    players.Package()[3].price = 40;
+    self->BuyProp(2, 3, 6);
+    self->BuyProp(2, 18, 6);
+    self->BuyProp(9, 1, 6);
+    self->BuyProp(4, 3, 6);
+    other.BuyProp(2, 1, 5);
+    const std::vector<HostPlayersCL::PurchaseAnswer> answers = players.TakePurchaseAnswers();
+    std::vector<std::pair<int, int>> got;
+    for (const auto& answer : answers)
+        got.emplace_back(answer.result, answer.propId);
+    EXPECT_EQ(got, (std::vector<std::pair<int, int>>{{VARNOK_BUY_DONE, 2},
+                                                     {VARNOK_BUY_NO_STOCK, 2},
+                                                     {VARNOK_BUY_NO_STOCK, 9},
+                                                     {VARNOK_BUY_NO_MONEY, 4}}));
+    EXPECT_EQ(self->GetProp(1)->count, 17);
+    EXPECT_EQ(self->GetProp(3)->count, 20) << "nothing bought without the coins";
+    EXPECT_TRUE(players.TakePurchaseAnswers().empty());
+
+    // The portraits of the set "Player", one colour for all.
+    std::string info = "<textureInfo name=\"Player\" type=\"2D\">";
+    for (int n = 1; n <= 8; ++n)
+        info += "<texture ID=\"Player_" + std::to_string(n) +
+                "\" image=\"p.tga\"><rect left=\"0\" top=\"0\" right=\"90\" bottom=\"110\"/></texture>";
+    m_folder.Write("image/p.tga", SolidTga(90, 110, 0xFF336699));
+    m_folder.Write("image/config/Player.xml", info + "</textureInfo>");
+    m_textureInfo.SetImageDirectoryVerbatim(Path("image"));
+    m_textureInfo.LoadAllTextureInfo();
+    ASSERT_TRUE(self->CaptureVideo(Path("shot.bmp").c_str()));
+    const std::string bmp = m_folder.Read("shot.bmp");
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    int width = 0;
+    int height = 0;
+    std::memcpy(&width, bmp.data() + 18, 4);
+    std::memcpy(&height, bmp.data() + 22, 4);
+    EXPECT_EQ(width, 90);
+    EXPECT_EQ(height, 110);
+    const size_t firstPixel = static_cast<unsigned char>(bmp[10]) | static_cast<unsigned char>(bmp[11]) << 8;
+    ASSERT_LT(firstPixel + 2, bmp.size());
+    EXPECT_EQ(static_cast<unsigned char>(bmp[firstPixel]), 0x99) << "blue";
+    EXPECT_EQ(static_cast<unsigned char>(bmp[firstPixel + 1]), 0x66) << "green";
+    EXPECT_EQ(static_cast<unsigned char>(bmp[firstPixel + 2]), 0x33) << "red";
+    EXPECT_FALSE(self->CaptureVideo(Path("no-folder\\shot.bmp").c_str()));
 }
