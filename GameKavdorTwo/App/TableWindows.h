@@ -11,23 +11,36 @@
 
 class KelWndBaseCL;
 
-// The play window as the room messages reach it.
-class TablePlayWindow : public GamePlayWindow
+// The seat window's part of the play window: the players at the table and what the room
+// messages say about them (arrivals, departures, readiness, the hand results), the table's chat
+// commands and the answer to a prop purchase. The framework's seat window implements it; the
+// game's play window inherits that implementation (the base is virtual so that both interfaces
+// share it).
+class TableSeatWindow
 {
 public:
     virtual void SetSeatCount(int count) = 0;
     virtual void OnPlayerIn(int playerId, int seat, int state, const NetPlayerInfo& info) = 0;
     virtual void OnPlayerOut(int playerId) = 0;
     virtual void OnReady(int playerId, bool ready) = 0;
-    virtual void OnStartGame() = 0;
-    virtual void SetGameRunning(bool running) = 0;
-    virtual void OnEndGame() = 0;
     // Adds each record's score change to the running total of its player's seat.
     virtual void OnGameResult(const std::vector<NetResultRecord>& records) = 0;
     // A chat line beginning with "@ID:" (instant chat commands).
     virtual void OnRecv_ImChat(const std::string& text) = 0;
     // The room's answer to a prop purchase, for the seat window.
     virtual void OnRecv_BuyProp(int first, int second) = 0;
+
+protected:
+    virtual ~TableSeatWindow() = default;
+};
+
+// The play window as the room messages and the action bar reach it.
+class TablePlayWindow : public virtual TableSeatWindow, public GamePlayWindow
+{
+public:
+    virtual void OnStartGame() = 0;
+    virtual void SetGameRunning(bool running) = 0;
+    virtual void OnEndGame() = 0;
 
     // What the action bar asks of it. The user's action: 1 play the selected cards, 2 pass,
     // 3 hint.
