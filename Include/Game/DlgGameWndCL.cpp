@@ -126,7 +126,19 @@ DlgGameWndCL::DlgGameWndCL(const char* name, KelWndBaseCL* parent, VGameCardBase
     KEL_CATCH
 }
 
-DlgGameWndCL::~DlgGameWndCL() = default;
+DlgGameWndCL::~DlgGameWndCL()
+{
+    try
+    {
+        // The purchase dialog lives on the desktop and reports its OK to this window: it must not
+        // outlive it.
+        CloseDesktopWindow(DlgGameWndPropBuy2CL::kName);
+    }
+    catch (...)
+    {
+        KelLogGuardFailure(__FILE__, __LINE__, __PRETTY_FUNCTION__);
+    }
+}
 
 GameSeatRecordCL* DlgGameWndCL::SeatAt(int index)
 {

@@ -1123,3 +1123,21 @@ TEST_F(SeatWindowTest, ReadinessAndRunningTotalsAndTheScoreRecord)
     m_window->ShowScoreRecord({kSelf}, {0});
     EXPECT_EQ(Dialog<DlgGameWndScoreRecordCL>(DlgGameWndScoreRecordCL::kName), record) << "already open";
 }
+
+TEST_F(SeatWindowTest, AnOpenPurchaseGoesWithTheTable)
+{
+    SeatThree();
+    Player(kSelf).AddProp(4, "板砖", 2, 5);
+    Frame();
+    Click("btn_package_7");
+    Choose(0);
+    auto* dialog = Dialog<DlgGameWndPropBuy2CL>(DlgGameWndPropBuy2CL::kName);
+    ASSERT_NE(dialog, nullptr);
+    // The user leaves the table: the table dialog and the seat window in it are destroyed.
+    m_table->CloseM();
+    Frame();
+    EXPECT_EQ(Dialog<DlgGameWndPropBuy2CL>(DlgGameWndPropBuy2CL::kName), nullptr)
+        << "its OK would report to a window that is gone";
+    EXPECT_EQ(m_ui.GetModalList().size(), 0u);
+    Frame();
+}
