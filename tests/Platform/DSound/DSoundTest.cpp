@@ -451,5 +451,4 @@ TEST_F(DSoundTest, PlaySoundPlaysOnTheSharedDevice)
     Win32SetPlaySoundDevice(nullptr);
     EXPECT_TRUE(Mix(256) == std::vector<int16_t>(512, 0))
         << "the shared device's sound stops when it is let go";
-    EXPECT_NE(Win32GetPlaySoundDevice(), m_device.get());
 }
