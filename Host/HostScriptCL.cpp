@@ -350,6 +350,13 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
     }
     if (command == "snapshot")
     {
+        // What the commands before changed is drawn by the next frame: the picture is taken then.
+        if (!m_framePassed)
+        {
+            m_framePassed = true;
+            return false;
+        }
+        m_framePassed = false;
         if (!target.Snapshot(line.rest))
             return Fail(line, "cannot write " + line.rest);
         return true;

@@ -17,7 +17,7 @@
 //   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level
 //   expect-no-log TEXT       the log holds no TEXT
 //   expect-sound NAME        a sound of that name was played
-//   snapshot FILE.png        write the last frame
+//   snapshot FILE.png        write the next frame drawn
 //   quit                     end the session (exit code 0 when nothing failed)
 //
 // Traffic keys: accepted.C, refused.C, unrouted.C (messages of category C the module's sinks
@@ -91,6 +91,8 @@ private:
     size_t m_next = 0;
     uint64_t m_lineStarted = 0;
     bool m_lineActive = false;
+    // A snapshot waits for one frame to be drawn after the commands before it.
+    bool m_framePassed = false;
     std::string m_failure;
     bool m_failed = false;
 };

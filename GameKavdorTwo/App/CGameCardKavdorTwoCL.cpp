@@ -1,5 +1,8 @@
 #include "CGameCardKavdorTwoCL.h"
 
+#include "CDlgTableKavdorTwoCL.h"
+#include "KelGuard.h"
+
 CGameCardKavdorTwoCL::CGameCardKavdorTwoCL()
     : m_gameSink([this] { return static_cast<GamePlayWindow*>(PlayWindow()); })
 {
@@ -7,6 +10,17 @@ CGameCardKavdorTwoCL::CGameCardKavdorTwoCL()
 }
 
 CGameCardKavdorTwoCL::~CGameCardKavdorTwoCL() = default;
+
+bool CGameCardKavdorTwoCL::EnterGame()
+{
+    KEL_TRY
+    VGameCardBaseCL::EnterGame();
+    // The desktop owns the table dialog; leaving the game deletes it.
+    auto* table = new CDlgTableKavdorTwoCL();
+    table->CreateWnd();
+    return true;
+    KEL_CATCH
+}
 
 CGameCardKavdorTwoCL* GetApp()
 {

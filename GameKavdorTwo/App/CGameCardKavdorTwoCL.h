@@ -12,6 +12,9 @@ public:
     CGameCardKavdorTwoCL();
     ~CGameCardKavdorTwoCL() override;
 
+    // The framework's entering, then the game's table dialog with its windows.
+    bool EnterGame() override;
+
     GameSink& GetGameSink() { return m_gameSink; }
 
 protected:

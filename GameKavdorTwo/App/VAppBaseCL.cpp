@@ -19,6 +19,7 @@
 #include "KelTextureInfoManagerCL.h"
 #include "KelUIManagerCL.h"
 #include "MsgSinkCL.h"
+#include "Win32/PlaySound.h"
 
 VAppBaseCL::VAppBaseCL() = default;
 
@@ -96,6 +97,7 @@ int VAppBaseCL::Destroy()
     OnDestroy();
     KelLogPrintf("释放界面");
     KelUIManagerCL::GetInstance()->DestroyDeskTopM();
+    Win32SetPlaySoundDevice(nullptr);
     return 1;
     KEL_CATCH
 }
@@ -153,6 +155,10 @@ void VAppBaseCL::RevertKelEnginePoint(const EnginePointerBlock* block)
     install(block->criticalSections);
     install(block->log);
     install(block->console);
+    // The buttons' click sounds of the module's windows play on the host's sound device: one
+    // audio output for the whole program.
+    if (block->soundEngine != nullptr && block->soundEngine->GetDirectSound() != nullptr)
+        Win32SetPlaySoundDevice(block->soundEngine->GetDirectSound());
     KEL_CATCH
 }
 

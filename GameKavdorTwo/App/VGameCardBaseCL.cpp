@@ -212,8 +212,10 @@ bool VGameCardBaseCL::ExitGame()
 {
     KEL_TRY
     m_leaving = 1;
-    if (KelWndBaseCL* table = GetDlgTable())
-        table->CloseM();
+    // Deleted now, not at the next update: entering again before that must not find the old
+    // table, nor its fonts destroyed under the new one.
+    if (KelWnd2DBaseCL* desktop = KelUIManagerCL::GetInstance()->GetDeskTopM())
+        desktop->DeleteChildM(kTableDialogName);
     if (!RemoveGameNetMsgHandle(&m_roomSink))
         KelLogPrintf("%s", kUnregisterFailed);
     if (MsgSinkCL* game = GameSinkM(); game != nullptr && !RemoveGameNetMsgHandle(game))
@@ -333,7 +335,7 @@ void VGameCardBaseCL::OnRecv_OnGameRoomInfo(const std::string& text)
 
 void VGameCardBaseCL::OnRecv_BuyProp(int32_t first, int32_t second)
 {
-    if (TablePlayWindow* play = PlayWindow())
+    if (TableSeatWindow* play = SeatWindow())
         play->OnRecv_BuyProp(first, second);
 }
 
@@ -386,6 +388,11 @@ TablePlayWindow* VGameCardBaseCL::PlayWindow()
     return dynamic_cast<TablePlayWindow*>(GetDlgGameWnd());
 }
 
+TableSeatWindow* VGameCardBaseCL::SeatWindow()
+{
+    return dynamic_cast<TableSeatWindow*>(GetDlgGameWnd());
+}
+
 TableChatWindow* VGameCardBaseCL::ChatWindow()
 {
     return dynamic_cast<TableChatWindow*>(GetDlgChatWindow());
@@ -421,7 +428,7 @@ int VGameCardBaseCL::GetEffectLevel()
 
 void VGameCardBaseCL::OnPlayerIn(int playerId, int seat, int state, const NetPlayerInfo& info)
 {
-    if (TablePlayWindow* play = PlayWindow())
+    if (TableSeatWindow* play = SeatWindow())
     {
         play->SetSeatCount(GetSeatCount());
         play->OnPlayerIn(playerId, seat, state, info);
@@ -437,13 +444,13 @@ void VGameCardBaseCL::OnPlayerIn(int playerId, int seat, int state, const NetPla
 
 void VGameCardBaseCL::OnPlayerOut(int playerId)
 {
-    if (TablePlayWindow* play = PlayWindow())
+    if (TableSeatWindow* play = SeatWindow())
         play->OnPlayerOut(playerId);
 }
 
 void VGameCardBaseCL::OnReady(int playerId, bool ready)
 {
-    if (TablePlayWindow* play = PlayWindow())
+    if (TableSeatWindow* play = SeatWindow())
         play->OnReady(playerId, ready);
 }
 
@@ -469,7 +476,7 @@ void VGameCardBaseCL::OnGameResult(const std::vector<NetResultRecord>& records)
     }
     // The desktop owns the score dialog; it closes itself.
     new DlgGameScoreCL(static_cast<int>(records.size()), ids, scores, coins);
-    if (TablePlayWindow* play = PlayWindow())
+    if (TableSeatWindow* play = SeatWindow())
         play->OnGameResult(records);
     if (TableChatWindow* chat = ChatWindow())
         chat->GameScoreCL(ids, scores, coins, "   昵称       得分     金币 ");
@@ -495,7 +502,7 @@ void VGameCardBaseCL::OnChat(const std::string& text)
 {
     if (text.rfind("@ID:", 0) == 0)
     {
-        if (TablePlayWindow* play = PlayWindow())
+        if (TableSeatWindow* play = SeatWindow())
             play->OnRecv_ImChat(text);
     }
     else if (TableChatWindow* chat = ChatWindow())

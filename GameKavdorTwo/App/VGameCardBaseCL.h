@@ -75,6 +75,8 @@ protected:
     // The game's own sink, registered with the game-level pair after the room sink.
     virtual MsgSinkCL* GameSinkM() { return nullptr; }
     TablePlayWindow* PlayWindow();
+    // The seat part of the game window: the play window, or the seat window alone.
+    TableSeatWindow* SeatWindow();
     TableChatWindow* ChatWindow();
     TableDialog* Table();
 

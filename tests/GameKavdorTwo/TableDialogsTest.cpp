@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 
+#include "CDlgTableKavdorTwoCL.h"
 #include "CGameCardKavdorTwoCL.h"
 #include "DlgGameBetSetingCL.h"
 #include "DlgGameExitCL.h"
@@ -33,6 +34,7 @@
 #include "KelWnd2DRichEditIICL.h"
 #include "Win32/Messages.h"
 #include "Win32/Profile.h"
+#include "Win32/Shell.h"
 #include "Win32/Time.h"
 
 namespace
@@ -909,4 +911,91 @@ TEST_F(TableDialogsTest, ADialogWithoutADesktopIsNotLeft)
     EXPECT_EQ(m_ui.GetTopModalM(), nullptr) << "it takes no mouse";
     m_ui.UpDatedataM();
     EXPECT_EQ(m_ui.GetRefusedWindowCount(), 0u);
+}
+
+// The table dialog: the server's exit types open their dialogs, other players' leave requests ask
+// the user, the system buttons send and open what they should, and the logo follows the scale
+// flag.
+TEST_F(TableDialogsTest, TheTableAnswersExitTypesAndLeaveRequests)
+{
+    auto* table = new CDlgTableKavdorTwoCL();
+    table->CreateWnd();
+    ASSERT_EQ(m_app->GetDlgTable(), table);
+    ASSERT_NE(Find("CDlgTableKavdorTwoCL\\btn_exit"), nullptr);
+
+    Click("CDlgTableKavdorTwoCL\\btn_exit");
+    ASSERT_FALSE(m_room.sent.empty());
+    EXPECT_EQ(m_room.sent.back(), Request(10)) << "the server decides how the user may leave";
+
+    table->OnRecv_BaseRecPlayerExitType(1);
+    EXPECT_NE(Find("DlgGameForceExitCL"), nullptr);
+    EXPECT_EQ(Find("DlgGameExitCL"), nullptr) << "type 1 opens only the force-exit question";
+    Find("DlgGameForceExitCL")->CloseM();
+    m_ui.UpDatedataM();
+
+    table->OnRecv_BaseRecPlayerExitType(5);
+    EXPECT_EQ(table->GetExitChances(), 3);
+    auto* reason = dynamic_cast<KelWnd2DEditCL*>(Find("DlgGameExitCL\\s_gameExit"));
+    ASSERT_NE(reason, nullptr) << "type 5 asks for a reason";
+    EXPECT_NE(reason->GetEditText().find("3"), std::string::npos) << reason->GetEditText();
+    Find("DlgGameExitCL")->CloseM();
+    m_ui.UpDatedataM();
+
+    // The user's own leave request asks nothing; another player's asks, and the answer carries
+    // his id.
+    table->OnRecv_OnBaseRecPlayerWantToLeave(kSelf, "[Tester]说：bye");
+    EXPECT_EQ(Find("OnRecv_OnBaseRecPlayerWantToLeave"), nullptr);
+    table->OnRecv_OnBaseRecPlayerWantToLeave(7, "[Other]说：bye");
+    ASSERT_NE(Find("OnRecv_OnBaseRecPlayerWantToLeave"), nullptr);
+    m_room.sent.clear();
+    Frame();
+    Click(Find("OnRecv_OnBaseRecPlayerWantToLeave\\messageBox_ok"));
+    ASSERT_EQ(m_room.sent.size(), 1u) << ReadLog();
+    Bytes agree = Int(7);
+    agree.push_back(1);
+    EXPECT_EQ(m_room.sent[0], Request(11, agree));
+
+    // Leaving the game takes the table down at once, and an open stake dialog with it.
+    table->CreateBetSetingWnd();
+    ASSERT_NE(Find("DlgGameBetSetingCL"), nullptr);
+    m_app->ExitGame();
+    EXPECT_EQ(m_app->GetDlgTable(), nullptr);
+    m_ui.UpDatedataM();
+    EXPECT_EQ(Find("DlgGameBetSetingCL"), nullptr);
+}
+
+TEST_F(TableDialogsTest, TheLogoFollowsTheScaleFlagAndHelpOpensTheGamesPage)
+{
+    // The game's own pictures lie in the runtime folder's game folder.
+    m_system.directory = WinPath(m_run);
+    ASSERT_TRUE(m_textureInfo.LoadTextureInfo(
+        "kavdortwoTextureInfo",
+        WinPath(m_run / "game" / "kavdortwo" / "Texturekavdortwo" / "kavdortwotextureInfo.xml")));
+    auto* table = new CDlgTableKavdorTwoCL();
+    table->CreateWnd();
+    const auto logoPixel = [this]
+    {
+        // The logo's left part lies at (794 - its width, 6); the system buttons cover its right.
+        const TestFrame frame = Frame();
+        return frame.At(794 - 260 + 20, 6 + 20);
+    };
+    const uint32_t teal = 0x154A5C;
+    EXPECT_EQ(logoPixel(), teal) << "the scale flag starts at 1: no logo";
+    table->OnClickScale();
+    EXPECT_NE(logoPixel(), teal);
+    table->OnClickScale();
+    EXPECT_EQ(logoPixel(), teal);
+
+    std::vector<std::string> opened;
+    Win32SetShellOpener(
+        [&opened](const std::string& target)
+        {
+            opened.push_back(target);
+            return true;
+        });
+    table->OnClickHelp();
+    Win32SetShellOpener(nullptr);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind("file://", 0), 0u) << opened[0];
+    EXPECT_NE(opened[0].find("/help/index.html#kavdortwo"), std::string::npos) << opened[0];
 }
