@@ -20,6 +20,7 @@
 #include "VGameCardBaseCL.h"
 #include "Win32/Clipboard.h"
 #include "Win32/Files.h"
+#include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/PlaySound.h"
 #include "Win32/Profile.h"
@@ -404,6 +405,9 @@ void HostAppCL::SyncClipboard(bool desktopChanged)
 void HostAppCL::Input(UINT message, WPARAM wparam, LPARAM lparam)
 {
     HWND window = m_window.get();
+    // Scripted keys hold their key as the keyboard would (SDL's keys set it as they arrive).
+    if (m_sdlWindow == nullptr && (message == WM_KEYDOWN || message == WM_KEYUP))
+        Win32SetKeyDown(static_cast<int>(wparam), message == WM_KEYDOWN);
     m_engine.OnWindowMessage(window, message, wparam, lparam);
     if (m_app != nullptr)
         m_app->PostMessage(window, message, wparam, lparam);

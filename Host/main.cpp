@@ -7,6 +7,14 @@
 #include <string>
 
 #include "HostAppCL.h"
+#include "Win32/ProcessState.h"
+
+// The host's keyboard, clipboard, input method and capture, which the game module adopts so that
+// both copies of the platform layer read one of each, as one process does.
+extern "C" __attribute__((visibility("default"))) const Win32ProcessState* KavdorHostProcessState()
+{
+    return Win32OwnProcessState();
+}
 
 namespace
 {

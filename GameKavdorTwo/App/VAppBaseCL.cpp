@@ -2,6 +2,8 @@
 
 #include <type_traits>
 
+#include <dlfcn.h>
+
 #include "EnginePointerBlock.h"
 #include "KelConsoleCL.h"
 #include "KelCriticalSectionManagerCL.h"
@@ -20,6 +22,7 @@
 #include "KelUIManagerCL.h"
 #include "MsgSinkCL.h"
 #include "Win32/PlaySound.h"
+#include "Win32/ProcessState.h"
 
 VAppBaseCL::VAppBaseCL() = default;
 
@@ -98,6 +101,7 @@ int VAppBaseCL::Destroy()
     KelLogPrintf("释放界面");
     KelUIManagerCL::GetInstance()->DestroyDeskTopM();
     Win32SetPlaySoundDevice(nullptr);
+    Win32AdoptProcessState(nullptr);
     return 1;
     KEL_CATCH
 }
@@ -155,6 +159,13 @@ void VAppBaseCL::RevertKelEnginePoint(const EnginePointerBlock* block)
     install(block->criticalSections);
     install(block->log);
     install(block->console);
+    // One keyboard, clipboard and input method for the program: the host's, when it offers them.
+    using HostState = const Win32ProcessState* (*)();
+    if (auto hostState = reinterpret_cast<HostState>(dlsym(RTLD_DEFAULT, kKavdorHostProcessStateSymbol)))
+    {
+        Win32AdoptProcessState(hostState());
+        KelLogPrintf("module: shares the host's keyboard, clipboard and input method");
+    }
     // The buttons' click sounds of the module's windows play on the host's sound device: one
     // audio output for the whole program.
     if (block->soundEngine != nullptr && block->soundEngine->GetDirectSound() != nullptr)

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "ProcessStateParts.h"
+
 namespace
 {
 // A global memory block: its bytes and how many times it is locked.
@@ -14,7 +16,9 @@ struct GlobalBlock
     int locks = 0;
 };
 
-struct Clipboard
+} // namespace
+
+struct Win32ClipboardState
 {
     std::mutex lock;
     bool open = false;
@@ -25,10 +29,33 @@ struct Clipboard
     std::vector<GlobalBlock*> handedOut;
 };
 
+Win32ClipboardState* Win32OwnClipboardState()
+{
+    static Win32ClipboardState own;
+    return &own;
+}
+
+Win32ClipboardState* Win32NewClipboardState()
+{
+    return new Win32ClipboardState;
+}
+
+void Win32DeleteClipboardState(Win32ClipboardState* state)
+{
+    if (state == nullptr)
+        return;
+    for (GlobalBlock* block : state->handedOut)
+        delete block;
+    delete state;
+}
+
+namespace
+{
+using Clipboard = Win32ClipboardState;
+
 Clipboard& TheClipboard()
 {
-    static Clipboard clipboard;
-    return clipboard;
+    return *Win32CurrentProcessState().clipboard;
 }
 
 GlobalBlock* Block(HGLOBAL memory)

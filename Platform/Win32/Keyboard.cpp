@@ -2,13 +2,42 @@
 
 #include <atomic>
 
+#include "ProcessStateParts.h"
+
 namespace
 {
 constexpr int kKeyCount = 256;
+} // namespace
 
 // Written by the host's input thread and read by the frame thread, so each entry is atomic.
-std::atomic<bool> g_down[kKeyCount];
-std::atomic<bool> g_toggled[kKeyCount];
+struct Win32KeyboardState
+{
+    std::atomic<bool> down[kKeyCount] = {};
+    std::atomic<bool> toggled[kKeyCount] = {};
+};
+
+Win32KeyboardState* Win32OwnKeyboardState()
+{
+    static Win32KeyboardState own;
+    return &own;
+}
+
+Win32KeyboardState* Win32NewKeyboardState()
+{
+    return new Win32KeyboardState;
+}
+
+void Win32DeleteKeyboardState(Win32KeyboardState* state)
+{
+    delete state;
+}
+
+namespace
+{
+Win32KeyboardState& Keys()
+{
+    return *Win32CurrentProcessState().keyboard;
+}
 
 bool IsValid(int virtualKey)
 {
@@ -18,16 +47,16 @@ bool IsValid(int virtualKey)
 // A shared code is held while the code itself or either of its sided keys is held.
 bool IsHeld(int virtualKey)
 {
-    if (g_down[virtualKey].load())
+    if (Keys().down[virtualKey].load())
         return true;
     switch (virtualKey)
     {
     case VK_SHIFT:
-        return g_down[VK_LSHIFT].load() || g_down[VK_RSHIFT].load();
+        return Keys().down[VK_LSHIFT].load() || Keys().down[VK_RSHIFT].load();
     case VK_CONTROL:
-        return g_down[VK_LCONTROL].load() || g_down[VK_RCONTROL].load();
+        return Keys().down[VK_LCONTROL].load() || Keys().down[VK_RCONTROL].load();
     case VK_MENU:
-        return g_down[VK_LMENU].load() || g_down[VK_RMENU].load();
+        return Keys().down[VK_LMENU].load() || Keys().down[VK_RMENU].load();
     default:
         return false;
     }
@@ -38,17 +67,17 @@ void Win32SetKeyDown(int virtualKey, bool down)
 {
     if (!IsValid(virtualKey))
         return;
-    bool wasDown = g_down[virtualKey].exchange(down);
+    bool wasDown = Keys().down[virtualKey].exchange(down);
     if (down && !wasDown)
-        g_toggled[virtualKey] = !g_toggled[virtualKey].load();
+        Keys().toggled[virtualKey] = !Keys().toggled[virtualKey].load();
 }
 
 void Win32ReleaseAllKeys()
 {
     for (int key = 0; key < kKeyCount; ++key)
     {
-        g_down[key] = false;
-        g_toggled[key] = false;
+        Keys().down[key] = false;
+        Keys().toggled[key] = false;
     }
 }
 
@@ -64,7 +93,7 @@ SHORT GetKeyState(int virtualKey)
     if (!IsValid(virtualKey))
         return 0;
     int state = IsHeld(virtualKey) ? 0x8000 : 0;
-    if (g_toggled[virtualKey].load())
+    if (Keys().toggled[virtualKey].load())
         state |= 1;
     return static_cast<SHORT>(state);
 }

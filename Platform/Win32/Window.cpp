@@ -2,10 +2,36 @@
 
 #include <atomic>
 
+#include "ProcessStateParts.h"
+
+struct Win32CaptureState
+{
+    std::atomic<HWND> window{nullptr};
+};
+
+Win32CaptureState* Win32OwnCaptureState()
+{
+    static Win32CaptureState own;
+    return &own;
+}
+
+Win32CaptureState* Win32NewCaptureState()
+{
+    return new Win32CaptureState;
+}
+
+void Win32DeleteCaptureState(Win32CaptureState* state)
+{
+    delete state;
+}
+
 namespace
 {
-std::atomic<HWND> g_capture{nullptr};
+std::atomic<HWND>& Capture()
+{
+    return Win32CurrentProcessState().capture->window;
 }
+} // namespace
 
 BOOL GetClientRect(HWND window, RECT* rect)
 {
@@ -26,18 +52,18 @@ BOOL IsIconic(HWND window)
 
 HWND SetCapture(HWND window)
 {
-    return g_capture.exchange(window);
+    return Capture().exchange(window);
 }
 
 BOOL ReleaseCapture()
 {
-    g_capture.store(nullptr);
+    Capture().store(nullptr);
     return TRUE;
 }
 
 HWND GetCapture()
 {
-    return g_capture.load();
+    return Capture().load();
 }
 
 BOOL ScreenToClient(HWND window, POINT* point)
