@@ -13,6 +13,13 @@ namespace
 {
 constexpr D3DCOLOR kText = 0xFFFFFFFFu;
 constexpr D3DCOLOR kSoft = 0xFFCFE8D8u;
+constexpr D3DCOLOR kInk = 0xFF28302Cu;
+// The login card: a light panel in the middle of the felt, so that the controls' dark captions
+// read on it.
+constexpr int kCardLeft = 220;
+constexpr int kCardTop = 160;
+constexpr int kCardRight = 580;
+constexpr int kCardBottom = 350;
 
 KelWnd2DButtonCL* Button(const char* name, KelWndBaseCL* parent, const char* caption, int x, int y, int w)
 {
@@ -45,12 +52,12 @@ HostLobbyCL::HostLobbyCL(HostLobbyActions& actions, bool remote, const std::stri
     SetSizeM(800, 600);
     m_title = "kavdor 四人斗地主";
 
-    new KelWnd2DLabelCL("lobby_nickname_label", this, "昵称", kText, 250, 200, 60, 20);
+    new KelWnd2DLabelCL("lobby_nickname_label", this, "昵称", kInk, 250, 200, 60, 20);
     m_nickname = Edit("lobby_nickname", this, 320, 198, 220, 30);
     m_nickname->SetTextM(nickname);
     if (m_remote)
     {
-        new KelWnd2DLabelCL("lobby_password_label", this, "密码", kText, 250, 236, 60, 20);
+        new KelWnd2DLabelCL("lobby_password_label", this, "密码", kInk, 250, 236, 60, 20);
         m_password = Edit("lobby_password", this, 320, 234, 220, 60);
         m_password->SetPasswordM(true);
     }
@@ -105,6 +112,14 @@ bool HostLobbyCL::DrawM(KelCanvasCL* canvas)
     canvas->SetTextColor(0xFFF0C446u);
     canvas->DrawText(m_title.c_str(), 24, 22, nullptr, false, 0);
     canvas->SetTextColor(kText);
+    if (!m_loggedIn)
+    {
+        canvas->FillRect(kCardLeft, kCardTop, kCardRight, kCardBottom, 0xFFF1F4EFu);
+        canvas->DrawRect(kCardLeft, kCardTop, kCardRight, kCardBottom, 0xFF0E3F24u);
+        canvas->SetTextColor(kInk);
+        canvas->DrawText("登录大厅", kCardLeft + 20, kCardTop + 12, nullptr, false, 0);
+        canvas->SetTextColor(kText);
+    }
     if (m_loggedIn)
     {
         canvas->DrawText(m_record.c_str(), 40, 72, nullptr, false, 0);
