@@ -1,7 +1,7 @@
 #include "CDlgTableKavdorTwoCL.h"
 
+#include "CDlgGameWndKavdorTwoCL.h"
 #include "CGameCardKavdorTwoCL.h"
-#include "DlgGameWndCardBaseCL.h"
 #include "KelCanvasCL.h"
 #include "KelGuard.h"
 #include "KelGuiPieces.h"
@@ -36,5 +36,12 @@ bool CDlgTableKavdorTwoCL::DrawM(KelCanvasCL* canvas)
     if (m_scale == 0 && m_logo != nullptr)
         KelDrawTextureAt(canvas, m_logo, 794 - m_logo->GetWidth(), 6);
     return drawChildren;
+    KEL_CATCH
+}
+
+KelWnd2DBaseCL* CDlgTableKavdorTwoCL::CreateGameWnd()
+{
+    KEL_TRY
+    return new CDlgGameWndKavdorTwoCL("DlgGameWndCL", this, *GetApp());
     KEL_CATCH
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The table dialog of this game: the framework's table with its teal table colour and its logo.
+// The table dialog of this game: the framework's table with its teal table colour, its logo and
+// the game's play window.
 
 #include "DlgTableCL.h"
 
@@ -12,6 +13,8 @@ public:
     ~CDlgTableKavdorTwoCL() override;
 
     bool DrawM(KelCanvasCL* canvas) override;
+    // The game's play window in place of the framework's bare seat window.
+    KelWnd2DBaseCL* CreateGameWnd() override;
 
 private:
     KelTextureCL* m_backFrame = nullptr;
