@@ -434,7 +434,7 @@ void CDlgGameWndKavdorTwoCL::OnDealCard(int playerId, const std::vector<uint8_t>
         SetGroup(record->hand, sorted);
         for (auto& card : m_baseCards)
             if (card == nullptr)
-                card = std::make_unique<GameCardItemCL>(kCardBack);
+                card = std::make_unique<GameCardItemCL>(kCardLandlordBack);
     }
     else if (record != nullptr && !sorted.empty())
         SetGroup(record->hand, sorted);
@@ -455,7 +455,7 @@ void CDlgGameWndKavdorTwoCL::OnPlayerHaveCardNum(int playerId, int count)
         return;
     }
     record->hand.DestroyCard();
-    const uint8_t code = playerId == m_landlord ? kCardBack : kCardHidden;
+    const uint8_t code = playerId == m_landlord ? kCardLandlordBack : kCardBack;
     for (int i = 0; i < count; ++i)
         record->hand.AddCard(code);
     KEL_CATCH
@@ -538,8 +538,8 @@ void CDlgGameWndKavdorTwoCL::StartNewRound(int leader)
         record->played.DestroyCard();
         if (leading == nullptr || record->seat != leading->seat)
         {
-            record->history.push_back({kRoundMarker});
-            record->played.AddCard(kRoundMarker);
+            record->history.push_back({kCardNewRound});
+            record->played.AddCard(kCardNewRound);
         }
     }
     m_freshLead = 1;
@@ -670,7 +670,7 @@ void CDlgGameWndKavdorTwoCL::CollectPlays(std::array<std::vector<uint8_t>, 4>& p
             continue;
         plays[static_cast<size_t>(seat)] = GroupCodes(record->played);
         // The new-round marker is no play to beat.
-        if (plays[static_cast<size_t>(seat)] == std::vector<uint8_t>{kRoundMarker})
+        if (plays[static_cast<size_t>(seat)] == std::vector<uint8_t>{kCardNewRound})
             plays[static_cast<size_t>(seat)].clear();
         seats[static_cast<size_t>(seat)] = &plays[static_cast<size_t>(seat)];
     }

@@ -49,10 +49,6 @@ public:
     static constexpr int kTimerPreview = 11;
     static constexpr int kStatusMs = 1500;
     static constexpr int kPreviewMs = 2000;
-    // The card code of a face-down card, of a card nobody may see, and of the new-round marker.
-    static constexpr uint8_t kCardBack = 200;
-    static constexpr uint8_t kCardHidden = 255;
-    static constexpr uint8_t kRoundMarker = 100;
 
     CDlgGameWndKavdorTwoCL(const char* name, KelWndBaseCL* parent, VGameCardBaseCL& app);
     ~CDlgGameWndKavdorTwoCL() override;
