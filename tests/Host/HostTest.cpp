@@ -212,10 +212,13 @@ TEST(HostRun, QuickStartSeatsTheUserWithBotsAndTheModuleTalksToTheServer)
 {
     TestFolder folder;
     int code = -1;
-    const std::string out =
-        RunLobby(folder, "--script '" KAVDOR_HOST_SCRIPTS "/quickstart.script' --bot-delay 0", code);
+    const std::string out = RunLobby(
+        folder, "--script '" KAVDOR_HOST_SCRIPTS "/quickstart.script' --bot-delay 0 --turn-seconds 3", code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_TRUE(std::filesystem::exists(folder.Path() / "table.png"));
+    // A whole hand was played at the table: dealt, played under trusteeship, scored.
+    for (const char* snapshot : {"deal.png", "play.png", "result.png"})
+        EXPECT_TRUE(std::filesystem::exists(folder.Path() / snapshot)) << snapshot;
     EXPECT_TRUE(std::filesystem::exists(folder.Path() / "data" / "players.db"));
     // The nickname is remembered, never a password.
     const std::string remembered = folder.Read("data/lobby.ini");
