@@ -1,5 +1,6 @@
 #include "DlgGameWndCL.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -400,31 +401,60 @@ void DlgGameWndCL::RenderPlayer(KelCanvasCL* canvas, GameSeatRecordCL* record, i
     KEL_TRY
     if (canvas == nullptr || record == nullptr || record->player == nullptr)
         return;
-    record->player->DrawPicture(canvas, layout, dx, dy);
+    // The picture stands on the seat's point, so the marks and texts the game places around that
+    // point (the landlord mark above, the card count below) frame it.
+    const int x = 0;
+    const int y = -kPictureHeight;
+    record->player->DrawPicture(canvas, layout, x, y);
+    DrawSeatName(canvas, *record, x, y);
     if (m_app.GetEffectLevel() != 2 && record->videoOn)
-        record->player->DrawVideo(canvas, layout, dx, dy);
+        record->player->DrawVideo(canvas, layout, x, y);
     PlaceSeatButtons(canvas, *record, layout, dx, dy);
     KEL_CATCH
 }
 
+void DlgGameWndCL::DrawSeatName(KelCanvasCL* canvas, const GameSeatRecordCL& record, int x, int y)
+{
+    const std::string& name = record.info.nickname;
+    if (name.empty())
+        return;
+    // A dark band across the top of the picture keeps the name readable on any portrait.
+    const int band = canvas->GetFontHeight() + 4;
+    canvas->FillRect(x, y, x + kPictureWidth, y + band, 0xA0000000u);
+    const int width = canvas->GetTextWidth(name.c_str());
+    canvas->SetTextColor(0xFFFFFFFFu);
+    canvas->DrawText(name.c_str(), x + std::max(2, (kPictureWidth - width) / 2), y + 2, nullptr, false, 0);
+}
+
 void DlgGameWndCL::PlaceSeatButtons(KelCanvasCL* canvas, GameSeatRecordCL& record, int layout, int dx, int dy)
 {
-    // The canvas origin is somewhere inside this window; the buttons are placed in the window's
-    // own coordinates.
+    // The canvas origin is the seat's point somewhere inside this window; the buttons are placed
+    // in the window's own coordinates.
     float originX = 0;
     float originY = 0;
     canvas->GetOrigin(&originX, &originY);
     const POINT corner = GetPosInScreenM(0, 0);
-    const int pictureX = static_cast<int>(originX) - corner.x + dx;
-    const int pictureY = static_cast<int>(originY) - corner.y + dy;
-    // Layout 2 has the picture at the right of the seat, so the buttons go to its left.
-    const int left = layout == 2 ? pictureX - 2 * kButtonStep - 2 : pictureX + kPictureWidth + 4;
+    const int pictureX = static_cast<int>(originX) - corner.x;
+    const int pictureY = static_cast<int>(originY) - corner.y - kPictureHeight;
+    // Layout 2 has the seat's drawing towards the left (dx < 0): two columns at the picture's
+    // left, level with its top. Layout 3 has it towards the right: two rows at the picture's
+    // right, level with its foot when the drawing goes down (dy > 0) and just below the foot
+    // when it goes up, clear of the cards that seat plays beside its picture.
+    int left = pictureX + kPictureWidth + 4;
+    int top = dy > 0 ? pictureY + kPictureHeight - 2 * kButtonStep : pictureY + kPictureHeight + 16;
+    int columns = 4;
+    if (layout == 2 || dx < 0)
+    {
+        left = pictureX - 2 * kButtonStep - 2;
+        top = pictureY;
+        columns = 2;
+    }
     for (int i = 0; i < kSeatBtnCount; ++i)
     {
         KelWnd2DButtonCL* button = record.buttons[static_cast<size_t>(i)];
         if (button == nullptr)
             continue;
-        button->SetPosM(left + (i % 2) * kButtonStep, pictureY + (i / 2) * kButtonStep);
+        button->SetPosM(left + (i % columns) * kButtonStep, top + (i / columns) * kButtonStep);
         button->ShowM(true);
     }
 }

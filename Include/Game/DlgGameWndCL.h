@@ -117,6 +117,7 @@ private:
     void WelcomeSelf(GameSeatRecordCL& record);
     void CreateSeatButtons(GameSeatRecordCL& record);
     void PlaceSeatButtons(KelCanvasCL* canvas, GameSeatRecordCL& record, int layout, int dx, int dy);
+    void DrawSeatName(KelCanvasCL* canvas, const GameSeatRecordCL& record, int x, int y);
     void CloseSeatButtons(GameSeatRecordCL& record);
     void ClearSeatsForSelf();
 

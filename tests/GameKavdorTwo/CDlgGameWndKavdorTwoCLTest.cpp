@@ -742,11 +742,11 @@ TEST_F(PlayWindowTest, ATableInPlayLooksLikeACardTable)
     const TestFrame frame = Frame();
     Snapshot(frame, "play_window_table");
     EXPECT_GT(Changed(before, frame, 300, 600 - 260, 600, 600 - 140), 100) << "the picked card moved up";
-    // Each seat's picture in its player's colour at its avatar place.
-    EXPECT_EQ(PixelAt(frame, 39 + 140 + 10, 441 + 20 + 10) & 0xFFFFFF, 0xC04040u);
-    EXPECT_EQ(PixelAt(frame, 712 - 100 + 10, 218 - 20 + 10) & 0xFFFFFF, 0x4040C0u);
-    EXPECT_EQ(PixelAt(frame, 536 - 100 + 10, 65 + 20 + 10) & 0xFFFFFF, 0xC0C040u);
-    EXPECT_EQ(PixelAt(frame, 39 + 140 + 10, 218 - 20 + 10) & 0xFFFFFF, 0x40C0C0u);
+    // Each seat's picture in its player's colour, standing on its avatar place.
+    EXPECT_EQ(PixelAt(frame, 39 + 10, 441 - 30) & 0xFFFFFF, 0xC04040u);
+    EXPECT_EQ(PixelAt(frame, 712 + 10, 218 - 30) & 0xFFFFFF, 0x4040C0u);
+    EXPECT_EQ(PixelAt(frame, 536 + 10, 65 - 30) & 0xFFFFFF, 0xC0C040u);
+    EXPECT_EQ(PixelAt(frame, 39 + 10, 218 - 30) & 0xFFFFFF, 0x40C0C0u);
     EXPECT_EQ(Player(kNext).pictureLayouts.back(), 4);
     EXPECT_EQ(Player(kSelf).pictureLayouts.back(), 3);
 }

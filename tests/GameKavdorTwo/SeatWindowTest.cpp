@@ -247,7 +247,15 @@ public:
         const bool children = DlgGameWndCardBaseCL::DrawM(canvas);
         for (int seat = 0; seat < 4; ++seat)
             if (GameSeatRecordCL* record = SeatAt(seat))
-                RenderPlayer(canvas, record, kSeats[seat].layout, kSeats[seat].x, kSeats[seat].y);
+            {
+                // As the game does: the canvas at the seat's point, where the picture stands.
+                const Drawn& place = kSeats[seat];
+                const float x = static_cast<float>(place.x);
+                const float y = static_cast<float>(place.y + kPictureHeight);
+                canvas->Translate(x, y);
+                RenderPlayer(canvas, record, place.layout, place.layout == 3 ? 140 : -100, 20);
+                canvas->Translate(-x, -y);
+            }
         return children;
     }
 
@@ -607,18 +615,21 @@ TEST_F(SeatWindowTest, ASeatIsDrawnByTheHostObjectWithItsButtonsBesideThePicture
     TestFrame frame = Frame();
     Snapshot(frame, "seat_window");
     // Seat 0 (layout 3) at (20, 170): the picture, the video mark, the buttons at its right.
-    EXPECT_EQ(Player(kSelf).pictures.back(), (Drawn{3, 20, 170}));
-    EXPECT_EQ(Player(kSelf).videoFrames.back(), (Drawn{3, 20, 170}));
+    EXPECT_EQ(Player(kSelf).pictures.back(), (Drawn{3, 0, -DlgGameWndCL::kPictureHeight}));
+    EXPECT_EQ(Player(kSelf).videoFrames.back(), (Drawn{3, 0, -DlgGameWndCL::kPictureHeight}));
     EXPECT_EQ(frame.At(60, 250), Rgb(Player(kSelf).colour));
     EXPECT_EQ(frame.At(10 + 20, 10 + 170), Rgb(kVideoMark));
+    // Two rows at the picture's right, level with its foot.
     const int right = 20 + DlgGameWndCL::kPictureWidth + 4;
+    const int top = 170 + DlgGameWndCL::kPictureHeight - 44;
     const struct
     {
         const char* image;
         int x, y;
-    } own[] = {{"userinfobtn", right, 170}, {"duihuanbb", right + 22, 170}, {"faceRWBQ", right, 192},
-               {"video", right + 22, 192},  {"audio", right, 214},          {"capture", right + 22, 214},
-               {"VideoZoom", right, 236}};
+    } own[] = {{"userinfobtn", right, top},        {"duihuanbb", right + 22, top},
+               {"faceRWBQ", right + 44, top},      {"video", right + 66, top},
+               {"audio", right, top + 22},         {"capture", right + 22, top + 22},
+               {"VideoZoom", right + 44, top + 22}};
     for (const auto& b : own)
         EXPECT_EQ(frame.At(b.x + 10, b.y + 10), Rgb(kButtonColours.at(b.image))) << b.image;
     // Seat 1 (layout 2) at (290, 60): the buttons at the picture's left.
@@ -631,7 +642,7 @@ TEST_F(SeatWindowTest, ASeatIsDrawnByTheHostObjectWithItsButtonsBesideThePicture
     // Low effects (level 2) show no video frame; other levels do.
     m_app.SetEffectLevel(2);
     frame = Frame();
-    EXPECT_EQ(frame.At(30, 180), Rgb(Player(kSelf).colour));
+    EXPECT_NE(frame.At(30, 180), Rgb(kVideoMark));
     m_app.SetEffectLevel(3);
     frame = Frame();
     EXPECT_EQ(frame.At(30, 180), Rgb(kVideoMark));
@@ -1060,6 +1071,7 @@ TEST_F(SeatWindowTest, ASnapshotIsWrittenByTheHostObjectIntoTheCaptureFolder)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->GetTitle(), "保存路径");
     box->CloseM();
+    Frame();
 
     // A frame the host could not write shows no path.
     Player(8).captureWorks = false;
