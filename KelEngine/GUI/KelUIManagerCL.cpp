@@ -408,8 +408,13 @@ bool KelUIManagerCL::GetRedrawM()
 void KelUIManagerCL::DrawTipM(KelCanvasCL* canvas)
 {
     KEL_TRY
-    if (m_hover != nullptr && canvas != nullptr)
-        m_hover->DrawTipM(canvas);
+    if (m_hover == nullptr || canvas == nullptr)
+        return;
+    // A window hidden under the resting mouse (a bar that went away) takes its tip with it.
+    for (KelWndBaseCL* window = m_hover; window != nullptr; window = window->GetParentM())
+        if (!window->IsShowM() || !window->IsVisibleM())
+            return;
+    m_hover->DrawTipM(canvas);
     KEL_CATCH
 }
 

@@ -501,6 +501,11 @@ TEST_F(KelUIManagerFrameTest, FrameDrawsTheTreeThenThePopupThenTheTooltip)
     uint32_t shaded = Pixel(31, 15);
     EXPECT_EQ(shaded & 0xFFFF00, 0u);
     EXPECT_LT(shaded & 0xFF, 0xC0u);
+    // Hidden under the resting mouse, the window takes its tooltip away with it.
+    green->ShowM(false);
+    Frame();
+    EXPECT_EQ(Pixel(31, 15), 0x0000FFu);
+    green->ShowM(true);
     m_ui.SetHoverWndM(nullptr);
     Frame();
     EXPECT_EQ(Pixel(31, 15), 0x0000FFu);
