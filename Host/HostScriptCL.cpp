@@ -5,6 +5,7 @@
 
 #include "HostInterfaces.h"
 #include "KelWnd2DBaseCL.h"
+#include "KelWnd2DEditCL.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Text.h"
@@ -61,7 +62,9 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"click", 2},        {"click-window", 1},   {"type", 1},          {"key", 1},
         {"wait", 1},         {"wait-window", 1},    {"wait-gone", 1},     {"wait-log", 1},
         {"wait-traffic", 3}, {"expect-traffic", 3}, {"expect-record", 3}, {"expect-no-log", 1},
-        {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0}};
+        {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
+        {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
+        {"tally-scores", 0}, {"write-scores", 1},   {"else", 0}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -104,6 +107,62 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
     }
     m_next = 0;
     m_lineActive = false;
+    m_repeatsLeft.clear();
+    m_untilStarted.clear();
+    m_yield = false;
+    m_failed = false;
+    m_failure.clear();
+    m_tally.clear();
+    m_talliedHands = 0;
+    return MatchBlocks(error);
+}
+
+namespace
+{
+bool OpensBlock(const std::string& command)
+{
+    return command == "repeat" || command == "until-window" || command == "if-window" ||
+           command == "if-no-window";
+}
+} // namespace
+
+bool HostScriptCL::MatchBlocks(std::string& error)
+{
+    m_partner.assign(m_lines.size(), SIZE_MAX);
+    std::vector<size_t> open;
+    auto fail = [&](size_t at, const std::string& why)
+    {
+        error = "line " + std::to_string(m_lines[at].number) + ": " + why;
+        return false;
+    };
+    for (size_t i = 0; i < m_lines.size(); ++i)
+    {
+        const std::string& command = m_lines[i].words[0];
+        if (OpensBlock(command))
+            open.push_back(i);
+        else if (command == "else")
+        {
+            // An else belongs to an if that has none yet; the if points at it, it at the end.
+            if (open.empty() || m_lines[open.back()].words[0].rfind("if-", 0) != 0 ||
+                m_partner[open.back()] != SIZE_MAX)
+                return fail(i, "else without an if");
+            m_partner[open.back()] = i;
+        }
+        else if (command == "end")
+        {
+            if (open.empty())
+                return fail(i, "end without a block");
+            const size_t opener = open.back();
+            open.pop_back();
+            if (m_partner[opener] != SIZE_MAX)
+                m_partner[m_partner[opener]] = i;
+            else
+                m_partner[opener] = i;
+            m_partner[i] = opener;
+        }
+    }
+    if (!open.empty())
+        return fail(open.back(), m_lines[open.back()].words[0] + " has no end");
     return true;
 }
 
@@ -178,6 +237,17 @@ HostScriptCL::Status HostScriptCL::Step(HostScriptTarget& target, uint64_t nowMs
             m_lineActive = true;
             m_lineStarted = nowMs;
         }
+        if (OpensBlock(line.words[0]) || line.words[0] == "else" || line.words[0] == "end")
+        {
+            m_lineActive = false;
+            RunBlock(target, line, nowMs);
+            if (m_yield)
+            {
+                m_yield = false;
+                return m_failed ? Status::Failed : Status::Running;
+            }
+            continue;
+        }
         if (!Run(target, line, nowMs))
             return m_failed ? Status::Failed : Status::Running;
         m_lineActive = false;
@@ -189,6 +259,112 @@ HostScriptCL::Status HostScriptCL::Step(HostScriptTarget& target, uint64_t nowMs
         ++m_next;
     }
     return m_failed ? Status::Failed : Status::Done;
+}
+
+void HostScriptCL::RunBlock(HostScriptTarget& target, const Line& line, uint64_t nowMs)
+{
+    const std::string& command = line.words[0];
+    const size_t at = m_next;
+    const size_t partner = m_partner[at];
+    if (command == "else")
+    {
+        // The if's own block ran: the else block is skipped.
+        m_next = partner + 1;
+        return;
+    }
+    if (command == "end")
+    {
+        const Line& opener = m_lines[partner];
+        if (opener.words[0] == "repeat" && --m_repeatsLeft[partner] > 0)
+        {
+            m_next = partner + 1;
+            return;
+        }
+        if (opener.words[0] == "until-window")
+        {
+            m_next = partner;
+            m_yield = true;
+            return;
+        }
+        m_repeatsLeft.erase(partner);
+        ++m_next;
+        return;
+    }
+    if (command == "repeat")
+    {
+        long long times = 0;
+        if (!ParseNumber(line.words[1], times) || times < 0)
+        {
+            Fail(line, "bad count " + line.words[1]);
+            return;
+        }
+        m_repeatsLeft[at] = times;
+        m_next = times > 0 ? at + 1 : partner + 1;
+        return;
+    }
+    const bool shown = target.FindShownWindow(line.words[1]) != nullptr;
+    if (command == "until-window")
+    {
+        const auto started = m_untilStarted.emplace(at, nowMs).first->second;
+        if (shown)
+        {
+            m_untilStarted.erase(at);
+            m_next = partner + 1;
+            return;
+        }
+        long long timeout = static_cast<long long>(kDefaultTimeoutMs);
+        if (line.words.size() > 2 && !ParseNumber(line.words[2], timeout))
+            Fail(line, "bad time " + line.words[2]);
+        else if (nowMs - started >= static_cast<uint64_t>(timeout))
+            Fail(line, "no window " + line.words[1] + " after " + std::to_string(timeout) + " ms");
+        m_next = at + 1;
+        return;
+    }
+    const bool run = shown == (command == "if-window");
+    m_next = run ? at + 1 : partner + 1;
+}
+
+void HostScriptCL::TallyScores(HostScriptTarget& target, const Line& line)
+{
+    KelWndBaseCL* dialog = target.FindShownWindow("DlgGameScoreCL");
+    if (dialog == nullptr)
+    {
+        Fail(line, "no hand result is shown");
+        return;
+    }
+    auto text = [dialog](const std::string& name) -> std::string
+    {
+        auto* label = dynamic_cast<KelWnd2DEditCL*>(dialog->FindChildM(name.c_str()));
+        return label != nullptr ? label->GetEditText() : std::string();
+    };
+    int rows = 0;
+    for (int i = 0;; ++i)
+    {
+        const std::string score = text("tital_c_" + std::to_string(i));
+        const std::string coins = text("tital_co_" + std::to_string(i));
+        long long scoreValue = 0;
+        long long coinValue = 0;
+        if (score.empty() || !ParseNumber(score, scoreValue) || !ParseNumber(coins, coinValue))
+            break;
+        Tally& tally = m_tally[text("tital_n_" + std::to_string(i))];
+        tally.score += scoreValue;
+        tally.coins += coinValue;
+        ++rows;
+    }
+    if (rows == 0)
+        Fail(line, "the hand result has no rows");
+    else
+        ++m_talliedHands;
+}
+
+void HostScriptCL::WriteScores(const Line& line)
+{
+    std::ofstream out(line.rest, std::ios::binary | std::ios::trunc);
+    out << "hands " << m_talliedHands << "\n";
+    for (const auto& [nickname, tally] : m_tally)
+        out << nickname << '\t' << tally.score << '\t' << tally.coins << "\n";
+    if (!out.flush())
+        Fail(line, "cannot write " + line.rest);
 }
 
 bool HostScriptCL::Fail(const Line& line, const std::string& why)
@@ -219,11 +395,13 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
         long long x = 0;
         long long y = 0;
         bool right = false;
+        bool doubleClick = false;
         if (command == "click")
         {
             if (!ParseNumber(line.words[1], x) || !ParseNumber(line.words[2], y))
                 return Fail(line, "bad point");
             right = line.words.size() > 3 && line.words[3] == "right";
+            doubleClick = line.words.size() > 3 && line.words[3] == "double";
         }
         else
         {
@@ -240,6 +418,12 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
         target.Input(WM_MOUSEMOVE, 0, point);
         target.Input(right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, point);
         target.Input(right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, point);
+        if (doubleClick)
+        {
+            // The second press of a double click arrives as the double-click message.
+            target.Input(WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+            target.Input(WM_LBUTTONUP, 0, point);
+        }
         return true;
     }
     if (command == "type")
@@ -359,6 +543,16 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
         m_framePassed = false;
         if (!target.Snapshot(line.rest))
             return Fail(line, "cannot write " + line.rest);
+        return true;
+    }
+    if (command == "tally-scores")
+    {
+        TallyScores(target, line);
+        return true;
+    }
+    if (command == "write-scores")
+    {
+        WriteScores(line);
         return true;
     }
     return true; // quit

@@ -3,7 +3,8 @@
 // so that tests and people can automate whole sessions with input only.
 //
 //   # a comment
-//   click 400 300            click at a point (left button; "click 400 300 right" for the right)
+//   click 400 300            click at a point (left button; "click 400 300 right" for the right,
+//                            "click 400 300 double" for a double click)
 //   click-window lobby_quick click the middle of a window found by name anywhere on the desktop
 //   type 昵称abc              type text (UTF-8 here; the windows get GBK characters)
 //   key Return               press and release a key (Return, Back, Tab, Escape, Left, F8, ...)
@@ -18,13 +19,25 @@
 //   expect-no-log TEXT       the log holds no TEXT
 //   expect-sound NAME        a sound of that name was played
 //   snapshot FILE.png        write the next frame drawn
+//   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
+//   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
+//                            per player (nicknames in GBK, as the windows show them)
 //   quit                     end the session (exit code 0 when nothing failed)
+//
+// Blocks, closed by "end", nest:
+//   repeat N                 run the block N times
+//   until-window NAME [MS]   run the block again and again, a frame apart, until NAME is shown
+//                            (a failure when it is not shown within MS, default 10000)
+//   if-window NAME           run the block when NAME is shown
+//   if-no-window NAME        run the block when NAME is not shown
+//   else                     inside an if: the block run when the if's is not
 //
 // Traffic keys: accepted.C, refused.C, unrouted.C (messages of category C the module's sinks
 // took, refused, or that had no sink) and sent.C (requests the module sent). OP is one of
 // == != < <= > >=.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -83,11 +96,32 @@ private:
 
     // True when the line is finished; false to be called again next frame.
     bool Run(HostScriptTarget& target, const Line& line, uint64_t nowMs);
+    // Pairs every block opener with its "end"; an error for an unclosed or stray one.
+    bool MatchBlocks(std::string& error);
+    // The block commands: they move m_next themselves.
+    void RunBlock(HostScriptTarget& target, const Line& line, uint64_t nowMs);
+    void TallyScores(HostScriptTarget& target, const Line& line);
+    void WriteScores(const Line& line);
     bool Fail(const Line& line, const std::string& why);
     bool Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what);
     static long long TrafficValue(const HostTraffic& traffic, const std::string& key, bool& ok);
 
     std::vector<Line> m_lines;
+    // For an opener the index of its else or end, for an else that of its end, for an end that
+    // of its opener.
+    std::vector<size_t> m_partner;
+    // Passes left of each running repeat, and when each running until began, by opener.
+    std::map<size_t, long long> m_repeatsLeft;
+    std::map<size_t, uint64_t> m_untilStarted;
+    // An until going round again waits for the next frame, so that the windows can answer.
+    bool m_yield = false;
+    struct Tally
+    {
+        long long score = 0;
+        long long coins = 0;
+    };
+    std::map<std::string, Tally> m_tally;
+    int m_talliedHands = 0;
     size_t m_next = 0;
     uint64_t m_lineStarted = 0;
     bool m_lineActive = false;

@@ -422,6 +422,9 @@ void CDlgGameWndKavdorTwoCL::OnDealCard(int playerId, const std::vector<uint8_t>
     const std::vector<uint8_t> sorted = Sorted(cards);
     m_currentPlayer = -1;
     m_currentBidder = -1;
+    // A new hand has no landlord until the bidding names one; the last hand's mark would name
+    // the wrong player during the bidding.
+    m_landlord = 0;
     HintOffset = 0;
     m_notActed = 1;
     if (m_trusteeship != 0)

@@ -536,10 +536,14 @@ TEST_F(PlayWindowTest, APlayThatCannotBeatIsRefusedLocallyForASecondAndAHalf)
 
 // The countdown runs out twice: the user's turns are played for him and trusteeship comes on;
 // then his turns are played at once, until the next deal switches it off.
-TEST_F(PlayWindowTest, TwoTimeoutsSwitchTrusteeshipOnAndADealSwitchesItOff)
+TEST_F(PlayWindowTest, ADealForgetsTheLastLandlordAndSwitchesTrusteeshipOffWhichTwoTimeoutsSwitchOn)
 {
     SeatFour();
+    // The last hand's landlord keeps his mark only until the next deal.
+    ASSERT_TRUE(Game(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(kNext).Data()));
+    EXPECT_EQ(m_window->GetLandlord(), kNext);
     Deal(kHand);
+    EXPECT_EQ(m_window->GetLandlord(), 0);
     ASSERT_TRUE(Game(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_TURN_SECONDS).I32(20).Data()));
     for (int timeout = 1; timeout <= 2; ++timeout)
     {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -23,6 +25,7 @@
 #include "HostWindowCL.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DEditCL.h"
+#include "PlayerStoreCL.h"
 #include "TestFolder.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
@@ -87,6 +90,106 @@ TEST(HostScript, BadLinesAreReportedWithTheirNumberBeforeAnythingRuns)
     EXPECT_EQ(HostScriptCL::KeyCode("F8"), 0x77);
     EXPECT_EQ(HostScriptCL::KeyCode("a"), 'A');
     EXPECT_EQ(HostScriptCL::KeyCode("F13"), 0);
+}
+
+namespace
+{
+// A desktop of named windows that the test shows and hides, recording the clicks it gets.
+class FakeScriptTarget : public HostScriptTarget
+{
+public:
+    FakeScriptTarget() : m_desktop("desk", nullptr, 0) {}
+    KelWnd2DBaseCL* Add(const std::string& name, int x)
+    {
+        auto* window = new KelWnd2DBaseCL(name.c_str(), &m_desktop, 0);
+        window->SetPosM(x, 0);
+        window->SetSizeM(10, 10);
+        return window;
+    }
+    void Input(UINT message, WPARAM, LPARAM lparam) override
+    {
+        if (message == WM_LBUTTONDOWN)
+            clicks.push_back(LOWORD(lparam));
+    }
+    KelWndBaseCL* FindShownWindow(const std::string& name) override
+    {
+        KelWndBaseCL* window = m_desktop.FindChildM(name.c_str());
+        return window != nullptr && window->IsShowM() ? window : nullptr;
+    }
+    bool Snapshot(const std::string&) override { return true; }
+    const HostTraffic& Traffic() override { return m_traffic; }
+    const VarnokPlayerInfo* SelfRecord() override { return nullptr; }
+    std::string LogText() override { return ""; }
+    const std::vector<std::string>& SoundsPlayed() override { return m_sounds; }
+
+    std::vector<int> clicks;
+
+private:
+    KelWnd2DBaseCL m_desktop;
+    HostTraffic m_traffic;
+    std::vector<std::string> m_sounds;
+};
+} // namespace
+
+// The blocks that let a script play whole hands: it answers whatever the table shows.
+TEST(HostScript, BlocksRepeatLoopUntilAWindowShowsAndBranchOnShownWindows)
+{
+    HostScriptCL script;
+    std::string error;
+    EXPECT_FALSE(script.Parse("repeat 2\nclick 1 1\n", error));
+    EXPECT_EQ(error, "line 1: repeat has no end");
+    EXPECT_FALSE(script.Parse("click 1 1\nend\n", error));
+    EXPECT_EQ(error, "line 2: end without a block");
+    EXPECT_FALSE(script.Parse("repeat 2\nelse\nend\n", error));
+    EXPECT_EQ(error, "line 2: else without an if");
+
+    FakeScriptTarget target;
+    KelWnd2DBaseCL* a = target.Add("a", 10);
+    KelWnd2DBaseCL* b = target.Add("b", 20);
+    KelWnd2DBaseCL* done = target.Add("done", 30);
+    b->ShowM(false);
+    done->ShowM(false);
+    ASSERT_TRUE(script.Parse("repeat 3\n  if-window a\n    click-window a\n  end\n  if-no-window b\n"
+                             "    click-window done\n  end\nend\n"
+                             "until-window done 1000\n  if-window b\n    click-window b\n  end\nend\n"
+                             "click-window done\nquit\n",
+                             error))
+        << error;
+    // The repeat runs its block three times: "a" is shown, "b" is not, so "done" (hidden) fails
+    // to be clicked: the script stops there.
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Failed);
+    EXPECT_NE(script.Failure().find("no shown window done"), std::string::npos) << script.Failure();
+    target.clicks.clear();
+
+    ASSERT_TRUE(script.Parse("repeat 3\n  if-window a\n    click-window a\n  end\nend\n"
+                             "until-window done 1000\n  if-window b\n    click-window b\n  end\nend\n"
+                             "click-window done\nquit\n",
+                             error));
+    b->ShowM(true);
+    // The until goes round a frame at a time while "done" stays hidden.
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Running);
+    EXPECT_EQ(script.Step(target, 10), HostScriptCL::Status::Running);
+    EXPECT_EQ(target.clicks, (std::vector<int>{15, 15, 15, 25, 25}));
+    done->ShowM(true);
+    EXPECT_EQ(script.Step(target, 20), HostScriptCL::Status::Done);
+    EXPECT_EQ(target.clicks.back(), 35);
+
+    // Else: one of the two blocks, whatever the first one's clicks change.
+    target.clicks.clear();
+    ASSERT_TRUE(script.Parse("if-window b\n  click-window b\n  if-no-window a\n    click 1 1\n  else\n"
+                             "    click 2 2\n  end\nelse\n  click 3 3\nend\nif-no-window b\n  click 4 4\n"
+                             "else\n  click 5 5\nend\n",
+                             error))
+        << error;
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Done);
+    EXPECT_EQ(target.clicks, (std::vector<int>{25, 2, 5}));
+
+    // An until that never sees its window fails when its time is up.
+    ASSERT_TRUE(script.Parse("until-window nothing 100\nend\n", error));
+    EXPECT_EQ(script.Step(target, 1000), HostScriptCL::Status::Running);
+    EXPECT_EQ(script.Step(target, 1050), HostScriptCL::Status::Running);
+    EXPECT_EQ(script.Step(target, 1100), HostScriptCL::Status::Failed);
+    EXPECT_NE(script.Failure().find("no window nothing after 100 ms"), std::string::npos) << script.Failure();
 }
 
 TEST(HostInput, SdlEventsBecomeTheWindowsMessagesOfTheEngine)
@@ -216,10 +319,43 @@ TEST(HostRun, QuickStartSeatsTheUserWithBotsAndTheModuleTalksToTheServer)
         folder, "--script '" KAVDOR_HOST_SCRIPTS "/quickstart.script' --bot-delay 0 --turn-seconds 3", code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_TRUE(std::filesystem::exists(folder.Path() / "table.png"));
-    // A whole hand was played at the table: dealt, played under trusteeship, scored.
-    for (const char* snapshot : {"deal.png", "play.png", "result.png"})
+    // Whole hands were played at the table: bid, played, scored.
+    for (const char* snapshot : {"bid.png", "play.png", "result.png"})
         EXPECT_TRUE(std::filesystem::exists(folder.Path() / snapshot)) << snapshot;
-    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "data" / "players.db"));
+
+    // The player database holds exactly what the hand results showed, hand after hand.
+    std::map<std::string, std::pair<long long, long long>> shown;
+    int hands = 0;
+    {
+        std::istringstream tally(folder.Read("scores.txt"));
+        std::string word;
+        ASSERT_TRUE(tally >> word >> hands) << "no tally written";
+        for (std::string line; std::getline(tally, line);)
+        {
+            const size_t tab = line.find('\t');
+            if (tab == std::string::npos)
+                continue;
+            std::istringstream numbers(line.substr(tab + 1));
+            auto& [score, coins] = shown[line.substr(0, tab)];
+            numbers >> score >> coins;
+        }
+    }
+    EXPECT_EQ(hands, 21);
+    PlayerStoreCL store;
+    ASSERT_TRUE(store.Open((folder.Path() / "data" / "players.db").string())) << store.LastError();
+    PlayerRecord user;
+    ASSERT_TRUE(store.Load(1, user));
+    ASSERT_EQ(shown.count(user.nickname), 1u) << "the user's rows were tallied";
+    EXPECT_EQ(user.score, shown[user.nickname].first);
+    EXPECT_EQ(user.coins, PlayerStoreCL::kStartingCoins + shown[user.nickname].second);
+    EXPECT_EQ(user.games, hands);
+    EXPECT_EQ(user.wins + user.losses + user.draws, hands);
+    // Every hand's changes add up to nothing: coins pass from the losers to the winners.
+    long long total = 0;
+    for (const auto& [nickname, change] : shown)
+        total += change.first;
+    EXPECT_EQ(total, 0);
+    store.Close();
     // The nickname is remembered, never a password.
     const std::string remembered = folder.Read("data/lobby.ini");
     EXPECT_NE(remembered.find("nickname="), std::string::npos);
