@@ -312,6 +312,7 @@ void HostAppCL::Shutdown()
     }
     Win32SetPlaySoundDevice(nullptr);
     m_sounds.Release();
+    m_players.ReleasePictures();
     if (m_screen != nullptr)
     {
         m_engine.KelObjLoaderDestroy();
@@ -672,6 +673,17 @@ bool HostAppCL::Snapshot(const std::string& path)
 const VarnokPlayerInfo* HostAppCL::SelfRecord()
 {
     return m_loggedIn ? m_players.GetPlayerInfo(m_players.GetSelfID()) : nullptr;
+}
+
+KelWndBaseCL* HostAppCL::Popup()
+{
+    return m_ui != nullptr ? m_ui->GetPopupM() : nullptr;
+}
+
+int HostAppCL::ShownFace(const std::string& nickname)
+{
+    HostPlayerCL* player = m_players.FindByNickname(nickname);
+    return player != nullptr ? player->ShownFace() : -1;
 }
 
 std::string HostAppCL::LogText()

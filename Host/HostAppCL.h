@@ -132,6 +132,8 @@ private:
     const VarnokPlayerInfo* SelfRecord() override;
     std::string LogText() override;
     const std::vector<std::string>& SoundsPlayed() override { return m_players.SoundsPlayed(); }
+    KelWndBaseCL* Popup() override;
+    int ShownFace(const std::string& nickname) override;
 
     std::string RememberedNickname() const;
     void RememberNickname(const std::string& nickname) const;

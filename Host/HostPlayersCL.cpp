@@ -40,10 +40,18 @@ HostPlayerCL::HostPlayerCL(HostPlayersCL& owner, int id) : m_owner(owner)
 
 HostPlayerCL::~HostPlayerCL()
 {
+    ReleasePictures();
+}
+
+void HostPlayerCL::ReleasePictures()
+{
     if (m_faceImage != nullptr)
         m_faceImage->ReleaseReference();
+    m_faceImage = nullptr;
+    m_face = 0;
     if (m_portrait != nullptr)
         m_portrait->Release();
+    m_portrait = nullptr;
 }
 
 void HostPlayerCL::SetInfo(const NetPlayerInfo& info)
@@ -381,6 +389,20 @@ HostPlayerCL* HostPlayersCL::Find(int id)
 {
     const auto found = m_players.find(id);
     return found == m_players.end() ? nullptr : found->second.get();
+}
+
+void HostPlayersCL::ReleasePictures()
+{
+    for (auto& [id, player] : m_players)
+        player->ReleasePictures();
+}
+
+HostPlayerCL* HostPlayersCL::FindByNickname(const std::string& nickname)
+{
+    for (const auto& [id, player] : m_players)
+        if (nickname == player->GetPlayerInfo()->nickname)
+            return player.get();
+    return nullptr;
 }
 
 bool HostPlayersCL::Observe(const uint8_t* message, size_t length)

@@ -55,6 +55,8 @@ public:
     void KeepMediaLink() override;
 
     void SetInfo(const NetPlayerInfo& info);
+    // Gives the portrait and the face back to the engine, which must still be running.
+    void ReleasePictures();
     int SeatState() const { return m_seatState; }
     bool VideoOn() const { return m_videoOn; }
     bool AudioOn() const { return m_audioOn; }
@@ -105,6 +107,10 @@ public:
     // on first mention and kept while the host runs.
     HostPlayerCL& Update(int id, const NetPlayerInfo& info);
     HostPlayerCL* Find(int id);
+    HostPlayerCL* FindByNickname(const std::string& nickname);
+    // Every player's pictures go back to the engine before the engine goes down; the records
+    // stay.
+    void ReleasePictures();
     // Watches the server's room messages for what changes the records (players arriving, the
     // results of a hand), before the module gets them. False for a malformed message, which
     // changes nothing.

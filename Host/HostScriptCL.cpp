@@ -6,6 +6,7 @@
 #include "HostInterfaces.h"
 #include "KelWnd2DBaseCL.h"
 #include "KelWnd2DEditCL.h"
+#include "KelWnd2DListCL.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Text.h"
@@ -64,7 +65,8 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"wait-traffic", 3}, {"expect-traffic", 3}, {"expect-record", 3}, {"expect-no-log", 1},
         {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
         {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
-        {"tally-scores", 0}, {"write-scores", 1},   {"else", 0}};
+        {"tally-scores", 0}, {"write-scores", 1},   {"else", 0},          {"click-row", 2},
+        {"wait-face", 2}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -324,6 +326,33 @@ void HostScriptCL::RunBlock(HostScriptTarget& target, const Line& line, uint64_t
     m_next = run ? at + 1 : partner + 1;
 }
 
+bool HostScriptCL::ClickRow(HostScriptTarget& target, const Line& line, uint64_t nowMs)
+{
+    const std::string& name = line.words[1];
+    long long row = 0;
+    if (!ParseNumber(line.words[2], row) || row < 0)
+        return Fail(line, "bad row " + line.words[2]);
+    // Lists fill from the server's answers: the row may come a few frames later.
+    auto* list =
+        dynamic_cast<KelWnd2DListCL*>(name == "popup" ? target.Popup() : target.FindShownWindow(name));
+    if (list == nullptr || row >= list->GetItemCountM())
+        return Waited(line, nowMs, 3,
+                      list == nullptr ? (name == "popup" ? "no popup menu is open" : "no shown list " + name)
+                                      : "no row " + line.words[2] + " in " + name);
+    const int height = list->GetRowHeightM();
+    const long long visible = row - list->GetTopIndex();
+    if (height <= 0 || visible < 0 || visible >= list->GetVisibleRowsM())
+        return Fail(line, "row " + line.words[2] + " of " + name + " is scrolled out of sight");
+    const POINT origin = DesktopOrigin(list);
+    const int width = list->GetSizeM().first;
+    const LPARAM point =
+        MAKELPARAM(origin.x + width / 2, origin.y + static_cast<int>(visible) * height + height / 2);
+    target.Input(WM_MOUSEMOVE, 0, point);
+    target.Input(WM_LBUTTONDOWN, MK_LBUTTON, point);
+    target.Input(WM_LBUTTONUP, 0, point);
+    return true;
+}
+
 void HostScriptCL::TallyScores(HostScriptTarget& target, const Line& line)
 {
     KelWndBaseCL* dialog = target.FindShownWindow("DlgGameScoreCL");
@@ -544,6 +573,21 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
         if (!target.Snapshot(line.rest))
             return Fail(line, "cannot write " + line.rest);
         return true;
+    }
+    if (command == "click-row")
+        return ClickRow(target, line, nowMs);
+    if (command == "wait-face")
+    {
+        long long face = 0;
+        if (!ParseNumber(line.words[2], face))
+            return Fail(line, "bad face " + line.words[2]);
+        const int shown = target.ShownFace(Utf8ToGbk(line.words[1]));
+        if (shown == face)
+            return true;
+        return Waited(line, nowMs, 3,
+                      shown < 0 ? "no player " + line.words[1]
+                                : line.words[1] + " shows face " + std::to_string(shown) + ", not " +
+                                      line.words[2]);
     }
     if (command == "tally-scores")
     {

@@ -18,6 +18,9 @@
 //   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level
 //   expect-no-log TEXT       the log holds no TEXT
 //   expect-sound NAME        a sound of that name was played
+//   click-row LIST N [MS]    click row N (from 0) of a shown list window, or of the open popup
+//                            menu when LIST is "popup", waiting for the row (default 10000 ms)
+//   wait-face NICKNAME N [MS]   until that player's seat shows face N (1 to 18)
 //   snapshot FILE.png        write the next frame drawn
 //   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
 //   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
@@ -61,6 +64,10 @@ public:
     // Everything logged since the host started.
     virtual std::string LogText() = 0;
     virtual const std::vector<std::string>& SoundsPlayed() = 0;
+    // The open popup menu, if any: it lies above the desktop, outside the window tree.
+    virtual KelWndBaseCL* Popup() = 0;
+    // The face shown over a player's picture (0: none; -1: no such player), by GBK nickname.
+    virtual int ShownFace(const std::string& nickname) = 0;
 };
 
 class HostScriptCL
@@ -101,6 +108,7 @@ private:
     // The block commands: they move m_next themselves.
     void RunBlock(HostScriptTarget& target, const Line& line, uint64_t nowMs);
     void TallyScores(HostScriptTarget& target, const Line& line);
+    bool ClickRow(HostScriptTarget& target, const Line& line, uint64_t nowMs);
     void WriteScores(const Line& line);
     bool Fail(const Line& line, const std::string& why);
     bool Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what);

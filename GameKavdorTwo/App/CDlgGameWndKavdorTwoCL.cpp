@@ -369,6 +369,9 @@ void CDlgGameWndKavdorTwoCL::SetPlayerCall(int playerId, int bid)
 void CDlgGameWndKavdorTwoCL::ShowCall(int playerId, int bid)
 {
     KEL_TRY
+    // While the seats bid there is no landlord yet: the last hand's mark would name the wrong
+    // player. (A deal cannot clear it: the landlord's own hand is dealt again after he is named.)
+    m_landlord = 0;
     m_functionBar->ShowFunc(false);
     SetPlayerCall(playerId, bid);
     if (playerId != m_currentBidder)
@@ -422,9 +425,6 @@ void CDlgGameWndKavdorTwoCL::OnDealCard(int playerId, const std::vector<uint8_t>
     const std::vector<uint8_t> sorted = Sorted(cards);
     m_currentPlayer = -1;
     m_currentBidder = -1;
-    // A new hand has no landlord until the bidding names one; the last hand's mark would name
-    // the wrong player during the bidding.
-    m_landlord = 0;
     HintOffset = 0;
     m_notActed = 1;
     if (m_trusteeship != 0)

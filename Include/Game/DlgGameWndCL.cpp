@@ -437,17 +437,23 @@ void DlgGameWndCL::PlaceSeatButtons(KelCanvasCL* canvas, GameSeatRecordCL& recor
     const int pictureX = static_cast<int>(originX) - corner.x;
     const int pictureY = static_cast<int>(originY) - corner.y - kPictureHeight;
     // Layout 2 has the seat's drawing towards the left (dx < 0): two columns at the picture's
-    // left, level with its top. Layout 3 has it towards the right: two rows at the picture's
-    // right, level with its foot when the drawing goes down (dy > 0) and just below the foot
-    // when it goes up, clear of the cards that seat plays beside its picture.
+    // left, level with its top. Layout 3 has it towards the right: when the drawing goes down
+    // (dy > 0, the user's own seat) three columns level with the picture's foot, narrow enough
+    // to stay clear of a full hand and low enough to stay under the countdown; when it goes up,
+    // two rows just below the foot, clear of the cards that seat plays beside its picture.
     int left = pictureX + kPictureWidth + 4;
-    int top = dy > 0 ? pictureY + kPictureHeight - 2 * kButtonStep : pictureY + kPictureHeight + 16;
-    int columns = 4;
+    int columns = 3;
+    int top = pictureY + kPictureHeight - 3 * kButtonStep + 2;
     if (layout == 2 || dx < 0)
     {
         left = pictureX - 2 * kButtonStep - 2;
         top = pictureY;
         columns = 2;
+    }
+    else if (dy <= 0)
+    {
+        columns = 4;
+        top = pictureY + kPictureHeight + 16;
     }
     for (int i = 0; i < kSeatBtnCount; ++i)
     {

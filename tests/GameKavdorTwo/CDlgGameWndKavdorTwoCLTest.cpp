@@ -536,13 +536,15 @@ TEST_F(PlayWindowTest, APlayThatCannotBeatIsRefusedLocallyForASecondAndAHalf)
 
 // The countdown runs out twice: the user's turns are played for him and trusteeship comes on;
 // then his turns are played at once, until the next deal switches it off.
-TEST_F(PlayWindowTest, ADealForgetsTheLastLandlordAndSwitchesTrusteeshipOffWhichTwoTimeoutsSwitchOn)
+TEST_F(PlayWindowTest, TheBiddingForgetsTheLastLandlordAndADealSwitchesOffTrusteeshipWhichTwoTimeoutsSwitchOn)
 {
     SeatFour();
-    // The last hand's landlord keeps his mark only until the next deal.
+    // The last hand's landlord keeps his mark through a deal (the landlord's own hand is dealt
+    // again after he is named) but not into the next bidding.
     ASSERT_TRUE(Game(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(kNext).Data()));
-    EXPECT_EQ(m_window->GetLandlord(), kNext);
     Deal(kHand);
+    EXPECT_EQ(m_window->GetLandlord(), kNext);
+    ASSERT_TRUE(Game(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_BID_TURN).I32(kAcross).I32(0).Data()));
     EXPECT_EQ(m_window->GetLandlord(), 0);
     ASSERT_TRUE(Game(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_TURN_SECONDS).I32(20).Data()));
     for (int timeout = 1; timeout <= 2; ++timeout)

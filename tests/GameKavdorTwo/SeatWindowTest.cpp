@@ -619,17 +619,17 @@ TEST_F(SeatWindowTest, ASeatIsDrawnByTheHostObjectWithItsButtonsBesideThePicture
     EXPECT_EQ(Player(kSelf).videoFrames.back(), (Drawn{3, 0, -DlgGameWndCL::kPictureHeight}));
     EXPECT_EQ(frame.At(60, 250), Rgb(Player(kSelf).colour));
     EXPECT_EQ(frame.At(10 + 20, 10 + 170), Rgb(kVideoMark));
-    // Two rows at the picture's right, level with its foot.
+    // Three columns at the picture's right, level with its foot.
     const int right = 20 + DlgGameWndCL::kPictureWidth + 4;
-    const int top = 170 + DlgGameWndCL::kPictureHeight - 44;
+    const int top = 170 + DlgGameWndCL::kPictureHeight - 64;
     const struct
     {
         const char* image;
         int x, y;
-    } own[] = {{"userinfobtn", right, top},        {"duihuanbb", right + 22, top},
-               {"faceRWBQ", right + 44, top},      {"video", right + 66, top},
-               {"audio", right, top + 22},         {"capture", right + 22, top + 22},
-               {"VideoZoom", right + 44, top + 22}};
+    } own[] = {{"userinfobtn", right, top},     {"duihuanbb", right + 22, top},
+               {"faceRWBQ", right + 44, top},   {"video", right, top + 22},
+               {"audio", right + 22, top + 22}, {"capture", right + 44, top + 22},
+               {"VideoZoom", right, top + 44}};
     for (const auto& b : own)
         EXPECT_EQ(frame.At(b.x + 10, b.y + 10), Rgb(kButtonColours.at(b.image))) << b.image;
     // Seat 1 (layout 2) at (290, 60): the buttons at the picture's left.

@@ -1,6 +1,7 @@
 // The lobby host's parts (script, input translation, routing) and whole headless runs of the
 // program against an embedded server and against a server that sends garbage.
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -121,6 +122,8 @@ public:
     const VarnokPlayerInfo* SelfRecord() override { return nullptr; }
     std::string LogText() override { return ""; }
     const std::vector<std::string>& SoundsPlayed() override { return m_sounds; }
+    KelWndBaseCL* Popup() override { return nullptr; }
+    int ShownFace(const std::string&) override { return -1; }
 
     std::vector<int> clicks;
 
@@ -144,7 +147,7 @@ TEST(HostScript, BlocksRepeatLoopUntilAWindowShowsAndBranchOnShownWindows)
     EXPECT_EQ(error, "line 2: else without an if");
 
     FakeScriptTarget target;
-    KelWnd2DBaseCL* a = target.Add("a", 10);
+    target.Add("a", 10);
     KelWnd2DBaseCL* b = target.Add("b", 20);
     KelWnd2DBaseCL* done = target.Add("done", 30);
     b->ShowM(false);
@@ -360,6 +363,59 @@ TEST(HostRun, QuickStartSeatsTheUserWithBotsAndTheModuleTalksToTheServer)
     const std::string remembered = folder.Read("data/lobby.ini");
     EXPECT_NE(remembered.find("nickname="), std::string::npos);
     EXPECT_EQ(remembered.find("pass"), std::string::npos);
+}
+
+namespace
+{
+// A port nobody listens on now, for a server the test starts.
+int FreePort()
+{
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+} // namespace
+
+// Two people at one table, each in his own lobby host on a shared table server: a face one of
+// them sends with the mouse shows over his picture at the other's table.
+TEST(HostRun, AFaceSentAtOneHostShowsAtTheOtherHostsTable)
+{
+    TestFolder serverFolder;
+    TestFolder first;
+    TestFolder second;
+    const std::string port = std::to_string(FreePort());
+    const std::string start = "cd '" + serverFolder.Path().string() + "' && '" KAVDOR_SERVER "' --port " +
+                              port + " --db players.db --quiet > server.txt 2>&1 & echo $! > '" +
+                              serverFolder.Path().string() + "/pid'";
+    ASSERT_EQ(std::system(start.c_str()), 0);
+    const std::string server = "--server 127.0.0.1:" + port;
+    // The first host takes its seat before the second one logs in, so the ids and seats are known.
+    int firstCode = -1;
+    std::string firstOut;
+    std::thread sender(
+        [&]
+        {
+            firstOut =
+                RunLobby(first, server + " --script '" KAVDOR_HOST_SCRIPTS "/face-sender.script'", firstCode);
+        });
+    for (int waited = 0; waited < 300 && first.Read("KelLogFile.txt").find("seatIdx=0") == std::string::npos;
+         ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int secondCode = -1;
+    const std::string secondOut =
+        RunLobby(second, server + " --script '" KAVDOR_HOST_SCRIPTS "/face-receiver.script'", secondCode);
+    sender.join();
+    const std::string stop = "kill $(cat '" + serverFolder.Path().string() + "/pid')";
+    std::system(stop.c_str());
+    EXPECT_EQ(firstCode, 0) << firstOut;
+    EXPECT_EQ(secondCode, 0) << secondOut;
+    EXPECT_TRUE(std::filesystem::exists(second.Path() / "face-seen.png"));
 }
 
 TEST(HostRun, MissingModuleScriptAndServerGiveClearExits)
