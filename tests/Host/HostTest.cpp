@@ -404,7 +404,7 @@ TEST(HostRun, AFaceSentAtOneHostShowsAtTheOtherHostsTable)
             firstOut =
                 RunLobby(first, server + " --script '" KAVDOR_HOST_SCRIPTS "/face-sender.script'", firstCode);
         });
-    for (int waited = 0; waited < 300 && first.Read("KelLogFile.txt").find("seatIdx=0") == std::string::npos;
+    for (int waited = 0; waited < 600 && first.Read("KelLogFile.txt").find("seatIdx=0") == std::string::npos;
          ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     int secondCode = -1;
