@@ -394,6 +394,21 @@ TEST(HostRun, AFaceSentAtOneHostShowsAtTheOtherHostsTable)
                               port + " --db players.db --quiet > server.txt 2>&1 & echo $! > '" +
                               serverFolder.Path().string() + "/pid'";
     ASSERT_EQ(std::system(start.c_str()), 0);
+    // The hosts connect once, at start: the server must be listening by then.
+    bool listening = false;
+    for (int waited = 0; waited < 300 && !listening; ++waited)
+    {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
+        listening = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(probe);
+        if (!listening)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(listening) << serverFolder.Read("server.txt");
     const std::string server = "--server 127.0.0.1:" + port;
     // The first host takes its seat before the second one logs in, so the ids and seats are known.
     int firstCode = -1;
