@@ -287,13 +287,30 @@ TextureBufferCL* KelSpriteCL::SelectBuffer(KelImageCL* image)
     return fullest;
 }
 
+// A full buffer of pictures drawn on its own would put its quads on the target ahead of quads the
+// other buffers queued before them (a table's background would cover the first cards of a full
+// hand), so a picture batch draws everything it queued, in the order the end of the frame draws
+// it, keeping the buffers' textures. A text batch only needs what lies beneath it drawn first:
+// text is drawn over the frame's pictures, and drawing more of it early would put it beneath
+// pictures queued later.
+void KelSpriteCL::DrawQueued()
+{
+    if (m_beneath != nullptr)
+    {
+        m_beneath->Flush();
+        return;
+    }
+    for (const std::unique_ptr<TextureBufferCL>& buffer : m_buffers)
+        buffer->Flush(true);
+}
+
 KelSpriteVertex* KelSpriteCL::AppendQuad(KelImageCL* image)
 {
     if (m_device == nullptr)
         return nullptr;
     TextureBufferCL* buffer = SelectBuffer(image);
-    if (buffer->IsFull() && m_beneath != nullptr)
-        m_beneath->Flush();
+    if (buffer->IsFull())
+        DrawQueued();
     return buffer->AppendQuad();
 }
 

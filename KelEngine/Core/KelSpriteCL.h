@@ -92,6 +92,8 @@ public:
 private:
     // The buffer collecting quads of the image (see the buffer choice above).
     TextureBufferCL* SelectBuffer(KelImageCL* image);
+    // Before a buffer is drawn on its own: see the definition.
+    void DrawQueued();
     // Room for one quad of the image: four vertices to fill in, or null without a device.
     KelSpriteVertex* AppendQuad(KelImageCL* image);
 

@@ -179,6 +179,27 @@ TEST_F(SpriteTest, AFullBufferIsDrawnBeforeThe193rdQuad)
     EXPECT_EQ(Pixel(EndFrame(), 0, 10), kRed);
 }
 
+// A picture queued in one buffer before a second buffer fills up stays beneath that buffer's
+// quads: a table's background must not cover the first cards of a full hand.
+TEST_F(SpriteTest, AFullBufferDrawsWhatOtherBuffersQueuedBeforeIt)
+{
+    KelSpriteCL sprite(m_device);
+    TestImageCL* background = MakeSolidImage(kWidth, kHeight, kBlue);
+    TestImageCL* card = MakeSolidImage(1, 1, kRed);
+    BeginFrame();
+    const D3DXVECTOR2 origin{0.0f, 0.0f};
+    ASSERT_TRUE(sprite.Draw(background, nullptr, &origin, nullptr, 0.0f, kWhite));
+    for (int i = 0; i < 200; ++i)
+    {
+        const D3DXVECTOR2 position{static_cast<float>(i % kWidth), static_cast<float>(i / kWidth)};
+        ASSERT_TRUE(sprite.Draw(card, nullptr, &position, nullptr, 0.0f, kWhite));
+    }
+    sprite.Flush();
+    const std::vector<uint32_t> frame = EndFrame();
+    EXPECT_EQ(Count(frame, kRed), 200) << "every card lies on the background";
+    EXPECT_EQ(Pixel(frame, 0, 0), kRed) << "the first card too";
+}
+
 TEST_F(SpriteTest, ARotatedQuadTurnsAroundItsWholePixelMiddle)
 {
     // A 10 x 7 quad at (20, 20) turns around (5, 3), not (5, 3.5): the rotated quad's edges
