@@ -338,6 +338,9 @@ void HostAppCL::Frame()
     for (const HostPlayersCL::PurchaseAnswer& answer : m_players.TakePurchaseAnswers())
         if (m_app != nullptr)
             Game()->OnRecv_BuyProp(answer.result, answer.propId);
+    for (const std::string& face : m_players.TakePickedFaces())
+        if (m_app != nullptr)
+            Game()->OnRecv_OnChatFace(face);
     if (m_app != nullptr)
         m_app->Update();
     m_sounds.Update();

@@ -1,6 +1,7 @@
 #include "HostFacePickerCL.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "KelCanvasCL.h"
@@ -33,8 +34,9 @@ constexpr int kRows =
 constexpr int kMargin = 4;
 } // namespace
 
-HostFacePickerCL::HostFacePickerCL(int x, int y)
-    : KelWnd2DBaseCL("HostFacePicker", KelUIManagerCL::GetInstance()->GetDeskTopM(), 0)
+HostFacePickerCL::HostFacePickerCL(int x, int y, Picked picked)
+    : KelWnd2DBaseCL("HostFacePicker", KelUIManagerCL::GetInstance()->GetDeskTopM(), 0),
+      m_picked(std::move(picked))
 {
     const int w = kColumns * kCell + 2 * kMargin;
     const int h = kRows * kCell + 2 * kMargin;
@@ -102,6 +104,11 @@ bool HostFacePickerCL::LClickM(WPARAM, POINT point)
     CloseM();
     if (face == 0)
         return true;
+    if (m_picked)
+    {
+        m_picked(KavdorFaceCode(face));
+        return true;
+    }
     // Typed where the focus was before the picker took it.
     KelUIManagerCL* manager = KelUIManagerCL::GetInstance();
     if (m_typeInto != nullptr && OnDesktop(m_typeInto))

@@ -1,7 +1,11 @@
 #pragma once
-// The face picker a seat's player object opens: the 18 faces in a grid; the face clicked is
-// typed, as its code ("/01" ... "/18"), into the window that has the keyboard focus (the chat
-// line that asked for it), and the picker closes.
+// The face picker a seat's player object opens: the 18 faces in a grid; the face clicked, as its
+// code ("/01" ... "/18"), goes to whoever asked for it (the module's chat panel, on the host's
+// next frame) or, when nobody did, is typed into the window that had the keyboard focus; then the
+// picker closes.
+
+#include <functional>
+#include <string>
 
 #include "FaceCode.h"
 #include "KelWnd2DBaseCL.h"
@@ -15,8 +19,10 @@ public:
     static constexpr int kColumns = 6;
     static constexpr int kCell = 30;
 
+    using Picked = std::function<void(const std::string& code)>;
+
     // On the desktop (which owns it) at (x, y), kept inside the desktop.
-    HostFacePickerCL(int x, int y);
+    HostFacePickerCL(int x, int y, Picked picked = {});
     ~HostFacePickerCL() override;
 
     bool DrawM(KelCanvasCL* canvas) override;
@@ -31,4 +37,5 @@ private:
     // The window that had the focus when the picker opened; only used while it still exists.
     KelWndBaseCL* m_typeInto = nullptr;
     int m_hot = 0;
+    Picked m_picked;
 };

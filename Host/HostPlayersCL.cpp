@@ -122,8 +122,9 @@ void HostPlayerCL::OpenFacePicker(int x, int y)
         return;
     if (KelWndBaseCL* open = desktop->FindChildM("HostFacePicker"))
         open->CloseM();
-    // The desktop owns the picker; it closes itself when a face is picked.
-    new HostFacePickerCL(x, y);
+    // The desktop owns the picker; it closes itself when a face is picked. The face goes back to
+    // the module on the host's next frame, not inside the click.
+    new HostFacePickerCL(x, y, [this](const std::string& code) { m_owner.PickFace(code); });
 }
 
 void HostPlayerCL::OpenSpeaker()
@@ -349,6 +350,16 @@ void HostPlayersCL::Buy(int propId, int count, int targetId)
 std::vector<HostPlayersCL::PurchaseAnswer> HostPlayersCL::TakePurchaseAnswers()
 {
     return std::exchange(m_answers, {});
+}
+
+void HostPlayersCL::PickFace(const std::string& code)
+{
+    m_pickedFaces.push_back(code);
+}
+
+std::vector<std::string> HostPlayersCL::TakePickedFaces()
+{
+    return std::exchange(m_pickedFaces, {});
 }
 HostPlayersCL::~HostPlayersCL() = default;
 

@@ -131,6 +131,10 @@ public:
         int propId;
     };
     std::vector<PurchaseAnswer> TakePurchaseAnswers();
+    // The faces picked in the face picker the user's object opened (their codes), for the
+    // module's chat line on the next frame.
+    void PickFace(const std::string& code);
+    std::vector<std::string> TakePickedFaces();
 
     // Sound names heard (or that would be, with sound off: not listed), for scripted checks.
     const std::vector<std::string>& SoundsPlayed() const { return m_soundsPlayed; }
@@ -143,5 +147,6 @@ private:
     std::vector<std::string> m_soundsPlayed;
     std::vector<VarnokProp> m_package;
     std::vector<PurchaseAnswer> m_answers;
+    std::vector<std::string> m_pickedFaces;
     std::vector<std::unique_ptr<uint8_t[]>> m_allocations;
 };

@@ -7,6 +7,7 @@
 #include "KelWnd2DBaseCL.h"
 #include "KelWnd2DEditCL.h"
 #include "KelWnd2DListCL.h"
+#include "KelWnd2DRichEditIICL.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Text.h"
@@ -27,6 +28,17 @@ POINT DesktopOrigin(KelWndBaseCL* window)
             origin.y += y;
         }
     return origin;
+}
+
+// The text a window shows: an edit's or a label's line, a rich text box's whole text (faces as
+// their codes), or the window's text.
+std::string ShownText(KelWndBaseCL* window)
+{
+    if (auto* rich = dynamic_cast<KelWnd2DRichEditIICL*>(window))
+        return rich->GetPlainTextM();
+    if (auto* edit = dynamic_cast<KelWnd2DEditCL*>(window))
+        return edit->GetEditText();
+    return window->GetTextM();
 }
 
 bool ParseNumber(const std::string& word, long long& value)
@@ -66,7 +78,7 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
         {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
         {"tally-scores", 0}, {"write-scores", 1},   {"else", 0},          {"click-row", 2},
-        {"wait-face", 2}};
+        {"wait-face", 2},    {"wait-text", 2}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -404,6 +416,26 @@ bool HostScriptCL::Fail(const Line& line, const std::string& why)
 }
 
 // True once the wait of the line has run out; a failure then when `what` is not empty.
+std::string HostScriptCL::TextToTheEnd(const Line& line, size_t firstWord, size_t& timeoutWord)
+{
+    // The line's text from its word `firstWord` on.
+    std::string text = line.rest;
+    for (size_t word = 1; word < firstWord && word < line.words.size(); ++word)
+    {
+        const size_t end = text.find(line.words[word]) + line.words[word].size();
+        const size_t next = text.find_first_not_of(" \t", end);
+        text = next == std::string::npos ? std::string() : text.substr(next);
+    }
+    timeoutWord = line.words.size();
+    long long timeout = 0;
+    if (line.words.size() > firstWord + 1 && ParseNumber(line.words.back(), timeout))
+    {
+        text = text.substr(0, text.find_last_not_of(" \t", text.rfind(line.words.back()) - 1) + 1);
+        timeoutWord = line.words.size() - 1;
+    }
+    return text;
+}
+
 bool HostScriptCL::Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what)
 {
     long long timeout = static_cast<long long>(kDefaultTimeoutMs);
@@ -490,18 +522,22 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
     }
     if (command == "wait-log")
     {
-        // The text runs to the end of the line, less a last word that is a number (the time).
-        std::string text = line.rest;
-        long long timeout = 0;
-        size_t timeoutWord = line.words.size();
-        if (line.words.size() > 2 && ParseNumber(line.words.back(), timeout))
-        {
-            text = text.substr(0, text.find_last_not_of(" \t", text.rfind(line.words.back()) - 1) + 1);
-            timeoutWord = line.words.size() - 1;
-        }
+        size_t timeoutWord = 0;
+        const std::string text = TextToTheEnd(line, 1, timeoutWord);
         if (target.LogText().find(Utf8ToGbk(text)) != std::string::npos)
             return true;
         return Waited(line, nowMs, timeoutWord, "the log has no \"" + text + "\"");
+    }
+    if (command == "wait-text")
+    {
+        size_t timeoutWord = 0;
+        const std::string text = TextToTheEnd(line, 2, timeoutWord);
+        KelWndBaseCL* window = target.FindShownWindow(line.words[1]);
+        if (window != nullptr && ShownText(window).find(Utf8ToGbk(text)) != std::string::npos)
+            return true;
+        return Waited(line, nowMs, timeoutWord,
+                      window == nullptr ? "no window " + line.words[1]
+                                        : line.words[1] + " does not show \"" + text + "\"");
     }
     if (command == "expect-no-log")
     {

@@ -21,6 +21,9 @@
 //   click-row LIST N [MS]    click row N (from 0) of a shown list window, or of the open popup
 //                            menu when LIST is "popup", waiting for the row (default 10000 ms)
 //   wait-face NICKNAME N [MS]   until that player's seat shows face N (1 to 18)
+//   wait-text WINDOW TEXT [MS]  until the shown window of that name (an edit, a label or a rich
+//                            text box) shows TEXT, which runs to the end of the line less a last
+//                            number, the time (UTF-8 here, GBK in the windows)
 //   snapshot FILE.png        write the next frame drawn
 //   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
 //   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
@@ -112,6 +115,10 @@ private:
     void WriteScores(const Line& line);
     bool Fail(const Line& line, const std::string& why);
     bool Waited(const Line& line, uint64_t nowMs, size_t timeoutWord, const std::string& what);
+    // The line's text from its word `firstWord` (1: the first after the command) to the end, less
+    // a last word that is a number (the time), whose word index goes to `timeoutWord` (the word
+    // count when there is none).
+    static std::string TextToTheEnd(const Line& line, size_t firstWord, size_t& timeoutWord);
     static long long TrafficValue(const HostTraffic& traffic, const std::string& key, bool& ok);
 
     std::vector<Line> m_lines;

@@ -2,6 +2,7 @@
 
 #include <boost/bind/bind.hpp>
 
+#include "DlgChatWindowCL.h"
 #include "DlgGameBetSetingCL.h"
 #include "DlgGameExitCL.h"
 #include "DlgGameForceExitCL.h"
@@ -103,7 +104,7 @@ KelWnd2DBaseCL* DlgTableCL::CreateGameWnd()
 }
 
 // The table of this game uses the chat panel with the record box, and neither the older chat
-// window nor the player list; their windows come with the chat panel and the bars.
+// window nor the player list; the bars' windows come with the bars.
 KelWnd2DBaseCL* DlgTableCL::CreatePlayerInfoWnd()
 {
     return nullptr;
@@ -126,7 +127,9 @@ KelWnd2DBaseCL* DlgTableCL::CreateChatWnd()
 
 KelWnd2DBaseCL* DlgTableCL::CreateChatWindowWnd()
 {
-    return nullptr;
+    KEL_TRY
+    return new DlgChatWindowCL(this);
+    KEL_CATCH
 }
 
 KelWnd2DButtonCL* DlgTableCL::SystemButton(const char* name, const char* set, const char* image, int x, int y)

@@ -414,6 +414,13 @@ Picture ChatBack()
     return back;
 }
 
+// The chat panel's record: dark glass over the table's bottom left, so the felt shows through
+// and light text reads on it; the input row below it stays clear.
+Picture ChatRecordBack()
+{
+    return Panel(370, 80, Argb(150, 10, 18, 28), Argb(175, 6, 12, 20), Argb(200, 120, 144, 176), 6);
+}
+
 // The tool bar, the package bar and the player list.
 
 // The trays of the two bars along the bottom edge. Only their top 22 rows are on the screen (the
@@ -530,6 +537,7 @@ std::vector<Named> FrameNamedPictures()
     for (int i = 0; i < 6; ++i)
         names.push_back({kWndEx, "chatRecBtncheck_" + std::to_string(i)});
     names.push_back({kWnd, "chat_back"});
+    names.push_back({kWndEx, "chatRecord_back"});
     // The tool bar and the package bar.
     names.push_back({kWndEx, "packagebarBK1"});
     for (const char* id : {"tbFriendbtn", "tbUserInfobtn", "tbPackagebtn", "tbTuiguangbtn"})
@@ -578,6 +586,7 @@ void WriteFrame(Output& out)
     for (int i = 0; i < 6; ++i)
         out.AddPicture(kWndEx, "chatRecBtncheck_" + std::to_string(i), RecordToggle(i));
     out.AddPicture(kWnd, "chat_back", ChatBack());
+    out.AddPicture(kWndEx, "chatRecord_back", ChatRecordBack());
 
     out.AddPicture(kWndEx, "packagebarBK1", BarTray(110));
     AddToolButton(out, "tbFriendbtn", FriendsSymbol);

@@ -26,6 +26,7 @@
 #include "HostWindowCL.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DEditCL.h"
+#include "KelWnd2DRichEditIICL.h"
 #include "PlayerStoreCL.h"
 #include "TestFolder.h"
 #include "Win32/Keyboard.h"
@@ -124,6 +125,7 @@ public:
     const std::vector<std::string>& SoundsPlayed() override { return m_sounds; }
     KelWndBaseCL* Popup() override { return nullptr; }
     int ShownFace(const std::string&) override { return -1; }
+    KelWnd2DBaseCL& Desktop() { return m_desktop; }
 
     std::vector<int> clicks;
 
@@ -311,6 +313,76 @@ TEST_F(EngineTest, FacePickerTypesThePickedFacesCodeWhereTheFocusWas)
     EXPECT_EQ(line->GetEditText(), "hi /08");
     ui.UpDatedataM();
     EXPECT_EQ(ui.GetDeskTopM()->FindChildM("HostFacePicker"), nullptr) << "closed after the pick";
+}
+
+// The chat panel asks for a face: the picked face's code goes back to the module (on the host's
+// next frame), not into whatever window has the keyboard.
+TEST_F(EngineTest, AFacePickedForTheChatGoesBackToTheModule)
+{
+    ASSERT_NE(CreateScreenWithDevice(), nullptr);
+    KelUIManagerCL ui;
+    ui.SetDeskTopSizeM(800, 600);
+    auto* line = new KelWnd2DEditCL("chat_line", ui.GetDeskTopM(), 10, 560, 300, 22, 0);
+    ui.SetFocusWndM(line);
+    HostPlayersCL players;
+    NetPlayerInfo info;
+    info.nickname = "me";
+    players.Update(5, info).OpenFacePicker(215, 440);
+    auto* picker = dynamic_cast<KelWnd2DBaseCL*>(ui.GetDeskTopM()->FindChildM("HostFacePicker"));
+    ASSERT_NE(picker, nullptr);
+    const auto [x, y] = picker->GetPosM();
+    EXPECT_EQ(x, 215);
+    EXPECT_EQ(y, 440);
+    const LPARAM point = MAKELPARAM(x + 4 + 30 + 15, y + 4 + 30 + 15);
+    ui.PostMessageM(nullptr, WM_MOUSEMOVE, 0, point);
+    ui.PostMessageM(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ui.PostMessageM(nullptr, WM_LBUTTONUP, 0, point);
+    EXPECT_EQ(line->GetEditText(), "") << "nothing typed";
+    EXPECT_EQ(players.TakePickedFaces(), (std::vector<std::string>{"/08"}));
+    EXPECT_TRUE(players.TakePickedFaces().empty()) << "taken once";
+    players.ReleasePictures();
+}
+
+// wait-text: until a shown window's text holds the script's (UTF-8) text in GBK, an edit's line
+// or a rich text box's whole record, wrapped or not.
+TEST_F(EngineTest, ScriptWaitsForTextInAnEditOrARichTextBox)
+{
+    ASSERT_NE(CreateScreenWithDevice(), nullptr);
+    KelUIManagerCL ui;
+    FakeScriptTarget target;
+    auto* line = new KelWnd2DEditCL("edit", &target.Desktop(), 0, 0, 100, 20, 0);
+    auto* record = new KelWnd2DRichEditIICL("outPut", &target.Desktop(), 0, 30, 40, 80, 0);
+    const auto utf8 = [](const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); };
+    HostScriptCL script;
+    std::string error;
+    ASSERT_TRUE(
+        script.Parse(utf8(u8"wait-text outPut 你好，乙方！出牌吧 500\nwait-text edit a  b\nquit\n"), error))
+        << error;
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Running);
+    record->AddTextM(" [甲方]; 你好，乙方！");
+    EXPECT_EQ(script.Step(target, 100), HostScriptCL::Status::Running) << "only half of it yet";
+    record->AddTextM("出牌吧");
+    EXPECT_EQ(script.Step(target, 200), HostScriptCL::Status::Running) << "now the edit's turn";
+    line->SetTextM("xa  by");
+    EXPECT_EQ(script.Step(target, 300), HostScriptCL::Status::Done) << script.Failure();
+
+    struct
+    {
+        const char* script;
+        const char* failure;
+    } const failures[] = {
+        {"wait-text outPut nothing 100\n", "outPut does not show \"nothing\" after 100 ms"},
+        {"wait-text gone text 100\n", "no window gone after 100 ms"},
+    };
+    for (const auto& f : failures)
+    {
+        ASSERT_TRUE(script.Parse(f.script, error)) << error;
+        EXPECT_EQ(script.Step(target, 1000), HostScriptCL::Status::Running);
+        EXPECT_EQ(script.Step(target, 1100), HostScriptCL::Status::Failed);
+        EXPECT_NE(script.Failure().find(f.failure), std::string::npos) << script.Failure();
+    }
+    EXPECT_FALSE(script.Parse("wait-text outPut\n", error));
+    EXPECT_EQ(error, "line 1: wait-text needs 2 argument(s)");
 }
 
 // The whole program: the lobby, the embedded server with bots, the module at the table.
