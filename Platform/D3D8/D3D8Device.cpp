@@ -25,7 +25,8 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
     D3DMATRIX r{};
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+            r.m[i][j] =
+                a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
     return r;
 }
 
@@ -46,11 +47,20 @@ void FillRows(D3D8SurfaceImpl* surface, const RECT& area, Pixel value)
     LONG right = std::min<LONG>(area.right, static_cast<LONG>(surface->Width()));
     LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(surface->Height()));
     LONG left = std::max<LONG>(area.left, 0);
-    for (LONG y = std::max<LONG>(area.top, 0); y < bottom && left < right; ++y)
-    {
-        uint8_t* row = surface->Bits() + static_cast<size_t>(y) * surface->Pitch();
-        std::fill_n(reinterpret_cast<Pixel*>(row) + left, right - left, value);
-    }
+    LONG top = std::max<LONG>(area.top, 0);
+    if (top >= bottom || left >= right)
+        return;
+    // One row is filled pixel by pixel; the others are copies of it, which the C library copies
+    // many bytes at a time.
+    uint8_t* bits = surface->Bits();
+    const size_t bytes = static_cast<size_t>(right - left) * sizeof(Pixel);
+    uint8_t* first =
+        bits + static_cast<size_t>(top) * surface->Pitch() + static_cast<size_t>(left) * sizeof(Pixel);
+    std::fill_n(reinterpret_cast<Pixel*>(first), right - left, value);
+    for (LONG y = top + 1; y < bottom; ++y)
+        std::memcpy(bits + static_cast<size_t>(y) * surface->Pitch() +
+                        static_cast<size_t>(left) * sizeof(Pixel),
+                    first, bytes);
 }
 
 template <class T>
@@ -88,7 +98,8 @@ HRESULT D3D8Impl::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, 
     if (device == nullptr)
         return D3DERR_INVALIDCALL;
     *device = nullptr;
-    if (adapter != D3DADAPTER_DEFAULT || parameters == nullptr || type < D3DDEVTYPE_HAL || type > D3DDEVTYPE_SW)
+    if (adapter != D3DADAPTER_DEFAULT || parameters == nullptr || type < D3DDEVTYPE_HAL ||
+        type > D3DDEVTYPE_SW)
         return D3DERR_INVALIDCALL;
     HWND window = parameters->hDeviceWindow != nullptr ? parameters->hDeviceWindow : focusWindow;
     if (window == nullptr)
@@ -140,8 +151,9 @@ bool D3D8DeviceImpl::CreateSwapChain(const D3DPRESENT_PARAMETERS& parameters)
     m_backBuffer = new D3D8SurfaceImpl(this, p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat,
                                        D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, nullptr, true);
     if (p.EnableAutoDepthStencil)
-        m_autoDepth = new D3D8SurfaceImpl(this, p.BackBufferWidth, p.BackBufferHeight, p.AutoDepthStencilFormat,
-                                          D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL, nullptr, true);
+        m_autoDepth =
+            new D3D8SurfaceImpl(this, p.BackBufferWidth, p.BackBufferHeight, p.AutoDepthStencilFormat,
+                                D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL, nullptr, true);
     m_backBuffer->AddRef();
     m_renderTarget = m_backBuffer;
     if (m_autoDepth != nullptr)
@@ -279,7 +291,8 @@ void D3D8DeviceImpl::SimulateDeviceLost()
     m_lost = true;
 }
 
-HRESULT D3D8DeviceImpl::Present(const RECT* /*source*/, const RECT* /*destination*/, HWND window, const void* /*dirty*/)
+HRESULT D3D8DeviceImpl::Present(const RECT* /*source*/, const RECT* /*destination*/, HWND window,
+                                const void* /*dirty*/)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_lost)
@@ -305,8 +318,8 @@ HRESULT D3D8DeviceImpl::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE /*type*/, I
 // ---------------------------------------------------------------------------------------------
 // Device: resources
 
-HRESULT D3D8DeviceImpl::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                      IDirect3DTexture8** texture)
+HRESULT D3D8DeviceImpl::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                      D3DPOOL pool, IDirect3DTexture8** texture)
 {
     if (texture == nullptr)
         return D3DERR_INVALIDCALL;
@@ -349,29 +362,36 @@ HRESULT D3D8DeviceImpl::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT fo
     return D3D_OK;
 }
 
-HRESULT D3D8DeviceImpl::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE /*ms*/,
-                                           BOOL /*lockable*/, IDirect3DSurface8** surface)
+HRESULT D3D8DeviceImpl::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                                           D3DMULTISAMPLE_TYPE /*ms*/, BOOL /*lockable*/,
+                                           IDirect3DSurface8** surface)
 {
-    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 || !IsTargetFormat(format))
+    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 ||
+        !IsTargetFormat(format))
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    *surface = new D3D8SurfaceImpl(this, width, height, format, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, nullptr);
+    *surface =
+        new D3D8SurfaceImpl(this, width, height, format, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, nullptr);
     return D3D_OK;
 }
 
 HRESULT D3D8DeviceImpl::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
                                                   D3DMULTISAMPLE_TYPE /*ms*/, IDirect3DSurface8** surface)
 {
-    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 || format != D3DFMT_D16)
+    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 ||
+        format != D3DFMT_D16)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    *surface = new D3D8SurfaceImpl(this, width, height, format, D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL, nullptr);
+    *surface =
+        new D3D8SurfaceImpl(this, width, height, format, D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL, nullptr);
     return D3D_OK;
 }
 
-HRESULT D3D8DeviceImpl::CreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface)
+HRESULT D3D8DeviceImpl::CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                                           IDirect3DSurface8** surface)
 {
-    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 || !IsTextureFormat(format))
+    if (surface == nullptr || width == 0 || height == 0 || width > 8192 || height > 8192 ||
+        !IsTextureFormat(format))
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     *surface = new D3D8SurfaceImpl(this, width, height, format, D3DPOOL_SYSTEMMEM, 0, nullptr);
@@ -387,9 +407,8 @@ HRESULT D3D8DeviceImpl::SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurf
         newTarget = m_renderTarget; // null keeps the current target, as in Direct3D 8
     if ((newTarget->Usage() & D3DUSAGE_RENDERTARGET) == 0 || !newTarget->CanBeTarget())
         return D3DERR_INVALIDCALL;
-    if (newDepth != nullptr &&
-        (newDepth->Format() != D3DFMT_D16 || newDepth->Width() < newTarget->Width() ||
-         newDepth->Height() < newTarget->Height()))
+    if (newDepth != nullptr && (newDepth->Format() != D3DFMT_D16 || newDepth->Width() < newTarget->Width() ||
+                                newDepth->Height() < newTarget->Height()))
         return D3DERR_INVALIDCALL;
     Replace(m_renderTarget, newTarget);
     Replace(m_depth, newDepth);
@@ -441,10 +460,12 @@ HRESULT D3D8DeviceImpl::EndScene()
     return D3D_OK;
 }
 
-HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/)
+HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z,
+                              DWORD /*stencil*/)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if ((count > 0 && rects == nullptr) || (flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0)
+    if ((count > 0 && rects == nullptr) ||
+        (flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0)
         return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_ZBUFFER) != 0 && m_depth == nullptr)
         return D3DERR_INVALIDCALL;
@@ -452,14 +473,17 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
         return D3D_OK;
     // Clearing is limited to the viewport, and to the rectangles when there are any.
     RECT viewport{static_cast<LONG>(m_viewport.X), static_cast<LONG>(m_viewport.Y),
-                  static_cast<LONG>(m_viewport.X + m_viewport.Width), static_cast<LONG>(m_viewport.Y + m_viewport.Height)};
+                  static_cast<LONG>(m_viewport.X + m_viewport.Width),
+                  static_cast<LONG>(m_viewport.Y + m_viewport.Height)};
     std::vector<RECT> areas;
     if (count == 0)
         areas.push_back(viewport);
     for (DWORD i = 0; i < count; ++i)
         areas.push_back(RECT{std::max(rects[i].left, viewport.left), std::max(rects[i].top, viewport.top),
-                             std::min(rects[i].right, viewport.right), std::min(rects[i].bottom, viewport.bottom)});
-    auto fill = [](D3D8SurfaceImpl* surface, const RECT& area, auto write) {
+                             std::min(rects[i].right, viewport.right),
+                             std::min(rects[i].bottom, viewport.bottom)});
+    auto fill = [](D3D8SurfaceImpl* surface, const RECT& area, auto write)
+    {
         LONG right = std::min<LONG>(area.right, static_cast<LONG>(surface->Width()));
         LONG bottom = std::min<LONG>(area.bottom, static_cast<LONG>(surface->Height()));
         for (LONG y = std::max(0L, static_cast<long>(area.top)); y < bottom; ++y)
@@ -479,12 +503,17 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
         if ((flags & D3DCLEAR_ZBUFFER) != 0)
         {
             uint16_t depth = static_cast<uint16_t>(std::clamp(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
-            if (D3D8BytesPerPixel(m_depth->Format()) == 2)
+            const bool whole = area.left <= 0 && area.top <= 0 &&
+                               area.right >= static_cast<LONG>(m_depth->Width()) &&
+                               area.bottom >= static_cast<LONG>(m_depth->Height());
+            if (D3D8BytesPerPixel(m_depth->Format()) == 2 && whole)
             {
-                // The usual 16-bit depth buffer: whole rows at once, as for the target, since
-                // the screen clears it every frame.
-                FillRows(m_depth, area, depth);
+                // The screen clears the usual 16-bit depth buffer every frame, and drawing never
+                // reads it: the values are written only if somebody looks at them.
+                m_depth->FillLater(depth);
             }
+            else if (D3D8BytesPerPixel(m_depth->Format()) == 2)
+                FillRows(m_depth, area, depth);
             else
             {
                 fill(m_depth, area, [&](uint8_t* p) { memcpy(p, &depth, 2); });
@@ -539,8 +568,8 @@ HRESULT D3D8DeviceImpl::SetViewport(const D3DVIEWPORT8* viewport)
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (viewport == nullptr || viewport->Width == 0 || viewport->Height == 0 ||
         viewport->X + viewport->Width > m_renderTarget->Width() ||
-        viewport->Y + viewport->Height > m_renderTarget->Height() || viewport->MinZ < 0.0f || viewport->MaxZ > 1.0f ||
-        viewport->MinZ > viewport->MaxZ)
+        viewport->Y + viewport->Height > m_renderTarget->Height() || viewport->MinZ < 0.0f ||
+        viewport->MaxZ > 1.0f || viewport->MinZ > viewport->MaxZ)
         return D3DERR_INVALIDCALL;
     m_viewport = *viewport;
     return D3D_OK;
@@ -677,8 +706,8 @@ D3D8RasterState D3D8DeviceImpl::RasterState()
     return state;
 }
 
-HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT startIndex,
-                                             UINT primitiveCount)
+HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
+                                             UINT startIndex, UINT primitiveCount)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!m_inScene || m_stream == nullptr || m_indices == nullptr || primitiveCount == 0)
@@ -695,7 +724,8 @@ HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
         return D3DERR_INVALIDCALL;
     UINT perPrimitive = type == D3DPT_TRIANGLELIST ? 3 : 2;
     UINT indexBytes = m_indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
-    uint64_t indexEnd = (static_cast<uint64_t>(startIndex) + static_cast<uint64_t>(primitiveCount) * perPrimitive);
+    uint64_t indexEnd =
+        (static_cast<uint64_t>(startIndex) + static_cast<uint64_t>(primitiveCount) * perPrimitive);
     if (indexEnd * indexBytes > m_indices->Length() || vertexCount == 0 || vertexCount > 65536)
         return D3DERR_INVALIDCALL;
     uint64_t firstVertex = static_cast<uint64_t>(m_baseVertexIndex) + minIndex;
@@ -772,6 +802,7 @@ HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
         D3D8RasterTriangles(target, state, m_transformed.data(), m_indexScratch.data(),
                             static_cast<int>(primitiveCount));
     else
-        D3D8RasterLines(target, state, m_transformed.data(), m_indexScratch.data(), static_cast<int>(primitiveCount));
+        D3D8RasterLines(target, state, m_transformed.data(), m_indexScratch.data(),
+                        static_cast<int>(primitiveCount));
     return D3D_OK;
 }

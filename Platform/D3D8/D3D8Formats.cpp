@@ -65,31 +65,35 @@ uint32_t D3D8DecodePixel(D3DFORMAT format, const uint8_t* p)
     switch (format)
     {
     case D3DFMT_A8R8G8B8:
-        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-               static_cast<uint32_t>(p[3]) << 24;
+        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+               static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
     case D3DFMT_X8R8G8B8:
         return 0xFF000000u | static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                static_cast<uint32_t>(p[2]) << 16;
     case D3DFMT_R8G8B8:
         return 0xFF000000u | static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                static_cast<uint32_t>(p[2]) << 16;
-    case D3DFMT_R5G6B5: {
+    case D3DFMT_R5G6B5:
+    {
         uint32_t v = Read16(p);
         return 0xFF000000u | Widen(v >> 11, 5) << 16 | Widen((v >> 5) & 63, 6) << 8 | Widen(v & 31, 5);
     }
     case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5: {
+    case D3DFMT_A1R5G5B5:
+    {
         uint32_t v = Read16(p);
         uint32_t a = format == D3DFMT_A1R5G5B5 ? Widen(v >> 15, 1) : 255u;
         return a << 24 | Widen((v >> 10) & 31, 5) << 16 | Widen((v >> 5) & 31, 5) << 8 | Widen(v & 31, 5);
     }
     case D3DFMT_A4R4G4B4:
-    case D3DFMT_X4R4G4B4: {
+    case D3DFMT_X4R4G4B4:
+    {
         uint32_t v = Read16(p);
         uint32_t a = format == D3DFMT_A4R4G4B4 ? Widen(v >> 12, 4) : 255u;
         return a << 24 | Widen((v >> 8) & 15, 4) << 16 | Widen((v >> 4) & 15, 4) << 8 | Widen(v & 15, 4);
     }
-    case D3DFMT_D16: {
+    case D3DFMT_D16:
+    {
         uint32_t v = Read16(p) >> 8;
         return 0xFF000000u | v << 16 | v << 8 | v;
     }

@@ -37,8 +37,8 @@ class D3D8SurfaceImpl final : public IDirect3DSurface8
 public:
     // `container`: the texture owning this level (references go to it), or null. A surface
     // made by the device for itself (its back buffer) does not hold the device (`ownedByDevice`).
-    D3D8SurfaceImpl(D3D8DeviceImpl* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, DWORD usage,
-                    IUnknownD3D8* container, bool ownedByDevice = false);
+    D3D8SurfaceImpl(D3D8DeviceImpl* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                    DWORD usage, IUnknownD3D8* container, bool ownedByDevice = false);
     ~D3D8SurfaceImpl() override;
 
     ULONG AddRef() override;
@@ -54,7 +54,18 @@ public:
     D3DPOOL Pool() const { return m_pool; }
     DWORD Usage() const { return m_usage; }
     bool IsLocked() const { return m_locked; }
-    uint8_t* Bits() { return m_bits.data(); }
+    uint8_t* Bits()
+    {
+        ApplyPendingFill();
+        return m_bits.data();
+    }
+    // Fills the whole surface with one 16-bit value when its bits are next used rather than now:
+    // the depth buffer is cleared every frame, and the 2D frame never reads it.
+    void FillLater(uint16_t value)
+    {
+        m_pendingFill = value;
+        m_fillPending = true;
+    }
     int Pitch() const { return m_pitch; }
     // Drawing into the surface (32-bit formats only).
     bool CanBeTarget() const { return m_format == D3DFMT_A8R8G8B8 || m_format == D3DFMT_X8R8G8B8; }
@@ -65,6 +76,8 @@ public:
     size_t ByteSize() const { return m_bits.size(); }
 
 private:
+    void ApplyPendingFill();
+
     D3D8DeviceImpl* m_device;
     IUnknownD3D8* m_container;
     bool m_ownedByDevice;
@@ -75,6 +88,8 @@ private:
     DWORD m_usage;
     int m_pitch;
     std::vector<uint8_t> m_bits;
+    bool m_fillPending = false;
+    uint16_t m_pendingFill = 0;
     bool m_locked = false;
     std::vector<uint32_t> m_sample;
     bool m_sampleStale = true;
@@ -84,8 +99,8 @@ private:
 class D3D8TextureImpl final : public D3D8RefCounted<IDirect3DTexture8>
 {
 public:
-    D3D8TextureImpl(D3D8DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                    D3DPOOL pool);
+    D3D8TextureImpl(D3D8DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage,
+                    D3DFORMAT format, D3DPOOL pool);
     ~D3D8TextureImpl() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     DWORD GetLevelCount() override { return static_cast<DWORD>(m_levels.size()); }
@@ -109,7 +124,8 @@ template <class Interface, class Desc>
 class D3D8BufferImpl final : public D3D8RefCounted<Interface>
 {
 public:
-    D3D8BufferImpl(D3D8DeviceImpl* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD fvf);
+    D3D8BufferImpl(D3D8DeviceImpl* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                   DWORD fvf);
     ~D3D8BufferImpl() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
@@ -157,15 +173,17 @@ public:
                               IDirect3DIndexBuffer8** buffer) override;
     HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multisample,
                                BOOL lockable, IDirect3DSurface8** surface) override;
-    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multisample,
-                                      IDirect3DSurface8** surface) override;
-    HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface) override;
+    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multisample, IDirect3DSurface8** surface) override;
+    HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                               IDirect3DSurface8** surface) override;
     HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depth) override;
     HRESULT GetRenderTarget(IDirect3DSurface8** target) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface8** depth) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
-    HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;

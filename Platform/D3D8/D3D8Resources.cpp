@@ -6,10 +6,10 @@
 // ---------------------------------------------------------------------------------------------
 // Surfaces
 
-D3D8SurfaceImpl::D3D8SurfaceImpl(D3D8DeviceImpl* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
-                                 DWORD usage, IUnknownD3D8* container, bool ownedByDevice)
-    : m_device(device), m_container(container), m_ownedByDevice(ownedByDevice), m_width(width), m_height(height),
-      m_format(format), m_pool(pool), m_usage(usage)
+D3D8SurfaceImpl::D3D8SurfaceImpl(D3D8DeviceImpl* device, UINT width, UINT height, D3DFORMAT format,
+                                 D3DPOOL pool, DWORD usage, IUnknownD3D8* container, bool ownedByDevice)
+    : m_device(device), m_container(container), m_ownedByDevice(ownedByDevice), m_width(width),
+      m_height(height), m_format(format), m_pool(pool), m_usage(usage)
 {
     // Rows are kept 4-byte aligned, as drivers do.
     m_pitch = static_cast<int>((width * D3D8BytesPerPixel(format) + 3u) & ~3u);
@@ -83,6 +83,7 @@ HRESULT D3D8SurfaceImpl::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWOR
             return D3DERR_INVALIDCALL;
         area = *rect;
     }
+    ApplyPendingFill();
     m_locked = true;
     if ((flags & D3DLOCK_READONLY) == 0)
         m_sampleStale = true;
@@ -90,6 +91,15 @@ HRESULT D3D8SurfaceImpl::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWOR
     locked->pBits = m_bits.data() + static_cast<size_t>(area.top) * m_pitch +
                     static_cast<size_t>(area.left) * D3D8BytesPerPixel(m_format);
     return D3D_OK;
+}
+
+void D3D8SurfaceImpl::ApplyPendingFill()
+{
+    if (!m_fillPending)
+        return;
+    m_fillPending = false;
+    const size_t pixels = m_bits.size() / 2;
+    std::fill_n(reinterpret_cast<uint16_t*>(m_bits.data()), pixels, m_pendingFill);
 }
 
 HRESULT D3D8SurfaceImpl::UnlockRect()
@@ -111,8 +121,8 @@ const D3D8RasterTexture& D3D8SurfaceImpl::SampleView()
 {
     if (m_format == D3DFMT_A8R8G8B8)
     {
-        m_sampleView = D3D8RasterTexture{reinterpret_cast<const uint32_t*>(m_bits.data()), static_cast<int>(m_width),
-                                         static_cast<int>(m_height), m_pitch / 4};
+        m_sampleView = D3D8RasterTexture{reinterpret_cast<const uint32_t*>(m_bits.data()),
+                                         static_cast<int>(m_width), static_cast<int>(m_height), m_pitch / 4};
         return m_sampleView;
     }
     if (m_sampleStale)
@@ -213,8 +223,8 @@ HRESULT D3D8TextureImpl::UnlockRect(UINT level)
 // Buffers
 
 template <class Interface, class Desc>
-D3D8BufferImpl<Interface, Desc>::D3D8BufferImpl(D3D8DeviceImpl* device, UINT length, DWORD usage, D3DFORMAT format,
-                                                D3DPOOL pool, DWORD fvf)
+D3D8BufferImpl<Interface, Desc>::D3D8BufferImpl(D3D8DeviceImpl* device, UINT length, DWORD usage,
+                                                D3DFORMAT format, D3DPOOL pool, DWORD fvf)
     : m_device(device), m_data(length, 0), m_usage(usage), m_format(format), m_pool(pool), m_fvf(fvf)
 {
     m_device->AddRef();
