@@ -105,6 +105,7 @@ public:
     void BuyProp(int, int, int) override {}
     bool IsMediaLinked() override { return true; }
     void KeepMediaLink() override {}
+    void ShowFriends() override {}
 
     // Takes the sounds played so far.
     std::vector<std::string> TakeSounds() { return std::exchange(sounds, {}); }
