@@ -1,6 +1,7 @@
 #include "HostPlayersCL.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -36,6 +37,7 @@ void ShowBox(const char* name, const char* title, const std::string& text)
 HostPlayerCL::HostPlayerCL(HostPlayersCL& owner, int id) : m_owner(owner)
 {
     m_info.id = id;
+    NamePicture();
 }
 
 HostPlayerCL::~HostPlayerCL()
@@ -66,6 +68,7 @@ void HostPlayerCL::SetInfo(const NetPlayerInfo& info)
     m_info.losses = info.values[NET_INFO_LOSSES];
     m_info.draws = info.values[NET_INFO_DRAWS];
     m_info.escapes = info.extra;
+    NamePicture();
 }
 
 void HostPlayerCL::PlaySound(const char* name)
@@ -138,6 +141,11 @@ void HostPlayerCL::AddFriend(int playerId)
     ShowBox("HostFriend", "好友系统", "本服务器没有好友系统。");
 }
 
+void HostPlayerCL::ShowFriends()
+{
+    ShowBox("HostFriend", "好友系统", "本服务器没有好友系统。");
+}
+
 void HostPlayerCL::SetSeatState(int seat, int state, int flag, int reserved)
 {
     (void)seat;
@@ -146,11 +154,16 @@ void HostPlayerCL::SetSeatState(int seat, int state, int flag, int reserved)
     m_seatState = state;
 }
 
-std::string HostPlayerCL::PortraitId() const
+void HostPlayerCL::NamePicture()
 {
     // Odd portraits are men, even ones women; the id picks one of each four.
     const int k = (m_info.id % 4 + 4) % 4;
-    return "Player_" + std::to_string(m_info.sex == 1 ? 2 * k + 2 : 2 * k + 1);
+    std::snprintf(m_info.picture, sizeof m_info.picture, "%d", m_info.sex == 1 ? 2 * k + 2 : 2 * k + 1);
+}
+
+std::string HostPlayerCL::PortraitId() const
+{
+    return std::string("Player_") + m_info.picture;
 }
 
 KelTextureCL* HostPlayerCL::Portrait()

@@ -53,6 +53,7 @@ public:
     void BuyProp(int propId, int count, int targetId) override;
     bool IsMediaLinked() override;
     void KeepMediaLink() override;
+    void ShowFriends() override;
 
     void SetInfo(const NetPlayerInfo& info);
     // Gives the portrait and the face back to the engine, which must still be running.
@@ -67,6 +68,8 @@ public:
     std::string PortraitId() const;
 
 private:
+    // Names the portrait in the record by the player's id and sex.
+    void NamePicture();
     // The portrait, made when first needed.
     KelTextureCL* Portrait();
     void DrawFace(KelCanvasCL* canvas, int x, int y);

@@ -24,6 +24,9 @@ struct VarnokPlayerInfo
     int32_t losses = 0;
     int32_t draws = 0;
     int32_t escapes = 0;
+    // The name of the player's picture: his portrait is the picture "Player_" + this name; empty
+    // when he has none.
+    char picture[16] = {};
 };
 
 // One entry of a player's package: a prop he can give, or a card he holds. Texts are GBK.
@@ -117,6 +120,8 @@ public:
     // to keep it (KeepMediaLink).
     /* 28 */ virtual bool IsMediaLinked() = 0;
     /* 29 */ virtual void KeepMediaLink() = 0;
+    // The user's friend system (the tool bar's friends button).
+    /* 30 */ virtual void ShowFriends() = 0;
 
 protected:
     virtual ~VarnokPlayer() = default;

@@ -6,6 +6,8 @@
 
 #include "DlgGameScoreCL.h"
 #include "DlgHintPlayerCL.h"
+#include "DlgPlayerInfoCL.h"
+#include "DlgTableCL.h"
 #include "KelGuard.h"
 #include "KelImageCL.h"
 #include "KelLogCL.h"
@@ -368,7 +370,10 @@ KelWndBaseCL* VGameCardBaseCL::GetDlgExtraB()
 
 KelWndBaseCL* VGameCardBaseCL::GetDlgPlayerInfo()
 {
-    return nullptr;
+    // The framework's table keeps a player list only when its game makes one; this game's does
+    // not.
+    auto* table = dynamic_cast<DlgTableCL*>(GetDlgTable());
+    return table != nullptr ? table->GetPlayerInfoWnd() : nullptr;
 }
 
 KelWndBaseCL* VGameCardBaseCL::GetDlgChatWindow()
@@ -428,6 +433,8 @@ int VGameCardBaseCL::GetEffectLevel()
 
 void VGameCardBaseCL::OnPlayerIn(int playerId, int seat, int state, const NetPlayerInfo& info)
 {
+    if (auto* list = dynamic_cast<DlgPlayerInfoCL*>(GetDlgPlayerInfo()))
+        list->OnPlayerIn(playerId, info);
     if (TableSeatWindow* play = SeatWindow())
     {
         play->SetSeatCount(GetSeatCount());
@@ -444,6 +451,8 @@ void VGameCardBaseCL::OnPlayerIn(int playerId, int seat, int state, const NetPla
 
 void VGameCardBaseCL::OnPlayerOut(int playerId)
 {
+    if (auto* list = dynamic_cast<DlgPlayerInfoCL*>(GetDlgPlayerInfo()))
+        list->OnPlayerOut(playerId);
     if (TableSeatWindow* play = SeatWindow())
         play->OnPlayerOut(playerId);
 }
@@ -517,9 +526,11 @@ void VGameCardBaseCL::OnPlayerExitType(int type)
         table->OnRecv_BaseRecPlayerExitType(type);
 }
 
-void VGameCardBaseCL::OnPlayerInfoChanged(int, const NetPlayerInfo&)
+void VGameCardBaseCL::OnPlayerInfoChanged(int playerId, const NetPlayerInfo& info)
 {
-    // This game has no player-info window.
+    // Only the player list shows what the message changes; this game's table has none.
+    if (auto* list = dynamic_cast<DlgPlayerInfoCL*>(GetDlgPlayerInfo()))
+        list->OnRecv_OnBaseRecPlayerInfoChanged(playerId, info);
 }
 
 void VGameCardBaseCL::OnEnterPassword()

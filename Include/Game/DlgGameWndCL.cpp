@@ -13,6 +13,7 @@
 #include "DlgGameWndPropMoneyCL.h"
 #include "DlgGameWndScoreRecordCL.h"
 #include "DlgGameWndUserInfoCL.h"
+#include "DlgIMChatZoomCL.h"
 #include "HostInterfaces.h"
 #include "KelCanvasCL.h"
 #include "KelGuard.h"
@@ -665,9 +666,13 @@ void DlgGameWndCL::ClickVCapture(KelWndMsg message)
 void DlgGameWndCL::ClickVZoom(KelWndMsg message)
 {
     KEL_TRY
-    // The host shows the player's video in a window of its own.
-    if (GameSeatRecordCL* record = RecordOfButton(message, "btn_zoom_%d"))
-        record->player->ShowMedia();
+    GameSeatRecordCL* record = RecordOfButton(message, "btn_zoom_%d");
+    auto* button = dynamic_cast<KelWnd2DBaseCL*>(message.sender);
+    if (record == nullptr || button == nullptr)
+        return;
+    // Beside the button; a second click brings the open window to the front.
+    const POINT at = button->GetPosInScreenM(button->GetSizeM().first + 4, 0);
+    DlgIMChatZoomCL::OpenFor(record->playerId, record->player, at.x, at.y);
     KEL_CATCH
 }
 

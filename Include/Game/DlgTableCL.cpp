@@ -10,6 +10,8 @@
 #include "DlgGameScoreCL.h"
 #include "DlgGameSetingtCL.h"
 #include "DlgGameWndCardBaseCL.h"
+#include "DlgPackageCL.h"
+#include "DlgToolBarCL.h"
 #include "KelFontManagerCL.h"
 #include "KelGuard.h"
 #include "KelLogCL.h"
@@ -110,14 +112,19 @@ KelWnd2DBaseCL* DlgTableCL::CreatePlayerInfoWnd()
     return nullptr;
 }
 
+// The two bars place themselves at the bottom right of the table.
 KelWnd2DBaseCL* DlgTableCL::CreatePackageWnd()
 {
-    return nullptr;
+    KEL_TRY
+    return new DlgPackageCL(this);
+    KEL_CATCH
 }
 
 KelWnd2DBaseCL* DlgTableCL::CreateToolBarWnd()
 {
-    return nullptr;
+    KEL_TRY
+    return new DlgToolBarCL(this);
+    KEL_CATCH
 }
 
 KelWnd2DBaseCL* DlgTableCL::CreateChatWnd()

@@ -489,24 +489,34 @@ void DoubleScoreSymbol(Picture& p, float dx, float dy, Color ink)
     p.Text(Utf8(u8"双倍积分卡"), static_cast<int>(30 + dx), static_cast<int>(4 + dy), 12, ink, true);
 }
 
-// The player list: the own player's summary over the list of players. The code writes the
-// nickname, two numbers and the membership at fixed places; each gets a darker field, and the
-// player's picture a frame at the left.
+// The player list: the own player's summary over the list of players, and the chosen player's
+// details under the list. The code writes the nickname, the score, the membership and the coins
+// at fixed places; each gets a darker field with its caption, and the player's picture a frame at
+// the left.
 Picture PlayerListBack()
 {
     const int w = 240;
-    const int h = 300;
+    const int h = 420;
     Picture back = Panel(w, h, Argb(235, 66, 86, 114), Argb(235, 46, 62, 84), Argb(255, 150, 172, 204), 6);
     const Color field = Argb(150, 14, 22, 34);
     const Color fieldEdge = Argb(160, 150, 170, 200);
+    const Color caption = Argb(255, 196, 210, 230);
     back.FillRoundRect(10, 10, 96, 88, 4, field);
     back.StrokeRoundRect(10, 10, 96, 88, 4, 1, fieldEdge);
-    for (const int top : {24, 46, 69})
+    const std::pair<int, const char8_t*> rows[] = {{24, u8"昵称"}, {46, u8"积分"}, {69, u8"身份"}};
+    for (const auto& [top, name] : rows)
+    {
         back.FillRoundRect(156, static_cast<float>(top), 232, static_cast<float>(top + 18), 3, field);
+        back.Text(Utf8(name), 112, top + 2, 12, caption, false);
+    }
     back.FillRoundRect(58, 93, 150, 111, 3, field);
+    back.Text(Utf8(u8"金币"), 16, 95, 12, caption, false);
     back.FillRect(8, 118, w - 8, 119, Argb(120, 190, 204, 224));
-    back.FillRoundRect(8, 124, w - 8, h - 8, 4, field);
-    back.StrokeRoundRect(8, 124, w - 8, h - 8, 4, 1, fieldEdge);
+    for (const auto& [top, bottom] : {std::pair{124, 254}, std::pair{260, h - 8}})
+    {
+        back.FillRoundRect(8, static_cast<float>(top), w - 8, static_cast<float>(bottom), 4, field);
+        back.StrokeRoundRect(8, static_cast<float>(top), w - 8, static_cast<float>(bottom), 4, 1, fieldEdge);
+    }
     return back;
 }
 } // namespace

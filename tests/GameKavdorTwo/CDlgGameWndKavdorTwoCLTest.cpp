@@ -105,6 +105,7 @@ public:
     void BuyProp(int, int, int) override {}
     bool IsMediaLinked() override { return true; }
     void KeepMediaLink() override {}
+    void ShowFriends() override {}
 
     // Takes the sounds played so far.
     std::vector<std::string> TakeSounds() { return std::exchange(sounds, {}); }
@@ -639,7 +640,9 @@ TEST_F(PlayWindowTest, ClicksAndDoubleClicksPickCards)
     Bytes picked = Selected();
     ASSERT_EQ(picked.size(), 5u) << "the four 7s and the card picked before";
     EXPECT_EQ(std::count_if(picked.begin(), picked.end(), [](uint8_t c) { return GetFace(c) == 7; }), 4);
-    DoubleClick(Screen(700, 560));
+    // The table above the bid and play buttons: clear of the hand, the seats, the chat panel at
+    // the bottom left and the bars at the bottom right.
+    DoubleClick(Screen(400, 250));
     Frame();
     EXPECT_TRUE(Selected().empty());
 }

@@ -79,6 +79,7 @@ public:
     void ShowUserInfo() override {}
     void ShowPackage() override {}
     void ShowPromoter() override {}
+    void ShowFriends() override {}
     void ShowMedia() override {}
     void DrawVideo(KelCanvasCL*, int, int, int) override {}
     void StopMedia() override {}

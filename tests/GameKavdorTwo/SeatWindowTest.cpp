@@ -134,6 +134,7 @@ public:
     }
     bool IsMediaLinked() override { return linked; }
     void KeepMediaLink() override { ++linksKept; }
+    void ShowFriends() override {}
 
     void AddProp(int id, const char* name, int price, int count, int secondsLeft = 0)
     {

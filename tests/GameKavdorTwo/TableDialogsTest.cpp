@@ -91,6 +91,7 @@ public:
     void BuyProp(int, int, int) override {}
     bool IsMediaLinked() override { return true; }
     void KeepMediaLink() override {}
+    void ShowFriends() override {}
 
     VarnokPlayerInfo info;
     int coins;

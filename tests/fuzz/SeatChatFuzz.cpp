@@ -100,6 +100,7 @@ public:
     void BuyProp(int, int, int) override {}
     bool IsMediaLinked() override { return true; }
     void KeepMediaLink() override {}
+    void ShowFriends() override {}
 
     VarnokPlayerInfo info;
 };
