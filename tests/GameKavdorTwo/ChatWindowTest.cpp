@@ -17,7 +17,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include "CDlgTableKavdorTwoCL.h"
 #include "CGameCardKavdorTwoCL.h"
@@ -25,6 +24,7 @@
 #include "DlgChatWindowCL.h"
 #include "DlgGameWndCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DCheckCL.h"
@@ -32,6 +32,7 @@
 #include "KelWnd2DListCL.h"
 #include "KelWnd2DRichEditIICL.h"
 #include "KelWnd2DScrollBarCL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Time.h"
@@ -40,105 +41,30 @@ namespace
 {
 using Bytes = std::vector<uint8_t>;
 
-class FakeRoom : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-
-    std::vector<Bytes> sent;
-};
+using FakeRoom = tabletest::FakeNet;
 
 // A player object of the host that remembers where its face picker was opened and how often the
 // small speaker was asked for.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const std::string& nickname)
-    {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname.c_str());
-    }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
-    void PlaySound(const char*) override {}
-    int GetCoins() override { return 0; }
-    void SetSoundOn(bool) override {}
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
+    FakePlayer(int id, const std::string& nickname) : IdlePlayer(id, nickname.c_str()) {}
     void OpenFacePicker(int x, int y) override { pickers.push_back({x, y}); }
     void OpenSpeaker() override { ++speakers; }
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowFriends() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
 
-    VarnokPlayerInfo info;
     std::vector<POINT> pickers;
     int speakers = 0;
 };
 
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 
-class FakePlayers : public PlayerService
-{
-public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = GetPlayer(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    FakePlayer* GetPlayer(int id) override
-    {
-        auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    void* Malloc(size_t size) override { return std::malloc(size); }
+using FakePlayers = tabletest::FakePlayerService<FakePlayer>;
 
-    FakePlayer& Add(int id, const std::string& nickname)
-    {
-        players[id] = std::make_unique<FakePlayer>(id, nickname);
-        return *players[id];
-    }
-
-    std::map<int, std::unique_ptr<FakePlayer>> players;
-};
-
-class ChatSystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using ChatSystem = tabletest::ModuleSystem;
 
 std::atomic<DWORD> g_ticks{0};
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
 Bytes Message(uint16_t type, const Bytes& payload = {})
 {
@@ -282,19 +208,9 @@ protected:
 
     static std::string RecordText(DlgChatBaseCL* chat) { return chat->GetOutput()->GetPlainTextM(); }
 
-    // With KAVDOR_SNAPSHOT_DIR set, the frame is written there as <name>.png.
     static void Snapshot(const TestFrame& frame, const std::string& name)
     {
-        const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
-        if (folder == nullptr)
-            return;
-        std::vector<uint8_t> rgb;
-        for (int y = 0; y < frame.height; ++y)
-            for (int x = 0; x < frame.width; ++x)
-                for (int shift : {16, 8, 0})
-                    rgb.push_back(static_cast<uint8_t>(frame.At(x, y) >> shift));
-        const std::string path = (std::filesystem::path(folder) / (name + ".png")).string();
-        stbi_write_png(path.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3);
+        tabletest::WriteSnapshot(frame, name);
     }
 
     const std::filesystem::path m_run = KAVDOR_RUN_FOLDER;

@@ -28,6 +28,7 @@
 #include "DlgGameSetingtCL.h"
 #include "DlgHintPlayerCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DEditCL.h"
@@ -43,106 +44,39 @@ using Bytes = std::vector<uint8_t>;
 
 // The host's room level: the dispatcher the room sink registers with, and the sender keeping
 // every request.
-class FakeRoom : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-
-    std::vector<Bytes> sent;
-};
+using FakeRoom = tabletest::FakeNet;
 
 // A player object of the host: his record, his coins and the sound switch.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const char* nickname, int coinCount) : coins(coinCount)
-    {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname);
-    }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
-    void PlaySound(const char*) override {}
+    FakePlayer(int id, const char* nickname, int coinCount) : IdlePlayer(id, nickname), coins(coinCount) {}
     int GetCoins() override { return coins; }
     void SetSoundOn(bool on) override { soundSwitches.push_back(on); }
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
-    void ShowFriends() override {}
 
-    VarnokPlayerInfo info;
     int coins;
     std::vector<bool> soundSwitches;
 };
 
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 
-class FakePlayers : public PlayerService
+// New players have no coins unless the test gives them some.
+class FakePlayers : public tabletest::FakePlayerService<FakePlayer>
 {
 public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = GetPlayer(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    FakePlayer* GetPlayer(int id) override
-    {
-        auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    void* Malloc(size_t size) override { return std::malloc(size); }
-
     FakePlayer& Add(int id, const char* nickname, int coins = 0)
     {
-        players[id] = std::make_unique<FakePlayer>(id, nickname, coins);
-        return *players[id];
+        return FakePlayerService::Add(id, nickname, coins);
     }
-
-    std::map<int, std::unique_ptr<FakePlayer>> players;
 };
 
 // The engine's system object with the test's folder as the module directory (where
 // "\config.ini" lies). Its clock runs on the system tick source, which the test steps.
-class DialogSystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using DialogSystem = tabletest::ModuleSystem;
 
 std::atomic<DWORD> g_ticks{0};
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
 Bytes Request(uint16_t type, const Bytes& payload = {})
 {
