@@ -66,27 +66,10 @@ std::atomic<DWORD> g_ticks{0};
 
 using tabletest::WinPath;
 
-Bytes Message(uint16_t type, const Bytes& payload = {})
-{
-    Bytes message = {100, 0, static_cast<uint8_t>(type), static_cast<uint8_t>(type >> 8)};
-    message.insert(message.end(), payload.begin(), payload.end());
-    return message;
-}
+using tabletest::RoomMessage;
 
-Bytes Text(const std::string& text)
-{
-    Bytes field = {static_cast<uint8_t>(text.size())};
-    for (char c : text)
-        field.push_back(static_cast<uint8_t>(c));
-    return field;
-}
-
-Bytes Int(int32_t value)
-{
-    const auto u = static_cast<uint32_t>(value);
-    return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
-            static_cast<uint8_t>(u >> 24)};
-}
+using tabletest::IntField;
+using tabletest::TextField;
 
 Bytes Join(std::initializer_list<Bytes> parts)
 {
@@ -96,11 +79,7 @@ Bytes Join(std::initializer_list<Bytes> parts)
     return all;
 }
 
-int Luminance(uint32_t xrgb)
-{
-    return static_cast<int>((((xrgb >> 16) & 0xFF) * 299 + ((xrgb >> 8) & 0xFF) * 587 + (xrgb & 0xFF) * 114) /
-                            1000);
-}
+using tabletest::Luminance;
 
 bool Yellowish(uint32_t xrgb)
 {
@@ -254,7 +233,7 @@ TEST_F(ChatWindowTest, EnterSendsTheBubbleCommandAndTheVisibleLine)
             PressReturn();
         std::vector<Bytes> expected;
         for (const std::string& text : c.sent)
-            expected.push_back(Message(9, Text(text)));
+            expected.push_back(RoomMessage(9, TextField(text)));
         EXPECT_EQ(m_room.sent, expected);
         EXPECT_EQ(chat->GetEdit()->GetEditText(), "");
         // A click on the button leaves the keyboard with the line by the next frame.
@@ -300,8 +279,8 @@ TEST_F(ChatWindowTest, PhrasesComeFromTheFileAndAClickSendsOne)
 
     m_room.sent.clear();
     chat->OnClickPhrase(KelWndMsg{list, 0, 0, 0});
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Message(9, Text("@ID:42#聊天气泡快点出牌吧/")),
-                                               Message(9, Text("[Tester]; 快点出牌吧/"))}));
+    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(9, TextField("@ID:42#聊天气泡快点出牌吧/")),
+                                               RoomMessage(9, TextField("[Tester]; 快点出牌吧/"))}));
     EXPECT_FALSE(list->IsShowM()) << "a chosen phrase closes the list";
 
     m_room.sent.clear();
@@ -353,8 +332,8 @@ TEST_F(ChatWindowTest, TheResultBlockUsesTheNicknameFormats)
     Bytes records = {4};
     for (const auto& [id, score, coins] :
          std::vector<std::array<int, 3>>{{kSelf, 20, 5}, {7, -10, -2}, {8, -10, -3}, {99, 0, 0}})
-        records = Join({records, Int(id), Int(score), Int(coins), Int(0)});
-    ASSERT_TRUE(DeliverRoom(Message(6, records)));
+        records = Join({records, IntField(id), IntField(score), IntField(coins), IntField(0)});
+    ASSERT_TRUE(DeliverRoom(RoomMessage(6, records)));
     const std::string expected = " " + std::string("   昵称       得分     金币 ") + " Tester     20     5 " +
                                  name24 + "     -10     -2 " + name25 + "    -10     -3";
     std::string shown = RecordText(chat);
@@ -387,14 +366,14 @@ TEST_F(ChatWindowTest, EveryRoomPathReachesTheRecord)
     const auto lastColour = [chat]
     { return static_cast<KelRichTextItemCL*>(chat->GetOutput()->GetItems().back().get())->color; };
 
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 你好"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 你好"))));
     EXPECT_EQ(lastLine(), " [乙方]; 你好");
     EXPECT_EQ(lastColour(), 0xFFFFFF00u);
     const size_t items = chat->GetOutput()->GetItems().size();
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("@ID:7#聊天气泡你好"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("@ID:7#聊天气泡你好"))));
     EXPECT_EQ(chat->GetOutput()->GetItems().size(), items) << "a command is not a line";
 
-    ASSERT_TRUE(DeliverRoom(Message(18, Int(500))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(18, IntField(500))));
     EXPECT_EQ(lastLine(), " [系统提示]：恭喜您桌面彩票中奖!奖金为 500 金币");
 
     m_app->OnRecv_OnTalkToAllforXLB(7, "乙方", "大家好");
@@ -404,9 +383,10 @@ TEST_F(ChatWindowTest, EveryRoomPathReachesTheRecord)
     EXPECT_EQ(lastLine(), " [系统消息]: 维护");
 
     // The seat window's record of a face the user shows: the user sits first.
-    const Bytes sitDown = Join({Int(kSelf), Int(0), Int(1), Int(0), Int(0), Int(0), Int(0), Int(0), Int(0),
-                                Int(0), Int(0), Int(0), Text("Tester"), Int(0)});
-    ASSERT_TRUE(DeliverRoom(Message(2, sitDown)));
+    const Bytes sitDown = Join({IntField(kSelf), IntField(0), IntField(1), IntField(0), IntField(0),
+                                IntField(0), IntField(0), IntField(0), IntField(0), IntField(0), IntField(0),
+                                IntField(0), TextField("Tester"), IntField(0)});
+    ASSERT_TRUE(DeliverRoom(RoomMessage(2, sitDown)));
     auto* seats = dynamic_cast<DlgGameWndCL*>(m_app->GetDlgGameWnd());
     ASSERT_NE(seats, nullptr);
     ASSERT_NE(seats->GetSelfInfo(), nullptr);
@@ -450,7 +430,7 @@ TEST_F(ChatWindowTest, TheRecordFoldsUnfoldsAndOpensForANewLine)
 
     chat->ChatRec();
     check(folded);
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 在吗"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 在吗"))));
     check(unfolded);
     EXPECT_TRUE(chat->IsRecordAutoOpened());
     chat->ChatRec();
@@ -465,21 +445,21 @@ TEST_F(ChatWindowTest, TheRecordFollowsNewLinesOnlyFromItsEnd)
     ASSERT_NE(chat, nullptr);
     KelWnd2DRichEditIICL* record = chat->GetOutput();
     for (int n = 0; n < 12; ++n)
-        ASSERT_TRUE(DeliverRoom(Message(12, Text("line " + std::to_string(n)))));
+        ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line " + std::to_string(n)))));
     ASSERT_GT(record->GetScrollPos(), 0) << "twelve lines do not fit";
     EXPECT_TRUE(record->IsScrollAtEndM());
     Frame();
     EXPECT_EQ(chat->GetOutputBar()->GetBarPosM(), record->GetScrollPos()) << "the bar follows";
 
     record->SetScrollPosM(0);
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("line 12"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line 12"))));
     EXPECT_EQ(record->GetScrollPos(), 0) << "a reader scrolled back is left there";
 
     Click(chat->GetEdit());
     Type("hi");
     PressReturn();
     EXPECT_TRUE(record->IsScrollAtEndM()) << "sending brings the end into view";
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("line 13"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line 13"))));
     EXPECT_TRUE(record->IsScrollAtEndM());
 }
 
@@ -520,7 +500,7 @@ TEST_F(ChatWindowTest, AReceivedChineseLineIsDrawnOverTheTable)
     chat->ChatRec();
     const TestFrame bare = Frame();
     chat->ChatRec();
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 你好，出牌吧！"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 你好，出牌吧！"))));
     const TestFrame shown = Frame();
     Snapshot(shown, "chat-window-line");
     int yellow = 0;
@@ -553,8 +533,8 @@ TEST_F(ChatWindowTest, TheOlderChatPanelSendsAndShowsLines)
     Click(chat->GetEdit());
     Type("a/b");
     PressReturn();
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Message(9, Text("@ID:42#聊天气泡a b")),
-                                               Message(9, Text("[Tester]; a/b"))}));
+    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(9, TextField("@ID:42#聊天气泡a b")),
+                                               RoomMessage(9, TextField("[Tester]; a/b"))}));
     chat->OnChat("你好", 255, 255, 255, 0, true);
     EXPECT_EQ(RecordText(chat), " 你好");
     const TestFrame frame = Frame();

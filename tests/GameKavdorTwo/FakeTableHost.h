@@ -118,6 +118,34 @@ public:
     std::vector<std::vector<uint8_t>> sent;
 };
 
+// A room-level message as the host carries it: the room's category, the type, the payload.
+inline std::vector<uint8_t> RoomMessage(uint16_t type, const std::vector<uint8_t>& payload = {})
+{
+    std::vector<uint8_t> message = {100, 0, static_cast<uint8_t>(type), static_cast<uint8_t>(type >> 8)};
+    // Byte by byte: GCC 12 warns of a false overrun when a range insert into this fresh vector
+    // is inlined.
+    for (uint8_t byte : payload)
+        message.push_back(byte);
+    return message;
+}
+
+// A text field of a message: its length byte, then its bytes.
+inline std::vector<uint8_t> TextField(const std::string& text)
+{
+    std::vector<uint8_t> field = {static_cast<uint8_t>(text.size())};
+    for (char c : text)
+        field.push_back(static_cast<uint8_t>(c));
+    return field;
+}
+
+// A 32-bit field of a message, low byte first.
+inline std::vector<uint8_t> IntField(int32_t value)
+{
+    const auto u = static_cast<uint32_t>(value);
+    return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
+            static_cast<uint8_t>(u >> 24)};
+}
+
 // The engine's system object with the module directory the test sets; names the module makes
 // with MakePath lie in that directory.
 class ModuleSystem : public KelSystemCL

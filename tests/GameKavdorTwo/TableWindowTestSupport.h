@@ -53,6 +53,13 @@ struct ButtonLook
 // The bar's buttons in the bar's order: ready, bid 1, 2, 3, no bid, play, pass, hint.
 const std::array<ButtonLook, 8>& ButtonLooks();
 
+// The brightness of a colour (XRGB), 0 to 255.
+inline int Luminance(uint32_t xrgb)
+{
+    return static_cast<int>((((xrgb >> 16) & 0xFF) * 299 + ((xrgb >> 8) & 0xFF) * 587 + (xrgb & 0xFF) * 114) /
+                            1000);
+}
+
 // With KAVDOR_SNAPSHOT_DIR set, writes the frame there as <name>.png for people to look at.
 void WriteSnapshot(const TestFrame& frame, const std::string& name);
 
