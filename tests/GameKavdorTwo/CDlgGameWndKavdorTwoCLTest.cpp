@@ -20,7 +20,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include "CDlgFunctionBarCL.h"
 #include "CDlgTableKavdorTwoCL.h"
@@ -30,10 +29,12 @@
 #include "DlgCountDownCL.h"
 #include "DlgGameWndScoreRecordCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelCanvasCL.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "NetMsgWriterCL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Messages.h"
 #include "Win32/Time.h"
 
@@ -41,7 +42,7 @@ namespace
 {
 using Bytes = std::vector<uint8_t>;
 
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 // The others in turn order after the user: seats 1, 2 and 3.
 constexpr int kNext = 7;
 constexpr int kAcross = 8;
@@ -61,30 +62,20 @@ constexpr uint8_t Clubs(int face)
     return static_cast<uint8_t>(26 + face);
 }
 
-class FakePlayer : public VarnokPlayer
+// A host player object that keeps its sounds, seat states, picture layouts and media switches,
+// and draws its picture in its own colour.
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const char* nickname, int sex, uint32_t colour) : colour(colour)
+    FakePlayer(int id, const char* nickname, int sex, uint32_t colour)
+        : IdlePlayer(id, nickname, sex), colour(colour)
     {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname);
-        info.sex = sex;
     }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
     void PlaySound(const char* name) override { sounds.emplace_back(name); }
-    int GetCoins() override { return 0; }
-    void SetSoundOn(bool) override {}
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
-    void AddFriend(int) override {}
     void SetSeatState(int seat, int state, int flag, int reserved) override
     {
         seatStates.push_back({seat, state, flag, reserved});
     }
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
     void SetPictureLayout(int layout) override { pictureLayouts.push_back(layout); }
     void DrawPicture(KelCanvasCL* canvas, int, int x, int y) override
     {
@@ -92,25 +83,10 @@ public:
     }
     void SetVideoOn(bool on, int playerId) override { video.push_back({on ? 1 : 0, playerId}); }
     void SetAudioOn(bool on, int playerId) override { audio.push_back({on ? 1 : 0, playerId}); }
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
-    void ShowFriends() override {}
 
     // Takes the sounds played so far.
     std::vector<std::string> TakeSounds() { return std::exchange(sounds, {}); }
 
-    VarnokPlayerInfo info;
     uint32_t colour;
     std::vector<std::string> sounds;
     std::vector<std::array<int, 4>> seatStates;
@@ -119,50 +95,14 @@ public:
     std::vector<std::array<int, 2>> audio;
 };
 
-class FakePlayers : public PlayerService
-{
-public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = GetPlayer(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    FakePlayer* GetPlayer(int id) override
-    {
-        auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    void* Malloc(size_t size) override { return std::malloc(size); }
-    std::map<int, std::unique_ptr<FakePlayer>> players;
-};
+using FakePlayers = tabletest::FakePlayerService<FakePlayer>;
+using tabletest::FakeNet;
 
-class FakeNet : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-    std::vector<Bytes> Take() { return std::exchange(sent, {}); }
-    std::vector<Bytes> sent;
-};
-
-class PlaySystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using PlaySystem = tabletest::ModuleSystem;
 
 std::atomic<DWORD> g_ticks{0};
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
 // A game request as the game sink encodes it.
 Bytes GameRequest(uint16_t type, const Bytes& payload = {})
@@ -390,15 +330,7 @@ protected:
 
     static void Snapshot(const TestFrame& frame, const std::string& name)
     {
-        const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
-        if (folder == nullptr)
-            return;
-        std::vector<uint8_t> rgb;
-        for (uint32_t pixel : frame.pixels)
-            for (int shift : {16, 8, 0})
-                rgb.push_back(static_cast<uint8_t>(pixel >> shift));
-        const std::string path = (std::filesystem::path(folder) / (name + ".png")).string();
-        stbi_write_png(path.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3);
+        tabletest::WriteSnapshot(frame, name);
     }
 
     const std::filesystem::path m_run = KAVDOR_RUN_FOLDER;

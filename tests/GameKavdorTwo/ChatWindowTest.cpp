@@ -17,7 +17,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include "CDlgTableKavdorTwoCL.h"
 #include "CGameCardKavdorTwoCL.h"
@@ -25,6 +24,7 @@
 #include "DlgChatWindowCL.h"
 #include "DlgGameWndCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DCheckCL.h"
@@ -32,6 +32,7 @@
 #include "KelWnd2DListCL.h"
 #include "KelWnd2DRichEditIICL.h"
 #include "KelWnd2DScrollBarCL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Keyboard.h"
 #include "Win32/Messages.h"
 #include "Win32/Time.h"
@@ -40,127 +41,35 @@ namespace
 {
 using Bytes = std::vector<uint8_t>;
 
-class FakeRoom : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-
-    std::vector<Bytes> sent;
-};
+using FakeRoom = tabletest::FakeNet;
 
 // A player object of the host that remembers where its face picker was opened and how often the
 // small speaker was asked for.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const std::string& nickname)
-    {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname.c_str());
-    }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
-    void PlaySound(const char*) override {}
-    int GetCoins() override { return 0; }
-    void SetSoundOn(bool) override {}
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
+    FakePlayer(int id, const std::string& nickname) : IdlePlayer(id, nickname.c_str()) {}
     void OpenFacePicker(int x, int y) override { pickers.push_back({x, y}); }
     void OpenSpeaker() override { ++speakers; }
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowFriends() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
 
-    VarnokPlayerInfo info;
     std::vector<POINT> pickers;
     int speakers = 0;
 };
 
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 
-class FakePlayers : public PlayerService
-{
-public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = GetPlayer(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    FakePlayer* GetPlayer(int id) override
-    {
-        auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    void* Malloc(size_t size) override { return std::malloc(size); }
+using FakePlayers = tabletest::FakePlayerService<FakePlayer>;
 
-    FakePlayer& Add(int id, const std::string& nickname)
-    {
-        players[id] = std::make_unique<FakePlayer>(id, nickname);
-        return *players[id];
-    }
-
-    std::map<int, std::unique_ptr<FakePlayer>> players;
-};
-
-class ChatSystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using ChatSystem = tabletest::ModuleSystem;
 
 std::atomic<DWORD> g_ticks{0};
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
-Bytes Message(uint16_t type, const Bytes& payload = {})
-{
-    Bytes message = {100, 0, static_cast<uint8_t>(type), static_cast<uint8_t>(type >> 8)};
-    message.insert(message.end(), payload.begin(), payload.end());
-    return message;
-}
+using tabletest::RoomMessage;
 
-Bytes Text(const std::string& text)
-{
-    Bytes field = {static_cast<uint8_t>(text.size())};
-    for (char c : text)
-        field.push_back(static_cast<uint8_t>(c));
-    return field;
-}
-
-Bytes Int(int32_t value)
-{
-    const auto u = static_cast<uint32_t>(value);
-    return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
-            static_cast<uint8_t>(u >> 24)};
-}
+using tabletest::IntField;
+using tabletest::TextField;
 
 Bytes Join(std::initializer_list<Bytes> parts)
 {
@@ -170,11 +79,7 @@ Bytes Join(std::initializer_list<Bytes> parts)
     return all;
 }
 
-int Luminance(uint32_t xrgb)
-{
-    return static_cast<int>((((xrgb >> 16) & 0xFF) * 299 + ((xrgb >> 8) & 0xFF) * 587 + (xrgb & 0xFF) * 114) /
-                            1000);
-}
+using tabletest::Luminance;
 
 bool Yellowish(uint32_t xrgb)
 {
@@ -282,19 +187,9 @@ protected:
 
     static std::string RecordText(DlgChatBaseCL* chat) { return chat->GetOutput()->GetPlainTextM(); }
 
-    // With KAVDOR_SNAPSHOT_DIR set, the frame is written there as <name>.png.
     static void Snapshot(const TestFrame& frame, const std::string& name)
     {
-        const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
-        if (folder == nullptr)
-            return;
-        std::vector<uint8_t> rgb;
-        for (int y = 0; y < frame.height; ++y)
-            for (int x = 0; x < frame.width; ++x)
-                for (int shift : {16, 8, 0})
-                    rgb.push_back(static_cast<uint8_t>(frame.At(x, y) >> shift));
-        const std::string path = (std::filesystem::path(folder) / (name + ".png")).string();
-        stbi_write_png(path.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3);
+        tabletest::WriteSnapshot(frame, name);
     }
 
     const std::filesystem::path m_run = KAVDOR_RUN_FOLDER;
@@ -338,7 +233,7 @@ TEST_F(ChatWindowTest, EnterSendsTheBubbleCommandAndTheVisibleLine)
             PressReturn();
         std::vector<Bytes> expected;
         for (const std::string& text : c.sent)
-            expected.push_back(Message(9, Text(text)));
+            expected.push_back(RoomMessage(9, TextField(text)));
         EXPECT_EQ(m_room.sent, expected);
         EXPECT_EQ(chat->GetEdit()->GetEditText(), "");
         // A click on the button leaves the keyboard with the line by the next frame.
@@ -384,8 +279,8 @@ TEST_F(ChatWindowTest, PhrasesComeFromTheFileAndAClickSendsOne)
 
     m_room.sent.clear();
     chat->OnClickPhrase(KelWndMsg{list, 0, 0, 0});
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Message(9, Text("@ID:42#聊天气泡快点出牌吧/")),
-                                               Message(9, Text("[Tester]; 快点出牌吧/"))}));
+    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(9, TextField("@ID:42#聊天气泡快点出牌吧/")),
+                                               RoomMessage(9, TextField("[Tester]; 快点出牌吧/"))}));
     EXPECT_FALSE(list->IsShowM()) << "a chosen phrase closes the list";
 
     m_room.sent.clear();
@@ -437,8 +332,8 @@ TEST_F(ChatWindowTest, TheResultBlockUsesTheNicknameFormats)
     Bytes records = {4};
     for (const auto& [id, score, coins] :
          std::vector<std::array<int, 3>>{{kSelf, 20, 5}, {7, -10, -2}, {8, -10, -3}, {99, 0, 0}})
-        records = Join({records, Int(id), Int(score), Int(coins), Int(0)});
-    ASSERT_TRUE(DeliverRoom(Message(6, records)));
+        records = Join({records, IntField(id), IntField(score), IntField(coins), IntField(0)});
+    ASSERT_TRUE(DeliverRoom(RoomMessage(6, records)));
     const std::string expected = " " + std::string("   昵称       得分     金币 ") + " Tester     20     5 " +
                                  name24 + "     -10     -2 " + name25 + "    -10     -3";
     std::string shown = RecordText(chat);
@@ -471,14 +366,14 @@ TEST_F(ChatWindowTest, EveryRoomPathReachesTheRecord)
     const auto lastColour = [chat]
     { return static_cast<KelRichTextItemCL*>(chat->GetOutput()->GetItems().back().get())->color; };
 
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 你好"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 你好"))));
     EXPECT_EQ(lastLine(), " [乙方]; 你好");
     EXPECT_EQ(lastColour(), 0xFFFFFF00u);
     const size_t items = chat->GetOutput()->GetItems().size();
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("@ID:7#聊天气泡你好"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("@ID:7#聊天气泡你好"))));
     EXPECT_EQ(chat->GetOutput()->GetItems().size(), items) << "a command is not a line";
 
-    ASSERT_TRUE(DeliverRoom(Message(18, Int(500))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(18, IntField(500))));
     EXPECT_EQ(lastLine(), " [系统提示]：恭喜您桌面彩票中奖!奖金为 500 金币");
 
     m_app->OnRecv_OnTalkToAllforXLB(7, "乙方", "大家好");
@@ -488,9 +383,10 @@ TEST_F(ChatWindowTest, EveryRoomPathReachesTheRecord)
     EXPECT_EQ(lastLine(), " [系统消息]: 维护");
 
     // The seat window's record of a face the user shows: the user sits first.
-    const Bytes sitDown = Join({Int(kSelf), Int(0), Int(1), Int(0), Int(0), Int(0), Int(0), Int(0), Int(0),
-                                Int(0), Int(0), Int(0), Text("Tester"), Int(0)});
-    ASSERT_TRUE(DeliverRoom(Message(2, sitDown)));
+    const Bytes sitDown = Join({IntField(kSelf), IntField(0), IntField(1), IntField(0), IntField(0),
+                                IntField(0), IntField(0), IntField(0), IntField(0), IntField(0), IntField(0),
+                                IntField(0), TextField("Tester"), IntField(0)});
+    ASSERT_TRUE(DeliverRoom(RoomMessage(2, sitDown)));
     auto* seats = dynamic_cast<DlgGameWndCL*>(m_app->GetDlgGameWnd());
     ASSERT_NE(seats, nullptr);
     ASSERT_NE(seats->GetSelfInfo(), nullptr);
@@ -534,7 +430,7 @@ TEST_F(ChatWindowTest, TheRecordFoldsUnfoldsAndOpensForANewLine)
 
     chat->ChatRec();
     check(folded);
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 在吗"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 在吗"))));
     check(unfolded);
     EXPECT_TRUE(chat->IsRecordAutoOpened());
     chat->ChatRec();
@@ -549,21 +445,21 @@ TEST_F(ChatWindowTest, TheRecordFollowsNewLinesOnlyFromItsEnd)
     ASSERT_NE(chat, nullptr);
     KelWnd2DRichEditIICL* record = chat->GetOutput();
     for (int n = 0; n < 12; ++n)
-        ASSERT_TRUE(DeliverRoom(Message(12, Text("line " + std::to_string(n)))));
+        ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line " + std::to_string(n)))));
     ASSERT_GT(record->GetScrollPos(), 0) << "twelve lines do not fit";
     EXPECT_TRUE(record->IsScrollAtEndM());
     Frame();
     EXPECT_EQ(chat->GetOutputBar()->GetBarPosM(), record->GetScrollPos()) << "the bar follows";
 
     record->SetScrollPosM(0);
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("line 12"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line 12"))));
     EXPECT_EQ(record->GetScrollPos(), 0) << "a reader scrolled back is left there";
 
     Click(chat->GetEdit());
     Type("hi");
     PressReturn();
     EXPECT_TRUE(record->IsScrollAtEndM()) << "sending brings the end into view";
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("line 13"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("line 13"))));
     EXPECT_TRUE(record->IsScrollAtEndM());
 }
 
@@ -604,7 +500,7 @@ TEST_F(ChatWindowTest, AReceivedChineseLineIsDrawnOverTheTable)
     chat->ChatRec();
     const TestFrame bare = Frame();
     chat->ChatRec();
-    ASSERT_TRUE(DeliverRoom(Message(12, Text("[乙方]; 你好，出牌吧！"))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(12, TextField("[乙方]; 你好，出牌吧！"))));
     const TestFrame shown = Frame();
     Snapshot(shown, "chat-window-line");
     int yellow = 0;
@@ -637,8 +533,8 @@ TEST_F(ChatWindowTest, TheOlderChatPanelSendsAndShowsLines)
     Click(chat->GetEdit());
     Type("a/b");
     PressReturn();
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Message(9, Text("@ID:42#聊天气泡a b")),
-                                               Message(9, Text("[Tester]; a/b"))}));
+    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(9, TextField("@ID:42#聊天气泡a b")),
+                                               RoomMessage(9, TextField("[Tester]; a/b"))}));
     chat->OnChat("你好", 255, 255, 255, 0, true);
     EXPECT_EQ(RecordText(chat), " 你好");
     const TestFrame frame = Frame();

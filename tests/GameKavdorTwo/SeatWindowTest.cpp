@@ -18,7 +18,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include "CGameCardKavdorTwoCL.h"
 #include "DlgGameWndCardBaseCL.h"
@@ -28,17 +27,19 @@
 #include "DlgGameWndScoreRecordCL.h"
 #include "DlgGameWndUserInfoCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelMessageBoxCL.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DEditCL.h"
 #include "KelWnd2DListCL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Messages.h"
 #include "Win32/Shell.h"
 
 namespace
 {
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 // What the fake player objects draw: the picture in the player's own colour, and a small mark
@@ -74,32 +75,23 @@ struct Purchase
 };
 
 // A player object of the host that records what the module asks of it.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const std::string& nickname, int sex, uint32_t colour) : colour(colour)
+    FakePlayer(int id, const std::string& nickname, int sex, uint32_t colour)
+        : IdlePlayer(id, nickname.c_str(), sex), colour(colour)
     {
-        info.id = id;
-        std::strncpy(info.nickname, nickname.c_str(), sizeof info.nickname - 1);
-        info.sex = sex;
     }
 
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
     void PlaySound(const char* name) override { sounds.push_back(name); }
     int GetCoins() override { return info.coins; }
-    void SetSoundOn(bool) override {}
     void ShowFace(int face) override { faces.push_back(face); }
     void ShowBubble(const char* text) override { bubbles.push_back(text); }
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
     void AddFriend(int playerId) override { friends.push_back(playerId); }
     void SetSeatState(int seat, int state, int flag, int reserved) override
     {
         seatStates.push_back({seat, state, flag, reserved});
     }
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
     void DrawPicture(KelCanvasCL* canvas, int layout, int x, int y) override
     {
         pictures.push_back({layout, x, y});
@@ -109,7 +101,6 @@ public:
     void SetAudioOn(bool on, int playerId) override { audio.push_back({on, playerId}); }
     void ShowUserInfo() override { ++userInfoShown; }
     void ShowPackage() override { ++packageShown; }
-    void ShowPromoter() override {}
     void ShowMedia() override { ++mediaShown; }
     void DrawVideo(KelCanvasCL* canvas, int layout, int x, int y) override
     {
@@ -134,7 +125,6 @@ public:
     }
     bool IsMediaLinked() override { return linked; }
     void KeepMediaLink() override { ++linksKept; }
-    void ShowFriends() override {}
 
     void AddProp(int id, const char* name, int price, int count, int secondsLeft = 0)
     {
@@ -147,7 +137,6 @@ public:
         package.push_back(prop);
     }
 
-    VarnokPlayerInfo info;
     uint32_t colour;
     std::vector<std::string> sounds;
     std::vector<int> faces;
@@ -171,34 +160,12 @@ public:
     bool captureWorks = true;
 };
 
-class FakePlayers : public PlayerService
-{
-public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = Find(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    VarnokPlayer* GetPlayer(int id) override { return Find(id); }
-    void* Malloc(size_t size) override { return std::malloc(size); }
-
-    FakePlayer* Find(int id)
-    {
-        const auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    std::map<int, std::unique_ptr<FakePlayer>> players;
-};
+using FakePlayers = tabletest::FakePlayerService<FakePlayer>;
 
 // The room-level dispatcher and sender: the texts of the chat requests sent.
-class FakeNet : public MsgDispatcher, public MsgSender
+class FakeNet : public tabletest::FakeNet
 {
 public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-
     std::vector<std::string> ChatTexts() const
     {
         std::vector<std::string> texts;
@@ -212,8 +179,6 @@ public:
         }
         return texts;
     }
-
-    std::vector<std::vector<uint8_t>> sent;
 };
 
 class FakeChat : public KelWnd2DBaseCL, public TableChatWindow
@@ -407,7 +372,7 @@ protected:
         ASSERT_TRUE(Arrive(8, 2, 2, "Ann", 1));
     }
 
-    FakePlayer& Player(int id) { return *m_players.Find(id); }
+    FakePlayer& Player(int id) { return *m_players.GetPlayer(id); }
 
     TestFrame Frame()
     {
@@ -467,18 +432,9 @@ protected:
         return window != nullptr && window->IsAliveM() ? dynamic_cast<T*>(window) : nullptr;
     }
 
-    // With KAVDOR_SNAPSHOT_DIR set, writes the frame there as <name>.png for people to look at.
-    static void Snapshot(const TestFrame& frame, const char* name)
+    static void Snapshot(const TestFrame& frame, const std::string& name)
     {
-        const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
-        if (folder == nullptr)
-            return;
-        std::vector<uint8_t> rgb;
-        for (uint32_t pixel : frame.pixels)
-            for (int shift : {16, 8, 0})
-                rgb.push_back(static_cast<uint8_t>(pixel >> shift));
-        const std::string path = (std::filesystem::path(folder) / (std::string(name) + ".png")).string();
-        stbi_write_png(path.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3);
+        tabletest::WriteSnapshot(frame, name);
     }
 
     KelUIManagerCL m_ui;

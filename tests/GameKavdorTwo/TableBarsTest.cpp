@@ -15,7 +15,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include "CDlgTableKavdorTwoCL.h"
 #include "CGameCardKavdorTwoCL.h"
@@ -27,48 +26,33 @@
 #include "DlgPlayerInfoCL.h"
 #include "DlgToolBarCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelTextureCL.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DListCL.h"
 #include "NetMsgWriterCL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Messages.h"
 
 namespace
 {
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 constexpr int kBob = 7;
 constexpr int kAnn = 8;
 
 // A player object of the host that counts the social windows it is asked to open and draws its
 // picture as a block of its own colour.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const char* nickname, uint32_t colour) : colour(colour)
-    {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname);
-    }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
-    void PlaySound(const char*) override {}
+    FakePlayer(int id, const char* nickname, uint32_t colour) : IdlePlayer(id, nickname), colour(colour) {}
     int GetCoins() override { return info.coins; }
-    void SetSoundOn(bool) override {}
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
     void AddFriend(int playerId) override { friendRequests.push_back(playerId); }
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
     void DrawPicture(KelCanvasCL* canvas, int, int x, int y) override
     {
         canvas->FillRect(x, y, x + DlgGameWndCL::kPictureWidth, y + DlgGameWndCL::kPictureHeight, colour);
     }
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
     void ShowUserInfo() override { ++calls["ShowUserInfo"]; }
     void ShowPackage() override { ++calls["ShowPackage"]; }
     void ShowPromoter() override { ++calls["ShowPromoter"]; }
@@ -78,68 +62,35 @@ public:
     {
         canvas->FillRect(x, y, x + 10, y + 10, kVideoMark);
     }
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
     int GetPropCount() override { return static_cast<int>(package.size()); }
     const VarnokProp* GetProp(int index) override
     {
         return index >= 0 && index < GetPropCount() ? &package[static_cast<size_t>(index)] : nullptr;
     }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
     void ShowFriends() override { ++calls["ShowFriends"]; }
 
     static constexpr uint32_t kVideoMark = 0xFF00FF00;
-    VarnokPlayerInfo info;
     uint32_t colour;
     std::map<std::string, int> calls;
     std::vector<int> friendRequests;
     std::vector<VarnokProp> package;
 };
 
-class FakePlayers : public PlayerService
+class FakePlayers : public tabletest::FakePlayerService<FakePlayer>
 {
 public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = Find(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    VarnokPlayer* GetPlayer(int id) override { return Find(id); }
-    void* Malloc(size_t size) override { return std::malloc(size); }
-
-    FakePlayer* Find(int id)
-    {
-        const auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
+    // The picture names the player's portrait; empty when he has none.
     FakePlayer& Add(int id, const char* nickname, uint32_t colour, const char* picture = "")
     {
-        players[id] = std::make_unique<FakePlayer>(id, nickname, colour);
-        std::snprintf(players[id]->info.picture, sizeof players[id]->info.picture, "%s", picture);
-        return *players[id];
+        FakePlayer& player = FakePlayerService::Add(id, nickname, colour);
+        std::snprintf(player.info.picture, sizeof player.info.picture, "%s", picture);
+        return player;
     }
-    std::map<int, std::unique_ptr<FakePlayer>> players;
 };
 
-class FakeRoom : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t*, int) override {}
-};
+using FakeRoom = tabletest::FakeNet;
 
-class BarsSystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using BarsSystem = tabletest::ModuleSystem;
 
 // The framework's table with a player list, as a game that wants one makes it.
 class TableWithPlayerList : public CDlgTableKavdorTwoCL
@@ -153,12 +104,7 @@ public:
     KelWnd2DBaseCL* CreatePlayerInfoWnd() override { return new DlgPlayerInfoCL(this, 280, 100); }
 };
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
 NetPlayerInfo Info(const std::string& nickname, int score, int coins = 0)
 {
@@ -302,18 +248,9 @@ protected:
         return count;
     }
 
-    // With KAVDOR_SNAPSHOT_DIR set, writes the frame there as <name>.png for people to look at.
     static void Snapshot(const TestFrame& frame, const std::string& name)
     {
-        const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
-        if (folder == nullptr)
-            return;
-        std::vector<uint8_t> rgb;
-        for (uint32_t pixel : frame.pixels)
-            for (int shift : {16, 8, 0})
-                rgb.push_back(static_cast<uint8_t>(pixel >> shift));
-        const std::string path = (std::filesystem::path(folder) / (name + ".png")).string();
-        stbi_write_png(path.c_str(), frame.width, frame.height, 3, rgb.data(), frame.width * 3);
+        tabletest::WriteSnapshot(frame, name);
     }
 
     const std::filesystem::path m_run = KAVDOR_RUN_FOLDER;
@@ -408,17 +345,17 @@ TEST_F(TableBarsTest, ToolBarButtonsOpenTheUsersHostWindows)
                                                          {"m_tuiguangBtn", "ShowPromoter"}};
     for (const auto& [button, call] : cases)
     {
-        FakePlayer& self = *m_players.Find(kSelf);
+        FakePlayer& self = *m_players.GetPlayer(kSelf);
         self.calls.clear();
         Click(toolBar->FindChildM(button));
         EXPECT_EQ(self.calls, (std::map<std::string, int>{{call, 1}})) << button;
-        EXPECT_TRUE(m_players.Find(kBob)->calls.empty()) << "only the user's own object";
+        EXPECT_TRUE(m_players.GetPlayer(kBob)->calls.empty()) << "only the user's own object";
     }
     // Without a host object for the user the buttons do nothing.
     m_players.players.erase(kSelf);
     for (const auto& [button, call] : cases)
         Click(toolBar->FindChildM(button));
-    EXPECT_TRUE(m_players.Find(kBob)->calls.empty());
+    EXPECT_TRUE(m_players.GetPlayer(kBob)->calls.empty());
 }
 
 TEST_F(TableBarsTest, TheDoubleScoreButtonOffersTheCardThroughThePlayWindow)
@@ -436,7 +373,7 @@ TEST_F(TableBarsTest, TheDoubleScoreButtonOffersTheCardThroughThePlayWindow)
     std::snprintf(card.name, sizeof card.name, "%s", "双倍积分卡");
     card.price = 30;
     card.count = 1;
-    m_players.Find(kSelf)->package.push_back(card);
+    m_players.GetPlayer(kSelf)->package.push_back(card);
     Frame();
     Click(jifen);
     auto* offer = Desktop<DlgGameWndPropBuy2CL>(DlgGameWndPropBuy2CL::kName);
@@ -501,13 +438,13 @@ TEST_F(TableBarsTest, PlayerListRowsSelectionMenuAndRefresh)
         EXPECT_EQ(MenuRows(), m.menu) << "row " << m.row;
         Choose(static_cast<int>(m.menu.size()) - 1);
     }
-    EXPECT_EQ(m_players.Find(kSelf)->calls["ShowUserInfo"], 1) << "the user's own information";
-    EXPECT_EQ(m_players.Find(kSelf)->friendRequests, std::vector<int>{kBob})
+    EXPECT_EQ(m_players.GetPlayer(kSelf)->calls["ShowUserInfo"], 1) << "the user's own information";
+    EXPECT_EQ(m_players.GetPlayer(kSelf)->friendRequests, std::vector<int>{kBob})
         << "asked through the user's object";
     const POINT bobAgain = rows->GetPosInScreenM(100, DlgPlayerInfoLstCL::kRowHeight + 20);
     ClickAt(bobAgain.x, bobAgain.y, true);
     Choose(0);
-    EXPECT_EQ(m_players.Find(kBob)->calls["ShowUserInfo"], 1) << "Bob's information from his object";
+    EXPECT_EQ(m_players.GetPlayer(kBob)->calls["ShowUserInfo"], 1) << "Bob's information from his object";
 
     // Bob leaves: his row goes; the user leaves: the list is empty.
     ASSERT_TRUE(Leave(kBob));

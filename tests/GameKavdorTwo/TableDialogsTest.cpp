@@ -28,10 +28,12 @@
 #include "DlgGameSetingtCL.h"
 #include "DlgHintPlayerCL.h"
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "KelUIManagerCL.h"
 #include "KelWnd2DButtonCL.h"
 #include "KelWnd2DEditCL.h"
 #include "KelWnd2DRichEditIICL.h"
+#include "TableWindowTestSupport.h"
 #include "Win32/Messages.h"
 #include "Win32/Profile.h"
 #include "Win32/Shell.h"
@@ -43,135 +45,46 @@ using Bytes = std::vector<uint8_t>;
 
 // The host's room level: the dispatcher the room sink registers with, and the sender keeping
 // every request.
-class FakeRoom : public MsgDispatcher, public MsgSender
-{
-public:
-    bool Add(MsgSinkCL*) override { return true; }
-    void Remove(MsgSinkCL*) override {}
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-
-    std::vector<Bytes> sent;
-};
+using FakeRoom = tabletest::FakeNet;
 
 // A player object of the host: his record, his coins and the sound switch.
-class FakePlayer : public VarnokPlayer
+class FakePlayer : public tabletest::IdlePlayer
 {
 public:
-    FakePlayer(int id, const char* nickname, int coinCount) : coins(coinCount)
-    {
-        info.id = id;
-        std::snprintf(info.nickname, sizeof info.nickname, "%s", nickname);
-    }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
-    void PlaySound(const char*) override {}
+    FakePlayer(int id, const char* nickname, int coinCount) : IdlePlayer(id, nickname), coins(coinCount) {}
     int GetCoins() override { return coins; }
     void SetSoundOn(bool on) override { soundSwitches.push_back(on); }
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
-    void ShowFriends() override {}
 
-    VarnokPlayerInfo info;
     int coins;
     std::vector<bool> soundSwitches;
 };
 
-constexpr int kSelf = 42;
+constexpr int kSelf = tabletest::kSelfId;
 
-class FakePlayers : public PlayerService
+// New players have no coins unless the test gives them some.
+class FakePlayers : public tabletest::FakePlayerService<FakePlayer>
 {
 public:
-    int GetSelfID() override { return kSelf; }
-    VarnokPlayerInfo* GetPlayerInfo(int id) override
-    {
-        FakePlayer* player = GetPlayer(id);
-        return player != nullptr ? &player->info : nullptr;
-    }
-    FakePlayer* GetPlayer(int id) override
-    {
-        auto found = players.find(id);
-        return found != players.end() ? found->second.get() : nullptr;
-    }
-    void* Malloc(size_t size) override { return std::malloc(size); }
-
     FakePlayer& Add(int id, const char* nickname, int coins = 0)
     {
-        players[id] = std::make_unique<FakePlayer>(id, nickname, coins);
-        return *players[id];
+        return FakePlayerService::Add(id, nickname, coins);
     }
-
-    std::map<int, std::unique_ptr<FakePlayer>> players;
 };
 
 // The engine's system object with the test's folder as the module directory (where
 // "\config.ini" lies). Its clock runs on the system tick source, which the test steps.
-class DialogSystem : public KelSystemCL
-{
-public:
-    const std::string& GetModuleDirectory() override { return directory; }
-    std::string MakePath(const std::string& name) override { return directory + "\\" + name; }
-    std::string directory;
-};
+using DialogSystem = tabletest::ModuleSystem;
 
 std::atomic<DWORD> g_ticks{0};
 
-std::string WinPath(const std::filesystem::path& path)
-{
-    std::string text = std::filesystem::absolute(path).lexically_normal().string();
-    std::replace(text.begin(), text.end(), '/', '\\');
-    return text;
-}
+using tabletest::WinPath;
 
-Bytes Request(uint16_t type, const Bytes& payload = {})
-{
-    Bytes message = {100, 0, static_cast<uint8_t>(type), static_cast<uint8_t>(type >> 8)};
-    for (uint8_t byte : payload)
-        message.push_back(byte);
-    return message;
-}
+using tabletest::RoomMessage;
 
-Bytes Text(const std::string& text)
-{
-    Bytes field = {static_cast<uint8_t>(text.size())};
-    for (char c : text)
-        field.push_back(static_cast<uint8_t>(c));
-    return field;
-}
+using tabletest::IntField;
+using tabletest::TextField;
 
-Bytes Int(int32_t value)
-{
-    const auto u = static_cast<uint32_t>(value);
-    return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
-            static_cast<uint8_t>(u >> 24)};
-}
-
-int Luminance(uint32_t xrgb)
-{
-    return static_cast<int>((((xrgb >> 16) & 0xFF) * 299 + ((xrgb >> 8) & 0xFF) * 587 + (xrgb & 0xFF) * 114) /
-                            1000);
-}
+using tabletest::Luminance;
 
 class TableDialogsTest : public EngineTestBase<DialogSystem>
 {
@@ -218,7 +131,7 @@ protected:
         m_app->SetNetMsgSender(nullptr);
         m_app->SetPlayerService(nullptr);
         m_app->SetEffectLevel(1);
-        DeliverRoom(Request(21, Int(0)));
+        DeliverRoom(RoomMessage(21, IntField(0)));
         Win32SetTickSource(nullptr);
         EngineTestBase::TearDown();
     }
@@ -382,23 +295,28 @@ TEST_F(TableDialogsTest, EachButtonSendsItsRequestAndClosesItsDialog)
         std::vector<Bytes> sent;
         bool closes;
     };
-    const Bytes selfLine = Text("[Tester]说：");
+    const Bytes selfLine = TextField("[Tester]说：");
     const std::vector<Case> cases = {
-        {"force exit", [] { new DlgGameForceExitCL(); }, "DlgGameForceExitCL", "m_ok", {Request(2)}, true},
+        {"force exit",
+         [] { new DlgGameForceExitCL(); },
+         "DlgGameForceExitCL",
+         "m_ok",
+         {RoomMessage(2)},
+         true},
         {"force exit cancel", [] { new DlgGameForceExitCL(); }, "DlgGameForceExitCL", "m_cancel", {}, true},
-        {"plain exit", [] { new DlgGameExitCL(true, 3); }, "DlgGameExitCL", "btn_ok", {Request(8)}, true},
+        {"plain exit", [] { new DlgGameExitCL(true, 3); }, "DlgGameExitCL", "btn_ok", {RoomMessage(8)}, true},
         {"plain exit cancel", [] { new DlgGameExitCL(true, 3); }, "DlgGameExitCL", "btn_cancel", {}, true},
         {"exit request",
          [] { new DlgGameExitCL(false, 3); },
          "DlgGameExitCL",
          "btn_ok",
-         {Request(1, selfLine)},
+         {RoomMessage(1, selfLine)},
          true},
         {"exit request by force",
          [] { new DlgGameExitCL(false, 3); },
          "DlgGameExitCL",
          "btn_force",
-         {Request(2)},
+         {RoomMessage(2)},
          true},
         {"exit request cancel", [] { new DlgGameExitCL(false, 3); }, "DlgGameExitCL", "btn_cancel", {}, true},
         {"settings", [] { new DlgGameSetingtCL(); }, "DlgGameSetingtCL", "m_ok", {}, true},
@@ -406,7 +324,7 @@ TEST_F(TableDialogsTest, EachButtonSendsItsRequestAndClosesItsDialog)
          [] { new DlgGameBetSetingCL(); },
          "DlgGameBetSetingCL",
          "m_ok",
-         {Request(14, Int(0))},
+         {RoomMessage(14, IntField(0))},
          true},
         {"stake skipped", [] { new DlgGameBetSetingCL(); }, "DlgGameBetSetingCL", "m_cancel", {}, true},
         {"score", [] { new DlgGameScoreCL(1, {kSelf}, {5}, {50}); }, "DlgGameScoreCL", "m_ok", {}, true},
@@ -414,7 +332,7 @@ TEST_F(TableDialogsTest, EachButtonSendsItsRequestAndClosesItsDialog)
          [] { new DlgGamePassWordCL(); },
          "DlgGamePassWordCL",
          "ok_btn",
-         {Request(13, Text(""))},
+         {RoomMessage(13, TextField(""))},
          false},
         {"hint",
          [] { new DlgHintPlayerCL("DlgHintPlayerCL", "hint", 320, 130, 180, 90, 10); },
@@ -517,7 +435,7 @@ TEST_F(TableDialogsTest, ExitRequestSendsTheTypedReasonAfterTheNickname)
     EXPECT_GE(Legible(typed, box, 0xFFFFFF).textPixels, 20) << "the reason is written in white";
     EXPECT_LT(Legible(typed, box, 0xFFFFFF).blendingShare, 0.02);
     Click("DlgGameExitCL\\btn_ok");
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Request(1, Text("[Tester]说：ab中"))}));
+    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(1, TextField("[Tester]说：ab中"))}));
     Frame();
     EXPECT_EQ(Find("DlgGameExitCL"), nullptr);
 
@@ -526,7 +444,8 @@ TEST_F(TableDialogsTest, ExitRequestSendsTheTypedReasonAfterTheNickname)
     Frame();
     Type(std::string(130, 'x'));
     Click("DlgGameExitCL\\btn_ok");
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Request(1, Text("[Tester]说：" + std::string(120, 'x')))}));
+    EXPECT_EQ(m_room.sent,
+              (std::vector<Bytes>{RoomMessage(1, TextField("[Tester]说：" + std::string(120, 'x')))}));
 }
 
 // A request field holds at most 255 bytes: a longer line is refused, nothing is sent and the
@@ -608,7 +527,7 @@ TEST_F(TableDialogsTest, StakeStaysWithinTheCoinsAndTheMaximum)
             EXPECT_EQ(dialog->GetStake(), step.stake) << step.button;
         }
         Click("DlgGameBetSetingCL\\m_ok");
-        EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Request(14, Int(c.steps.back().stake))}));
+        EXPECT_EQ(m_room.sent, (std::vector<Bytes>{RoomMessage(14, IntField(c.steps.back().stake))}));
         Frame();
         EXPECT_EQ(Find("DlgGameBetSetingCL"), nullptr);
     }
@@ -811,14 +730,14 @@ TEST_F(TableDialogsTest, CoinCostHintCountsDownAndWrapsItsText)
                 payload.push_back(byte);
         };
         for (int32_t value : {playerId, 0, 1, 0, 0, 0, 0, 0, 0, 0, 500, 0})
-            add(Int(value));
-        add(Text("Name"));
-        add(Int(0));
-        return Request(2, payload);
+            add(IntField(value));
+        add(TextField("Name"));
+        add(IntField(0));
+        return RoomMessage(2, payload);
     };
     ASSERT_TRUE(DeliverRoom(arrival(kSelf)));
     EXPECT_EQ(Find("DlgHintPlayerCL"), nullptr) << "no cost, no hint";
-    ASSERT_TRUE(DeliverRoom(Request(21, Int(40))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(21, IntField(40))));
     ASSERT_TRUE(DeliverRoom(arrival(7)));
     EXPECT_EQ(Find("DlgHintPlayerCL"), nullptr) << "another player's arrival";
     ASSERT_TRUE(DeliverRoom(arrival(kSelf)));
@@ -893,11 +812,12 @@ TEST_F(TableDialogsTest, PasswordIsSentAndTheDialogWaitsForTheRoom)
     Click("DlgGamePassWordCL\\edit_passWord");
     Type("d");
     Click("DlgGamePassWordCL\\ok_btn");
-    EXPECT_EQ(m_room.sent, (std::vector<Bytes>{Request(13, Text("abc")), Request(13, Text("abcd"))}));
-    ASSERT_TRUE(DeliverRoom(Request(16, Int(1))));
+    EXPECT_EQ(m_room.sent,
+              (std::vector<Bytes>{RoomMessage(13, TextField("abc")), RoomMessage(13, TextField("abcd"))}));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(16, IntField(1))));
     Frame();
     EXPECT_NE(Find("DlgGamePassWordCL"), nullptr) << "a refused password leaves it open";
-    ASSERT_TRUE(DeliverRoom(Request(16, Int(0))));
+    ASSERT_TRUE(DeliverRoom(RoomMessage(16, IntField(0))));
     Frame();
     EXPECT_EQ(Find("DlgGamePassWordCL"), nullptr);
 }
@@ -926,7 +846,7 @@ TEST_F(TableDialogsTest, TheTableAnswersExitTypesAndLeaveRequests)
 
     Click("CDlgTableKavdorTwoCL\\btn_exit");
     ASSERT_FALSE(m_room.sent.empty());
-    EXPECT_EQ(m_room.sent.back(), Request(10)) << "the server decides how the user may leave";
+    EXPECT_EQ(m_room.sent.back(), RoomMessage(10)) << "the server decides how the user may leave";
 
     table->OnRecv_BaseRecPlayerExitType(1);
     EXPECT_NE(Find("DlgGameForceExitCL"), nullptr);
@@ -952,9 +872,9 @@ TEST_F(TableDialogsTest, TheTableAnswersExitTypesAndLeaveRequests)
     Frame();
     Click(Find("OnRecv_OnBaseRecPlayerWantToLeave\\messageBox_ok"));
     ASSERT_EQ(m_room.sent.size(), 1u) << ReadLog();
-    Bytes agree = Int(7);
+    Bytes agree = IntField(7);
     agree.push_back(1);
-    EXPECT_EQ(m_room.sent[0], Request(11, agree));
+    EXPECT_EQ(m_room.sent[0], RoomMessage(11, agree));
 
     // Leaving the game takes the table down at once, and an open stake dialog with it.
     table->CreateBetSetingWnd();

@@ -185,7 +185,7 @@ void TableWindowTest::Click(int x, int y)
     m_ui.PostMessageM(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-void TableWindowTest::Snapshot(const TestFrame& frame, const std::string& name)
+void WriteSnapshot(const TestFrame& frame, const std::string& name)
 {
     const char* folder = std::getenv("KAVDOR_SNAPSHOT_DIR");
     if (folder == nullptr)

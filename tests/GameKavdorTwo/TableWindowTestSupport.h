@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "FakeTableHost.h"
 #include "HostInterfaces.h"
 #include "KelSystemCL.h"
 #include "KelUIManagerCL.h"
@@ -34,7 +35,6 @@ constexpr int kClockWidth = 58;
 constexpr int kClockHeight = 50;
 constexpr int kDigitWidth = 10;
 constexpr int kDigitHeight = 16;
-constexpr int kSelfId = 42;
 constexpr int kOtherId = 7;
 
 // The colour of a digit of the font (XRGB).
@@ -53,6 +53,16 @@ struct ButtonLook
 // The bar's buttons in the bar's order: ready, bid 1, 2, 3, no bid, play, pass, hint.
 const std::array<ButtonLook, 8>& ButtonLooks();
 
+// The brightness of a colour (XRGB), 0 to 255.
+inline int Luminance(uint32_t xrgb)
+{
+    return static_cast<int>((((xrgb >> 16) & 0xFF) * 299 + ((xrgb >> 8) & 0xFF) * 587 + (xrgb & 0xFF) * 114) /
+                            1000);
+}
+
+// With KAVDOR_SNAPSHOT_DIR set, writes the frame there as <name>.png for people to look at.
+void WriteSnapshot(const TestFrame& frame, const std::string& name);
+
 // The engine clock's source: Win32's tick count, stepped by the test.
 class FakeTicks
 {
@@ -67,49 +77,15 @@ private:
     static inline std::atomic<DWORD> s_now{0};
 };
 
-class RecordingSender : public MsgSender
-{
-public:
-    void Send(const uint8_t* bytes, int length) override { sent.emplace_back(bytes, bytes + length); }
-    std::vector<std::vector<uint8_t>> sent;
-};
+// A sender that keeps the requests.
+using RecordingSender = FakeNet;
 
 // A player object that keeps the sounds played on it.
-class RecordingPlayer : public VarnokPlayer
+class RecordingPlayer : public IdlePlayer
 {
 public:
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
     void PlaySound(const char* name) override { sounds.emplace_back(name); }
-    int GetCoins() override { return 0; }
-    void SetSoundOn(bool) override {}
-    void ShowFace(int) override {}
-    void ShowBubble(const char*) override {}
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
-    void SetVideoOn(bool, int) override {}
-    void SetAudioOn(bool, int) override {}
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
-    void ShowFriends() override {}
 
-    VarnokPlayerInfo info;
     std::vector<std::string> sounds;
 };
 
@@ -213,8 +189,7 @@ protected:
     TestFrame DrawAgain();
     // Mouse move, press and release at a point of the screen.
     void Click(int x, int y);
-    // With KAVDOR_SNAPSHOT_DIR set, writes the frame there as <name>.png for people to look at.
-    static void Snapshot(const TestFrame& frame, const std::string& name);
+    static void Snapshot(const TestFrame& frame, const std::string& name) { WriteSnapshot(frame, name); }
 
     FakeTicks m_ticks;
     KelUIManagerCL m_ui;
