@@ -40,8 +40,13 @@ struct FileStamp
     bool operator==(const FileStamp&) const = default;
 };
 
+// Set once the cache below is destroyed; plain data, so it can still be read after that.
+bool g_cacheGone = false;
+
 struct GuiConfigCache
 {
+    ~GuiConfigCache() { g_cacheGone = true; }
+
     std::mutex mutex;
     bool filled = false;
     std::string path;
@@ -51,11 +56,13 @@ struct GuiConfigCache
     GuiKindMap kinds;
 };
 
-GuiConfigCache& Cache()
+// Null once the cache is destroyed at exit (or when the game module that holds this copy of the
+// engine is unloaded): a control built by a static object at that time finds no pieces. A cache
+// that is never destroyed would be lost with every unloaded module.
+GuiConfigCache* Cache()
 {
-    // Never destroyed: a control built by a static object at process exit may still ask.
-    static GuiConfigCache* cache = new GuiConfigCache;
-    return *cache;
+    static GuiConfigCache cache;
+    return g_cacheGone ? nullptr : &cache;
 }
 
 FileStamp StampOf(const std::string& path)
@@ -163,7 +170,10 @@ bool KelGetGuiPiece(const std::string& kind, const std::string& pieceName, KelGu
     *piece = KelGuiPiece();
 
     std::string path = KelMakePath(KelUIManagerCL::GetInstance()->GetGuiConfigM());
-    GuiConfigCache& cache = Cache();
+    GuiConfigCache* cached = Cache();
+    if (cached == nullptr)
+        return false;
+    GuiConfigCache& cache = *cached;
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (!Refresh(cache, path))
         return false;
