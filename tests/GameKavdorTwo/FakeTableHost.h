@@ -19,6 +19,7 @@
 
 #include "HostInterfaces.h"
 #include "KelSystemCL.h"
+#include "TableWindows.h"
 
 namespace tabletest
 {
@@ -70,6 +71,33 @@ public:
     void ShowFriends() override {}
 
     VarnokPlayerInfo info;
+};
+
+// The game's half of a play window doing nothing: the hand's operations and the action bar's
+// questions. A test window derives from it next to the seat window it tests (or implements the
+// seat operations itself) and overrides only what it records.
+class IdleTablePlay : public TablePlayWindow
+{
+public:
+    void OnStartGame() override {}
+    void SetGameRunning(bool) override {}
+    void OnEndGame() override {}
+    void OnClickOutCard(int) override {}
+    int GetSeatCall(int) override { return 0; }
+    void ShowCall(int, int) override {}
+    void OnDealCard(int, const std::vector<uint8_t>&) override {}
+    void OnPlayerHaveCardNum(int, int) override {}
+    void OnOutCard(int, bool) override {}
+    void OnOutCardResult(const std::vector<uint8_t>&) override {}
+    void OnReceivePlayerCurOutCard(int, const std::vector<uint8_t>&) override {}
+    void DelCountDownWnd() override {}
+    void SetCurrentBidder(int) override {}
+    void SetCallNumNull() override {}
+    void OnReceiveBaseCard(const std::vector<uint8_t>&) override {}
+    void SetLandlord(int) override {}
+    void SetScoreInfo(int, int) override {}
+    void SetTurnSeconds(int) override {}
+    void PlayCallThreeVoice(int) override {}
 };
 
 // The host's player service over the test's player objects, keyed by id; the service owns them.

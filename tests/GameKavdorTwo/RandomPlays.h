@@ -17,7 +17,8 @@ typedef std::vector<uint8_t> Cards;
 // Highest rank first, equal faces in their original order, as the game sorts a play.
 inline void SortByRank(Cards& cards)
 {
-    std::stable_sort(cards.begin(), cards.end(), [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
+    std::stable_sort(cards.begin(), cards.end(),
+                     [](uint8_t a, uint8_t b) { return KavdorCompareCard(a, b) == 1; });
 }
 
 // The faces in rank order, lowest first: 3 .. king, ace, 2.
@@ -82,7 +83,8 @@ public:
         case KAVDOR_TYPE_THREE:
             AddFace(cards, 1 + Below(13), 3);
             break;
-        case KAVDOR_TYPE_THREE_TWO: {
+        case KAVDOR_TYPE_THREE_TWO:
+        {
             int three = 1 + Below(13);
             int two = 1 + Below(12);
             if (two >= three)
@@ -103,7 +105,8 @@ public:
         case KAVDOR_TYPE_THREES:
             cards = Run(2 + Below(11), 3);
             break;
-        case KAVDOR_TYPE_AIRPLANE: {
+        case KAVDOR_TYPE_AIRPLANE:
+        {
             int length = 2 + Below(3);
             int low = Below(12 - length + 1);
             std::vector<int> wingFaces;

@@ -196,7 +196,7 @@ public:
 
 // The game's play window as far as the seat window is concerned: it draws the four seats with
 // RenderPlayer, as the game draws them, and takes the game's own messages without acting.
-class TestPlayWindow : public DlgGameWndCardBaseCL, public TablePlayWindow
+class TestPlayWindow : public DlgGameWndCardBaseCL, public tabletest::IdleTablePlay
 {
 public:
     // Seat, layout and picture place in the window.
@@ -224,26 +224,6 @@ public:
             }
         return children;
     }
-
-    void OnStartGame() override {}
-    void SetGameRunning(bool) override {}
-    void OnEndGame() override {}
-    void OnClickOutCard(int) override {}
-    int GetSeatCall(int) override { return 0; }
-    void ShowCall(int, int) override {}
-    void OnDealCard(int, const std::vector<uint8_t>&) override {}
-    void OnPlayerHaveCardNum(int, int) override {}
-    void OnOutCard(int, bool) override {}
-    void OnOutCardResult(const std::vector<uint8_t>&) override {}
-    void OnReceivePlayerCurOutCard(int, const std::vector<uint8_t>&) override {}
-    void DelCountDownWnd() override {}
-    void SetCurrentBidder(int) override {}
-    void SetCallNumNull() override {}
-    void OnReceiveBaseCard(const std::vector<uint8_t>&) override {}
-    void SetLandlord(int) override {}
-    void SetScoreInfo(int, int) override {}
-    void SetTurnSeconds(int) override {}
-    void PlayCallThreeVoice(int) override {}
 };
 
 class FakeTable : public KelWnd2DBaseCL, public TableDialog

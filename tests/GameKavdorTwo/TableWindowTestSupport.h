@@ -108,7 +108,7 @@ public:
 
 // The play window as far as the action bar and the countdown need it: the seats' bids, the
 // actions it is asked for, and its drawing of the felt and of the bar's place.
-class FakePlayWindow : public KelWnd2DBaseCL, public TablePlayWindow
+class FakePlayWindow : public KelWnd2DBaseCL, public tabletest::IdleTablePlay
 {
 public:
     explicit FakePlayWindow(KelWndBaseCL* parent);
@@ -122,26 +122,9 @@ public:
     void OnPlayerIn(int, int, int, const NetPlayerInfo&) override {}
     void OnPlayerOut(int) override {}
     void OnReady(int, bool) override {}
-    void OnStartGame() override {}
-    void SetGameRunning(bool) override {}
-    void OnEndGame() override {}
     void OnGameResult(const std::vector<NetResultRecord>&) override {}
     void OnRecv_ImChat(const std::string&) override {}
     void OnRecv_BuyProp(int, int) override {}
-    void ShowCall(int, int) override {}
-    void OnDealCard(int, const std::vector<uint8_t>&) override {}
-    void OnPlayerHaveCardNum(int, int) override {}
-    void OnOutCard(int, bool) override {}
-    void OnOutCardResult(const std::vector<uint8_t>&) override {}
-    void OnReceivePlayerCurOutCard(int, const std::vector<uint8_t>&) override {}
-    void DelCountDownWnd() override {}
-    void SetCurrentBidder(int) override {}
-    void SetCallNumNull() override {}
-    void OnReceiveBaseCard(const std::vector<uint8_t>&) override {}
-    void SetLandlord(int) override {}
-    void SetScoreInfo(int, int) override {}
-    void SetTurnSeconds(int) override {}
-    void PlayCallThreeVoice(int) override {}
 
     std::array<int, 4> calls{};
     std::vector<int> actions;

@@ -20,6 +20,7 @@
 
 #include "CGameCardKavdorTwoCL.h"
 #include "DlgGameWndCardBaseCL.h"
+#include "FakeTableHost.h"
 #include "KelLogCL.h"
 #include "KelUIManagerCL.h"
 #include "SeatSocialTables.h"
@@ -59,50 +60,23 @@ bool AtTable(int playerId)
     return false;
 }
 
-class CheckingPlayer : public VarnokPlayer
+class CheckingPlayer : public tabletest::IdlePlayer
 {
 public:
     explicit CheckingPlayer(int id) { info.id = id; }
-    VarnokPlayerInfo* GetPlayerInfo() override { return &info; }
     void PlaySound(const char* name) override
     {
         static const std::set<std::string> known = Sounds();
         Check(known.count(name) == 1, "an unknown sound");
     }
-    int GetCoins() override { return 0; }
-    void SetSoundOn(bool) override {}
     void ShowFace(int face) override { Check(face >= 1 && face <= kSeatFaceCount, "a face out of range"); }
     void ShowBubble(const char* text) override
     {
         // Face bubbles are the window's own texts; a chat bubble is at most the input.
         Check(std::strlen(text) <= std::max<size_t>(g_limit, 64), "a bubble longer than the input");
     }
-    void OpenFacePicker(int, int) override {}
-    void OpenSpeaker() override {}
-    void AddFriend(int) override {}
-    void SetSeatState(int, int, int, int) override {}
-    void PreparePicture() override {}
-    void SetPictureMode(int) override {}
-    void SetPictureLayout(int) override {}
-    void DrawPicture(KelCanvasCL*, int, int, int) override {}
     void SetVideoOn(bool, int playerId) override { Check(AtTable(playerId), "video of nobody at the table"); }
     void SetAudioOn(bool, int playerId) override { Check(AtTable(playerId), "sound of nobody at the table"); }
-    void ShowUserInfo() override {}
-    void ShowPackage() override {}
-    void ShowPromoter() override {}
-    void ShowMedia() override {}
-    void DrawVideo(KelCanvasCL*, int, int, int) override {}
-    void StopMedia() override {}
-    void LeaveTable() override {}
-    bool CaptureVideo(const char*) override { return false; }
-    int GetPropCount() override { return 0; }
-    const VarnokProp* GetProp(int) override { return nullptr; }
-    void BuyProp(int, int, int) override {}
-    bool IsMediaLinked() override { return true; }
-    void KeepMediaLink() override {}
-    void ShowFriends() override {}
-
-    VarnokPlayerInfo info;
 };
 
 class Players : public PlayerService
@@ -140,29 +114,10 @@ public:
     void Send(const uint8_t*, int) override {}
 };
 
-class PlayWindow : public DlgGameWndCardBaseCL, public TablePlayWindow
+class PlayWindow : public DlgGameWndCardBaseCL, public tabletest::IdleTablePlay
 {
 public:
     PlayWindow(KelWndBaseCL* parent, VGameCardBaseCL& app) : DlgGameWndCardBaseCL("gameWnd", parent, app) {}
-    void OnStartGame() override {}
-    void SetGameRunning(bool) override {}
-    void OnEndGame() override {}
-    void OnClickOutCard(int) override {}
-    int GetSeatCall(int) override { return 0; }
-    void ShowCall(int, int) override {}
-    void OnDealCard(int, const std::vector<uint8_t>&) override {}
-    void OnPlayerHaveCardNum(int, int) override {}
-    void OnOutCard(int, bool) override {}
-    void OnOutCardResult(const std::vector<uint8_t>&) override {}
-    void OnReceivePlayerCurOutCard(int, const std::vector<uint8_t>&) override {}
-    void DelCountDownWnd() override {}
-    void SetCurrentBidder(int) override {}
-    void SetCallNumNull() override {}
-    void OnReceiveBaseCard(const std::vector<uint8_t>&) override {}
-    void SetLandlord(int) override {}
-    void SetScoreInfo(int, int) override {}
-    void SetTurnSeconds(int) override {}
-    void PlayCallThreeVoice(int) override {}
 };
 
 class Table : public KelWnd2DBaseCL, public TableDialog
