@@ -81,6 +81,12 @@ public:
         if (m_shown != nullptr)
             m_shown->PresentFrame(pixels, width, height, pitch);
     }
+    void PresentBuffer(PixelBuffer& pixels, int width, int height, int pitch) override
+    {
+        if (m_shown != nullptr)
+            m_shown->PresentFrame(pixels.data(), width, height, pitch);
+        MemoryWindow::PresentBuffer(pixels, width, height, pitch);
+    }
 
 private:
     HostSdlWindowCL* m_shown;

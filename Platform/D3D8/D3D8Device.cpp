@@ -63,6 +63,13 @@ void FillRows(D3D8SurfaceImpl* surface, const RECT& area, Pixel value)
                     first, bytes);
 }
 
+// Whether the rectangle takes in the whole surface.
+bool Covers(const RECT& area, const D3D8SurfaceImpl* surface)
+{
+    return area.left <= 0 && area.top <= 0 && area.right >= static_cast<LONG>(surface->Width()) &&
+           area.bottom >= static_cast<LONG>(surface->Height());
+}
+
 template <class T>
 void Replace(T*& slot, T* value)
 {
@@ -300,9 +307,16 @@ HRESULT D3D8DeviceImpl::Present(const RECT* /*source*/, const RECT* /*destinatio
     if (m_inScene)
         return D3DERR_INVALIDCALL;
     HWND target = window != nullptr ? window : m_window;
-    target->PresentFrame(reinterpret_cast<const uint32_t*>(m_backBuffer->Bits()),
-                         static_cast<int>(m_backBuffer->Width()), static_cast<int>(m_backBuffer->Height()),
-                         m_backBuffer->Pitch());
+    const int width = static_cast<int>(m_backBuffer->Width());
+    const int height = static_cast<int>(m_backBuffer->Height());
+    // After a flip or a discard the back buffer's contents are not the frame just shown, so
+    // the window may take its memory; a copy swap keeps them, and so does a locked buffer.
+    if (m_parameters.SwapEffect == D3DSWAPEFFECT_COPY || m_backBuffer->IsLocked())
+        target->PresentFrame(reinterpret_cast<const uint32_t*>(m_backBuffer->Bits()), width, height,
+                             m_backBuffer->Pitch());
+    else
+        target->PresentBuffer(m_backBuffer->Storage(), width, height, m_backBuffer->Pitch());
+    m_backBuffer->Touch();
     return D3D_OK;
 }
 
@@ -497,16 +511,16 @@ HRESULT D3D8DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCO
         {
             // Targets are 32-bit: whole rows are filled with the pixel value.
             uint32_t pixel = m_renderTarget->Format() == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
-            FillRows(m_renderTarget, area, pixel);
+            if (Covers(area, m_renderTarget))
+                m_renderTarget->FillLater(pixel);
+            else
+                FillRows(m_renderTarget, area, pixel);
             m_renderTarget->Touch();
         }
         if ((flags & D3DCLEAR_ZBUFFER) != 0)
         {
             uint16_t depth = static_cast<uint16_t>(std::clamp(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
-            const bool whole = area.left <= 0 && area.top <= 0 &&
-                               area.right >= static_cast<LONG>(m_depth->Width()) &&
-                               area.bottom >= static_cast<LONG>(m_depth->Height());
-            if (D3D8BytesPerPixel(m_depth->Format()) == 2 && whole)
+            if (D3D8BytesPerPixel(m_depth->Format()) == 2 && Covers(area, m_depth))
             {
                 // The screen clears the usual 16-bit depth buffer every frame, and drawing never
                 // reads it: the values are written only if somebody looks at them.
@@ -706,6 +720,23 @@ D3D8RasterState D3D8DeviceImpl::RasterState()
     return state;
 }
 
+bool D3D8DeviceImpl::DrawReplacesTarget(const D3D8RasterState& state, int triangles)
+{
+    switch (D3D8RasterFirstQuadCover(m_renderTarget->TargetShape(), state, m_transformed.data(),
+                                     m_indexScratch.data(), triangles))
+    {
+    case D3D8RasterCover::Whole:
+        return true;
+    case D3D8RasterCover::WholeIfTextureOpaque:
+    {
+        auto* texture = static_cast<D3D8TextureImpl*>(static_cast<IDirect3DTexture8*>(m_textures[0]));
+        return texture != nullptr && texture->Level(0) != nullptr && texture->Level(0)->AllOpaque();
+    }
+    default:
+        return false;
+    }
+}
+
 HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
                                              UINT startIndex, UINT primitiveCount)
 {
@@ -797,6 +828,11 @@ HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     }
 
     D3D8RasterState state = RasterState();
+    // A cleared target that this draw covers entirely need not be cleared: the screen clears
+    // every frame and then draws its background over the whole of it.
+    if (m_renderTarget->FillPending() && type == D3DPT_TRIANGLELIST &&
+        DrawReplacesTarget(state, static_cast<int>(primitiveCount)))
+        m_renderTarget->DropPendingFill();
     D3D8RasterTarget target = m_renderTarget->TargetView();
     if (type == D3DPT_TRIANGLELIST)
         D3D8RasterTriangles(target, state, m_transformed.data(), m_indexScratch.data(),

@@ -8,6 +8,7 @@
 
 #include "D3D8.h"
 #include "D3D8Rasterizer.h"
+#include "Win32/PixelBuffer.h"
 
 class D3D8DeviceImpl;
 
@@ -57,23 +58,44 @@ public:
     uint8_t* Bits()
     {
         ApplyPendingFill();
-        return m_bits.data();
+        return reinterpret_cast<uint8_t*>(m_bits.data());
     }
-    // Fills the whole surface with one 16-bit value when its bits are next used rather than now:
-    // the depth buffer is cleared every frame, and the 2D frame never reads it.
-    void FillLater(uint16_t value)
+    // The memory of the surface, for handing a finished frame over without a copy (see
+    // Win32Window::PresentBuffer); whatever comes back must have the same size.
+    PixelBuffer& Storage()
+    {
+        ApplyPendingFill();
+        return m_bits;
+    }
+    // Fills the whole surface with one value (16 or 32 bits, as its pixels) when its bits are
+    // next used rather than now: the screen clears its target and depth buffer every frame, the
+    // 2D frame never reads the depth buffer, and its first picture usually covers the target.
+    void FillLater(uint32_t value)
     {
         m_pendingFill = value;
         m_fillPending = true;
     }
+    bool FillPending() const { return m_fillPending; }
+    // The next drawing writes every pixel without reading any: the fill would be wasted.
+    void DropPendingFill() { m_fillPending = false; }
     int Pitch() const { return m_pitch; }
     // Drawing into the surface (32-bit formats only).
     bool CanBeTarget() const { return m_format == D3DFMT_A8R8G8B8 || m_format == D3DFMT_X8R8G8B8; }
     D3D8RasterTarget TargetView();
     // The surface changed behind a lock (drawing, clearing): the sampling copy is stale.
-    void Touch() { m_sampleStale = true; }
+    void Touch()
+    {
+        m_sampleStale = true;
+        m_opacity = Opacity::Unknown;
+    }
+    // The surface as a texture; its `opaque` says what AllOpaque last found.
     const D3D8RasterTexture& SampleView();
-    size_t ByteSize() const { return m_bits.size(); }
+    // Whether every pixel's alpha (as sampled) is 255. Measured once after every change, and
+    // only when asked: the screen asks about the picture that covers a freshly cleared target.
+    bool AllOpaque();
+    // The surface as a drawing target, leaving a pending fill for the caller to settle.
+    D3D8RasterTarget TargetShape();
+    size_t ByteSize() const { return m_bits.size() * sizeof(uint32_t); }
 
 private:
     void ApplyPendingFill();
@@ -87,12 +109,19 @@ private:
     D3DPOOL m_pool;
     DWORD m_usage;
     int m_pitch;
-    std::vector<uint8_t> m_bits;
+    PixelBuffer m_bits; // rows of m_pitch bytes, a multiple of 4
     bool m_fillPending = false;
-    uint16_t m_pendingFill = 0;
+    uint32_t m_pendingFill = 0;
     bool m_locked = false;
     std::vector<uint32_t> m_sample;
     bool m_sampleStale = true;
+    enum class Opacity
+    {
+        Unknown,
+        Opaque,
+        NotOpaque,
+    };
+    Opacity m_opacity = Opacity::Unknown;
     D3D8RasterTexture m_sampleView{};
 };
 
@@ -214,6 +243,8 @@ private:
     void SetDefaultStates();
     D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
     D3D8RasterState RasterState();
+    // Whether the triangles about to be drawn replace every pixel of the target.
+    bool DrawReplacesTarget(const D3D8RasterState& state, int triangles);
 
     std::recursive_mutex m_mutex;
     D3D8Impl* m_direct3d;

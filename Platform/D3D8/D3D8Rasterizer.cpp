@@ -362,48 +362,65 @@ __attribute__((target("avx2"))) void AlphaBlendSpanAvx2(uint32_t* dst, const uin
     }
 }
 
-// Writes n source pixels onto the target with the blend mode.
-void BlendSpan(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+// Writes n source pixels onto the target with a blend mode; each draw call picks the function
+// for its mode once (SelectSpan).
+using SpanFn = void (*)(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n);
+
+void CopySpan(const BlendMode& /*m*/, uint32_t* dst, const uint32_t* src, int n)
 {
-    uint32_t force = m.hasAlpha ? 0u : 0xFF000000u;
+    std::memmove(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
+}
+
+// Onto a target without alpha, whose alpha stays 255.
+void CopyOpaqueSpan(const BlendMode& /*m*/, uint32_t* dst, const uint32_t* src, int n)
+{
+    for (int i = 0; i < n; ++i)
+        dst[i] = src[i] | 0xFF000000u;
+}
+
+void AlphaBlendSpanSse2Fn(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+{
+    AlphaBlendSpanSse2(dst, src, n, m.hasAlpha ? 0u : 0xFF000000u);
+}
+
+void AlphaBlendSpanAvx2Fn(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+{
+    AlphaBlendSpanAvx2(dst, src, n, m.hasAlpha ? 0u : 0xFF000000u);
+}
+
+void AddSatSpan(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+{
+    // (s * 255 + d * 255 + 127) / 255 is exactly s + d; the clamp makes it a saturated add.
+    const __m128i forceV = _mm_set1_epi32(static_cast<int>(m.hasAlpha ? 0u : 0xFF000000u));
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_adds_epu8(s, d), forceV));
+    }
+    for (; i < n; ++i)
+        dst[i] = BlendPixel(m, src[i], dst[i]);
+}
+
+void GenericSpan(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+{
+    for (int i = 0; i < n; ++i)
+        dst[i] = BlendPixel(m, src[i], dst[i]);
+}
+
+SpanFn SelectSpan(const BlendMode& m)
+{
     switch (m.kind)
     {
     case BlendKind::Copy:
-        if (force == 0)
-        {
-            std::memmove(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
-        }
-        else
-        {
-            for (int i = 0; i < n; ++i)
-                dst[i] = src[i] | force;
-        }
-        return;
+        return m.hasAlpha ? CopySpan : CopyOpaqueSpan;
     case BlendKind::AlphaBlend:
-        if (m.avx2)
-            AlphaBlendSpanAvx2(dst, src, n, force);
-        else
-            AlphaBlendSpanSse2(dst, src, n, force);
-        return;
+        return m.avx2 ? AlphaBlendSpanAvx2Fn : AlphaBlendSpanSse2Fn;
     case BlendKind::AddSat:
-    {
-        // (s * 255 + d * 255 + 127) / 255 is exactly s + d; the clamp makes it a saturated add.
-        const __m128i forceV = _mm_set1_epi32(static_cast<int>(force));
-        int i = 0;
-        for (; i + 4 <= n; i += 4)
-        {
-            __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-            __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(_mm_adds_epu8(s, d), forceV));
-        }
-        for (; i < n; ++i)
-            dst[i] = BlendPixel(m, src[i], dst[i]);
-        return;
-    }
-    case BlendKind::Generic:
-        for (int i = 0; i < n; ++i)
-            dst[i] = BlendPixel(m, src[i], dst[i]);
-        return;
+        return AddSatSpan;
+    default:
+        return GenericSpan;
     }
 }
 
@@ -561,6 +578,7 @@ struct Context
     const D3D8RasterTexture* texture; // null when none is set or it is unusable
     Box clip;
     BlendMode blend;
+    SpanFn span;
     Stage stage;
     DWORD cullMode;
     DWORD addressU;
@@ -593,6 +611,7 @@ void InitContext(Context& c, const D3D8RasterTarget& target, const D3D8RasterSta
     c.clip.right = static_cast<int>(std::min<LONG>(state.clip.right, target.width));
     c.clip.bottom = static_cast<int>(std::min<LONG>(state.clip.bottom, target.height));
     c.blend = MakeBlendMode(state, target.hasAlpha);
+    c.span = SelectSpan(c.blend);
     c.stage = Stage{state.colorOp, state.colorArg1, state.colorArg2,
                     state.alphaOp, state.alphaArg1, state.alphaArg2};
     c.cullMode = state.cullMode;
@@ -753,6 +772,51 @@ bool InsideGuardBand(double x, double y)
     return std::fabs(x) <= kGuardBand && std::fabs(y) <= kGuardBand;
 }
 
+// The attribute planes of a triangle through vertex 0, from its snapped positions (going
+// clockwise on the screen, area > 0), and whether it samples with linear filtering.
+void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v2, int64_t X0, int64_t Y0,
+                 int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t area, Setup& s)
+{
+    s.refX = static_cast<double>(X0) / kSubpixels;
+    s.refY = static_cast<double>(Y0) / kSubpixels;
+    double dX1 = static_cast<double>(X1 - X0);
+    double dY1 = static_cast<double>(Y1 - Y0);
+    double dX2 = static_cast<double>(X2 - X0);
+    double dY2 = static_cast<double>(Y2 - Y0);
+    double areaD = static_cast<double>(area);
+    for (int k = 0; k < kAttrCount; ++k)
+    {
+        double a0 = v0.a[k];
+        double d1 = v1.a[k] - a0;
+        double d2 = v2.a[k] - a0;
+        s.a0[k] = a0;
+        s.gx[k] = (d1 * dY2 - d2 * dY1) / areaD * static_cast<double>(kSubpixels);
+        s.gy[k] = (d2 * dX1 - d1 * dX2) / areaD * static_cast<double>(kSubpixels);
+        if (!std::isfinite(s.gx[k]) || !std::isfinite(s.gy[k]))
+        {
+            s.gx[k] = 0.0;
+            s.gy[k] = 0.0;
+        }
+    }
+    s.constColour = true;
+    for (int k = kB; k <= kA; ++k)
+        s.constColour = s.constColour && s.gx[k] == 0.0 && s.gy[k] == 0.0;
+    s.colour = 0;
+    for (int ch = 0; ch < 4; ++ch)
+        s.colour |= static_cast<uint32_t>(s.a0[kB + ch]) << (ch * 8);
+
+    s.linear = false;
+    if (c.texture != nullptr)
+    {
+        // Texels per pixel: more than one is minification.
+        double w = c.texture->width;
+        double h = c.texture->height;
+        double footprint = std::fabs(s.gx[kU] * w * s.gy[kV] * h - s.gy[kU] * w * s.gx[kV] * h);
+        DWORD filter = footprint > 1.0 ? c.minFilter : c.magFilter;
+        s.linear = filter >= D3DTEXF_LINEAR;
+    }
+}
+
 // Prepares a triangle whose vertices lie within the guard band. False: nothing to draw (culled
 // or zero area after snapping).
 bool SetupTriangle(const Context& c, const Vert& v0, const Vert& v1In, const Vert& v2In, Setup& s)
@@ -803,44 +867,7 @@ bool SetupTriangle(const Context& c, const Vert& v0, const Vert& v1In, const Ver
     s.rowFirst = static_cast<int>(CeilDiv(minY, kSubpixels));
     s.rowEnd = static_cast<int>(FloorDiv(maxY, kSubpixels) + 1);
 
-    s.refX = static_cast<double>(X0) / kSubpixels;
-    s.refY = static_cast<double>(Y0) / kSubpixels;
-    double dX1 = static_cast<double>(X1 - X0);
-    double dY1 = static_cast<double>(Y1 - Y0);
-    double dX2 = static_cast<double>(X2 - X0);
-    double dY2 = static_cast<double>(Y2 - Y0);
-    double areaD = static_cast<double>(area);
-    for (int k = 0; k < kAttrCount; ++k)
-    {
-        double a0 = v0.a[k];
-        double d1 = v1->a[k] - a0;
-        double d2 = v2->a[k] - a0;
-        s.a0[k] = a0;
-        s.gx[k] = (d1 * dY2 - d2 * dY1) / areaD * static_cast<double>(kSubpixels);
-        s.gy[k] = (d2 * dX1 - d1 * dX2) / areaD * static_cast<double>(kSubpixels);
-        if (!std::isfinite(s.gx[k]) || !std::isfinite(s.gy[k]))
-        {
-            s.gx[k] = 0.0;
-            s.gy[k] = 0.0;
-        }
-    }
-    s.constColour = true;
-    for (int k = kB; k <= kA; ++k)
-        s.constColour = s.constColour && s.gx[k] == 0.0 && s.gy[k] == 0.0;
-    s.colour = 0;
-    for (int ch = 0; ch < 4; ++ch)
-        s.colour |= static_cast<uint32_t>(s.a0[kB + ch]) << (ch * 8);
-
-    s.linear = false;
-    if (c.texture != nullptr)
-    {
-        // Texels per pixel: more than one is minification.
-        double w = c.texture->width;
-        double h = c.texture->height;
-        double footprint = std::fabs(s.gx[kU] * w * s.gy[kV] * h - s.gy[kU] * w * s.gx[kV] * h);
-        DWORD filter = footprint > 1.0 ? c.minFilter : c.magFilter;
-        s.linear = filter >= D3DTEXF_LINEAR;
-    }
+    SetupPlanes(c, v0, *v1, *v2, X0, Y0, X1, Y1, X2, Y2, area, s);
     return true;
 }
 
@@ -979,7 +1006,7 @@ void DrawSetup(const Context& c, const Setup& s)
         {
             int n = std::min(kChunk, xr - x);
             ShadeSpan(c, s, kind, constant, py, x, n, buffer);
-            BlendSpan(c.blend, row + x, buffer, n);
+            c.span(c.blend, row + x, buffer, n);
         }
     }
 }
@@ -1060,15 +1087,30 @@ bool FiniteVertex(const D3D8RasterVertex& v)
 
 // ---- Axis-aligned quads ----------------------------------------------------------------------
 
-bool SamePlane(const Setup& a, const Setup& b, int k)
+// An axis-aligned quad (tl, tr, br) + (tl, br, bl) ready to draw: the planes of its first
+// triangle, which the second shares, and the pixels it covers.
+struct QuadPlan
 {
-    return a.a0[k] == b.a0[k] && a.gx[k] == b.gx[k] && a.gy[k] == b.gy[k];
-}
+    Setup s;
+    int x0;
+    int x1;
+    int y0;
+    int y1;
+    SourceKind kind;
 
-// Draws the quad (tl, tr, br) + (tl, br, bl) when it is an axis-aligned rectangle whose u
-// depends on x only and v on y only; false leaves it to the triangle path.
-bool DrawAxisAlignedQuad(Context& c, const D3D8RasterVertex& tl, const D3D8RasterVertex& tr,
-                         const D3D8RasterVertex& br, const D3D8RasterVertex& bl)
+    bool Empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+// Plans the quad when it is an axis-aligned rectangle whose u depends on x only and v on y
+// only, with one diffuse colour and point sampling; false leaves it to the triangle path.
+//
+// For such a quad the two triangles' planes are the same: with W and H the snapped width and
+// height, the first triangle's differences are (W, 0) and (W, H), the second's (W, H) and
+// (0, H), and the gradient formulas of SetupPlanes give both u_x = du H / (W H), v_y = dv W /
+// (W H) and exactly zero for u_y, v_x and the colour, term by term in the same floating-point
+// operations. So the planes of the first triangle alone are those of the quad.
+bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterVertex& tr,
+                 const D3D8RasterVertex& br, const D3D8RasterVertex& bl, QuadPlan& q)
 {
     if (!(tl.y == tr.y && tr.x == br.x && br.y == bl.y && bl.x == tl.x && tr.x > tl.x && bl.y > tl.y))
         return false;
@@ -1076,77 +1118,84 @@ bool DrawAxisAlignedQuad(Context& c, const D3D8RasterVertex& tl, const D3D8Raste
         return false;
     if (tl.diffuse != tr.diffuse || tl.diffuse != br.diffuse || tl.diffuse != bl.diffuse)
         return false;
-    if (!InsideGuardBand(tl.x, tl.y) || !InsideGuardBand(br.x, br.y))
+    // Both triangles go clockwise; a device culling clockwise triangles draws neither.
+    if (c.cullMode == D3DCULL_CW || !InsideGuardBand(tl.x, tl.y) || !InsideGuardBand(br.x, br.y))
         return false;
-    Vert vtl = ToVert(tl);
-    Vert vtr = ToVert(tr);
-    Vert vbr = ToVert(br);
-    Vert vbl = ToVert(bl);
-    Setup s1;
-    Setup s2;
-    if (!SetupTriangle(c, vtl, vtr, vbr, s1) || !SetupTriangle(c, vtl, vbr, vbl, s2))
+    const int64_t X0 = std::llrint(tl.x * kSubpixels);
+    const int64_t Y0 = std::llrint(tl.y * kSubpixels);
+    const int64_t X1 = std::llrint(tr.x * kSubpixels);
+    const int64_t Y2 = std::llrint(br.y * kSubpixels);
+    const int64_t area = (X1 - X0) * (Y2 - Y0);
+    if (area <= 0)
         return false;
-    if (s1.swapped || s2.swapped || s1.linear || s2.linear || s1.refX != s2.refX || s1.refY != s2.refY)
-        return false;
-    for (int k = 0; k < kAttrCount; ++k)
-    {
-        if (!SamePlane(s1, s2, k))
-            return false;
-    }
-    if (s1.gy[kU] != 0.0 || s1.gx[kV] != 0.0 || !s1.constColour)
+    Setup& s = q.s;
+    s.swapped = false;
+    SetupPlanes(c, ToVert(tl), ToVert(tr), ToVert(br), X0, Y0, X1, Y0, X1, Y2, area, s);
+    if (s.linear || s.gy[kU] != 0.0 || s.gx[kV] != 0.0 || !s.constColour)
         return false;
 
     // The two triangles together cover exactly the centres with X0 <= 256 px < X1 and
-    // Y0 <= 256 py < Y1: their top and left edges are in, their right and bottom edges out, and
+    // Y0 <= 256 py < Y2: their top and left edges are in, their right and bottom edges out, and
     // the shared diagonal is a left edge of one and a right edge of the other.
-    int x0 = static_cast<int>(std::max<int64_t>(c.clip.left, CeilDiv(s1.X[0], kSubpixels)));
-    int x1 = static_cast<int>(std::min<int64_t>(c.clip.right, CeilDiv(s1.X[1], kSubpixels)));
-    int y0 = static_cast<int>(std::max<int64_t>(c.clip.top, CeilDiv(s1.Y[0], kSubpixels)));
-    int y1 = static_cast<int>(std::min<int64_t>(c.clip.bottom, CeilDiv(s1.Y[2], kSubpixels)));
-    if (x0 >= x1 || y0 >= y1)
-        return true;
-    int n = x1 - x0;
+    q.x0 = static_cast<int>(std::max<int64_t>(c.clip.left, CeilDiv(X0, kSubpixels)));
+    q.x1 = static_cast<int>(std::min<int64_t>(c.clip.right, CeilDiv(X1, kSubpixels)));
+    q.y0 = static_cast<int>(std::max<int64_t>(c.clip.top, CeilDiv(Y0, kSubpixels)));
+    q.y1 = static_cast<int>(std::min<int64_t>(c.clip.bottom, CeilDiv(Y2, kSubpixels)));
+    q.kind = ClassifySource(c.stage, c.texture != nullptr, true, s.colour);
+    return true;
+}
 
+// Draws a planned quad.
+void DrawQuad(Context& c, const QuadPlan& q)
+{
+    if (q.Empty())
+        return;
+    const Setup& s = q.s;
+    const int x0 = q.x0;
+    const int n = q.x1 - q.x0;
     const D3D8RasterTarget& t = *c.target;
     const D3D8RasterTexture* tex = c.texture;
-    SourceKind kind = ClassifySource(c.stage, tex != nullptr, true, s1.colour);
     uint32_t buffer[kChunk];
-    if (kind == SourceKind::Constant)
+    if (q.kind == SourceKind::Constant)
     {
-        uint32_t constant = CombinePixel(c.stage, 0xFFFFFFFFu, s1.colour);
+        uint32_t constant = CombinePixel(c.stage, 0xFFFFFFFFu, s.colour);
         std::fill(buffer, buffer + std::min(n, kChunk), constant);
-        for (int py = y0; py < y1; ++py)
+        for (int py = q.y0; py < q.y1; ++py)
         {
             uint32_t* row = t.pixels + static_cast<size_t>(py) * static_cast<size_t>(t.pitch);
-            for (int x = x0; x < x1; x += kChunk)
-                BlendSpan(c.blend, row + x, buffer, std::min(kChunk, x1 - x));
+            for (int x = x0; x < q.x1; x += kChunk)
+                c.span(c.blend, row + x, buffer, std::min(kChunk, q.x1 - x));
         }
-        return true;
+        return;
     }
 
-    // The texel column of every target column: AtColumn(s1, kU, RowBase(s1, kU, y0), px) with
+    // The texel column of every target column: AtColumn(s, kU, RowBase(s, kU, y0), px) with
     // px - refX written as (x0 - refX) + i, which is the same exact value. The texel row of every
-    // target row: RowBase(s1, kV, py); AtColumn adds dv/dx (px - refX) = +-0 to it, which cannot
+    // target row: RowBase(s, kV, py); AtColumn adds dv/dx (px - refX) = +-0 to it, which cannot
     // change the floor.
-    c.columns.Make(RowBase(s1, kU, y0), s1.gx[kU], static_cast<double>(x0) - s1.refX, n, tex->width,
+    c.columns.Make(RowBase(s, kU, q.y0), s.gx[kU], static_cast<double>(x0) - s.refX, n, tex->width,
                    c.addressU);
-    c.rows.Make(s1.a0[kV], s1.gy[kV], static_cast<double>(y0) - s1.refY, y1 - y0, tex->height, c.addressV);
+    c.rows.Make(s.a0[kV], s.gy[kV], static_cast<double>(q.y0) - s.refY, q.y1 - q.y0, tex->height, c.addressV);
     const int* columns = c.columns.index.data();
     const bool consecutive = c.columns.consecutive;
-    for (int py = y0; py < y1; ++py)
+    // An opaque texture's texels replace the target under alpha blending.
+    SpanFn span = q.kind == SourceKind::Texel && tex->opaque && c.blend.kind == BlendKind::AlphaBlend
+                      ? CopySpan
+                      : c.span;
+    for (int py = q.y0; py < q.y1; ++py)
     {
-        int iy = c.rows.index[static_cast<size_t>(py - y0)];
+        int iy = c.rows.index[static_cast<size_t>(py - q.y0)];
         const uint32_t* texRow = tex->pixels + static_cast<size_t>(iy) * static_cast<size_t>(tex->pitch);
         uint32_t* row = t.pixels + static_cast<size_t>(py) * static_cast<size_t>(t.pitch) + x0;
-        if (kind == SourceKind::Texel && consecutive)
+        if (q.kind == SourceKind::Texel && consecutive)
         {
-            BlendSpan(c.blend, row, texRow + columns[0], n);
+            span(c.blend, row, texRow + columns[0], n);
             continue;
         }
         for (int x = 0; x < n; x += kChunk)
         {
             int m = std::min(kChunk, n - x);
-            if (kind == SourceKind::Texel)
+            if (q.kind == SourceKind::Texel)
             {
                 for (int i = 0; i < m; ++i)
                     buffer[i] = texRow[columns[x + i]];
@@ -1154,12 +1203,19 @@ bool DrawAxisAlignedQuad(Context& c, const D3D8RasterVertex& tl, const D3D8Raste
             else
             {
                 for (int i = 0; i < m; ++i)
-                    buffer[i] = CombinePixel(c.stage, texRow[columns[x + i]], s1.colour);
+                    buffer[i] = CombinePixel(c.stage, texRow[columns[x + i]], s.colour);
             }
-            BlendSpan(c.blend, row + x, buffer, m);
+            span(c.blend, row + x, buffer, m);
         }
     }
-    return true;
+}
+
+// Whether triangles i and i + 1 of the list are the two halves of a quad as the engine sends
+// them: (a, b, c), (a, c, d) with a, b, c, d going round the rectangle from its top-left corner.
+inline bool QuadPair(const uint16_t* indices, int i, int count)
+{
+    const uint16_t* tri = indices + 3 * i;
+    return i + 1 < count && tri[3] == tri[0] && tri[4] == tri[2];
 }
 
 } // namespace
@@ -1170,14 +1226,14 @@ void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& 
     Context c;
     if (!BeginDraw(c, target, state, vertices, indices, count))
         return;
+    QuadPlan quad;
     for (int i = 0; i < count; ++i)
     {
         const uint16_t* tri = indices + 3 * i;
-        // The engine's quads come as (a, b, c), (a, c, d) with a, b, c, d going round the
-        // rectangle from its top-left corner.
-        if (c.fastPath && i + 1 < count && tri[3] == tri[0] && tri[4] == tri[2] &&
-            DrawAxisAlignedQuad(c, vertices[tri[0]], vertices[tri[1]], vertices[tri[2]], vertices[tri[5]]))
+        if (c.fastPath && QuadPair(indices, i, count) &&
+            PrepareQuad(c, vertices[tri[0]], vertices[tri[1]], vertices[tri[2]], vertices[tri[5]], quad))
         {
+            DrawQuad(c, quad);
             ++i;
             continue;
         }
@@ -1187,6 +1243,34 @@ void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& 
         if (!FiniteVertex(a) || !FiniteVertex(b) || !FiniteVertex(d))
             continue;
         DrawTriangle(c, ToVert(a), ToVert(b), ToVert(d));
+    }
+}
+
+D3D8RasterCover D3D8RasterFirstQuadCover(const D3D8RasterTarget& target, const D3D8RasterState& state,
+                                         const D3D8RasterVertex* vertices, const uint16_t* indices, int count)
+{
+    // The triangle path draws the same pixels as the quad path, so the answer does not depend on
+    // which of the two will draw.
+    Context c;
+    QuadPlan quad;
+    if (!BeginDraw(c, target, state, vertices, indices, count) || !QuadPair(indices, 0, count) ||
+        !PrepareQuad(c, vertices[indices[0]], vertices[indices[1]], vertices[indices[2]], vertices[indices[5]],
+                     quad))
+        return D3D8RasterCover::Partial;
+    if (quad.x0 != 0 || quad.y0 != 0 || quad.x1 != target.width || quad.y1 != target.height)
+        return D3D8RasterCover::Partial;
+    switch (c.blend.kind)
+    {
+    case BlendKind::Copy:
+        return D3D8RasterCover::Whole;
+    case BlendKind::AlphaBlend:
+        if (quad.kind == SourceKind::Texel)
+            return D3D8RasterCover::WholeIfTextureOpaque;
+        if (quad.kind == SourceKind::Constant && (CombinePixel(c.stage, 0xFFFFFFFFu, quad.s.colour) >> 24) == 255)
+            return D3D8RasterCover::Whole;
+        return D3D8RasterCover::Partial;
+    default:
+        return D3D8RasterCover::Partial;
     }
 }
 
@@ -1261,7 +1345,7 @@ void DrawLine(const Context& c, const D3D8RasterVertex& a, const D3D8RasterVerte
         uint32_t src = CombinePixel(c.stage, 0xFFFFFFFFu, dif);
         uint32_t* dst =
             t.pixels + static_cast<size_t>(py) * static_cast<size_t>(t.pitch) + static_cast<size_t>(px);
-        BlendSpan(c.blend, dst, &src, 1);
+        c.span(c.blend, dst, &src, 1);
     }
 }
 

@@ -44,6 +44,9 @@ struct D3D8RasterTexture
     int width;
     int height;
     int pitch; // in pixels
+    // Every texel's alpha is 255, as its owner last measured; false when not known. Alpha
+    // blending such a texture needs no arithmetic.
+    bool opaque = false;
 };
 
 struct D3D8RasterVertex
@@ -79,6 +82,18 @@ struct D3D8RasterState
 // Draws `count` triangles; each takes three entries of `indices` (positions in `vertices`).
 void D3D8RasterTriangles(const D3D8RasterTarget& target, const D3D8RasterState& state,
                          const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
+// What drawing the first two triangles of a list (the engine's quad) does to the target's
+// earlier contents: whether it writes every pixel of the target without reading any, in which
+// case a pending clear of the target need not be done.
+enum class D3D8RasterCover
+{
+    Partial,              // some pixel keeps or blends with what was there
+    Whole,                // every pixel is replaced
+    WholeIfTextureOpaque, // every pixel is replaced if every texel's alpha is 255
+};
+D3D8RasterCover D3D8RasterFirstQuadCover(const D3D8RasterTarget& target, const D3D8RasterState& state,
+                                         const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
+
 // Draws `count` one-pixel lines, two indices each, with the colours of their ends interpolated
 // along the line; textures are ignored. A line covers the pixels a Bresenham walk from its
 // rounded start to its rounded end visits; the end pixel only with lastPixel.

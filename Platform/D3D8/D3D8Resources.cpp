@@ -13,11 +13,11 @@ D3D8SurfaceImpl::D3D8SurfaceImpl(D3D8DeviceImpl* device, UINT width, UINT height
 {
     // Rows are kept 4-byte aligned, as drivers do.
     m_pitch = static_cast<int>((width * D3D8BytesPerPixel(format) + 3u) & ~3u);
-    m_bits.assign(static_cast<size_t>(m_pitch) * height, 0);
+    m_bits.Reset(static_cast<size_t>(m_pitch) / 4 * height);
     if (m_container == nullptr && !m_ownedByDevice)
     {
         m_device->AddRef();
-        m_device->Register(this, pool, m_bits.size());
+        m_device->Register(this, pool, ByteSize());
     }
 }
 
@@ -25,7 +25,7 @@ D3D8SurfaceImpl::~D3D8SurfaceImpl()
 {
     if (m_container == nullptr && !m_ownedByDevice)
     {
-        m_device->Unregister(this, m_pool, m_bits.size());
+        m_device->Unregister(this, m_pool, ByteSize());
         m_device->Release();
     }
 }
@@ -64,7 +64,7 @@ HRESULT D3D8SurfaceImpl::GetDesc(D3DSURFACE_DESC* desc)
     desc->Type = D3DRTYPE_SURFACE;
     desc->Usage = m_usage;
     desc->Pool = m_pool;
-    desc->Size = static_cast<UINT>(m_bits.size());
+    desc->Size = static_cast<UINT>(ByteSize());
     desc->MultiSampleType = D3DMULTISAMPLE_NONE;
     desc->Width = m_width;
     desc->Height = m_height;
@@ -86,9 +86,9 @@ HRESULT D3D8SurfaceImpl::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWOR
     ApplyPendingFill();
     m_locked = true;
     if ((flags & D3DLOCK_READONLY) == 0)
-        m_sampleStale = true;
+        Touch();
     locked->Pitch = m_pitch;
-    locked->pBits = m_bits.data() + static_cast<size_t>(area.top) * m_pitch +
+    locked->pBits = reinterpret_cast<uint8_t*>(m_bits.data()) + static_cast<size_t>(area.top) * m_pitch +
                     static_cast<size_t>(area.left) * D3D8BytesPerPixel(m_format);
     return D3D_OK;
 }
@@ -98,8 +98,11 @@ void D3D8SurfaceImpl::ApplyPendingFill()
     if (!m_fillPending)
         return;
     m_fillPending = false;
-    const size_t pixels = m_bits.size() / 2;
-    std::fill_n(reinterpret_cast<uint16_t*>(m_bits.data()), pixels, m_pendingFill);
+    if (D3D8BytesPerPixel(m_format) == 2)
+        std::fill_n(reinterpret_cast<uint16_t*>(m_bits.data()), ByteSize() / 2,
+                    static_cast<uint16_t>(m_pendingFill));
+    else
+        std::fill_n(m_bits.data(), m_bits.size(), m_pendingFill);
 }
 
 HRESULT D3D8SurfaceImpl::UnlockRect()
@@ -107,22 +110,31 @@ HRESULT D3D8SurfaceImpl::UnlockRect()
     if (!m_locked)
         return D3DERR_INVALIDCALL;
     m_locked = false;
+    // Pixels written under the lock after opacity was measured.
+    m_opacity = Opacity::Unknown;
     return D3D_OK;
 }
 
 D3D8RasterTarget D3D8SurfaceImpl::TargetView()
 {
-    m_sampleStale = true;
-    return D3D8RasterTarget{reinterpret_cast<uint32_t*>(m_bits.data()), static_cast<int>(m_width),
-                            static_cast<int>(m_height), m_pitch / 4, m_format == D3DFMT_A8R8G8B8};
+    ApplyPendingFill();
+    Touch();
+    return TargetShape();
+}
+
+D3D8RasterTarget D3D8SurfaceImpl::TargetShape()
+{
+    return D3D8RasterTarget{m_bits.data(), static_cast<int>(m_width), static_cast<int>(m_height), m_pitch / 4,
+                            m_format == D3DFMT_A8R8G8B8};
 }
 
 const D3D8RasterTexture& D3D8SurfaceImpl::SampleView()
 {
+    ApplyPendingFill();
     if (m_format == D3DFMT_A8R8G8B8)
     {
-        m_sampleView = D3D8RasterTexture{reinterpret_cast<const uint32_t*>(m_bits.data()),
-                                         static_cast<int>(m_width), static_cast<int>(m_height), m_pitch / 4};
+        m_sampleView = D3D8RasterTexture{m_bits.data(), static_cast<int>(m_width), static_cast<int>(m_height),
+                                         m_pitch / 4, m_opacity == Opacity::Opaque};
         return m_sampleView;
     }
     if (m_sampleStale)
@@ -131,15 +143,37 @@ const D3D8RasterTexture& D3D8SurfaceImpl::SampleView()
         UINT bytes = D3D8BytesPerPixel(m_format);
         for (UINT y = 0; y < m_height; ++y)
         {
-            const uint8_t* row = m_bits.data() + static_cast<size_t>(y) * m_pitch;
+            const uint8_t* row = reinterpret_cast<const uint8_t*>(m_bits.data()) + static_cast<size_t>(y) * m_pitch;
             for (UINT x = 0; x < m_width; ++x)
                 m_sample[static_cast<size_t>(y) * m_width + x] = D3D8DecodePixel(m_format, row + x * bytes);
         }
         m_sampleStale = false;
     }
     m_sampleView = D3D8RasterTexture{m_sample.data(), static_cast<int>(m_width), static_cast<int>(m_height),
-                                     static_cast<int>(m_width)};
+                                     static_cast<int>(m_width), m_opacity == Opacity::Opaque};
     return m_sampleView;
+}
+
+bool D3D8SurfaceImpl::AllOpaque()
+{
+    if (m_locked)
+        return false;
+    if (m_opacity == Opacity::Unknown)
+    {
+        const D3D8RasterTexture view = SampleView();
+        bool opaque = true;
+        for (int y = 0; y < view.height && opaque; ++y)
+        {
+            const uint32_t* row = view.pixels + static_cast<size_t>(y) * view.pitch;
+            uint32_t all = 0xFF000000u;
+            for (int x = 0; x < view.width; ++x)
+                all &= row[x];
+            opaque = all == 0xFF000000u;
+        }
+        m_opacity = opaque ? Opacity::Opaque : Opacity::NotOpaque;
+    }
+    m_sampleView.opaque = m_opacity == Opacity::Opaque;
+    return m_sampleView.opaque;
 }
 
 // ---------------------------------------------------------------------------------------------

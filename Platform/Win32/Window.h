@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "PixelBuffer.h"
 #include "WinTypes.h"
 
 class Win32Window
@@ -22,6 +23,13 @@ public:
     virtual POINT ClientOrigin() const { return POINT{0, 0}; }
     // Shows a finished frame: `pixels` are 32-bit A8R8G8B8 rows, `pitch` bytes apart.
     virtual void PresentFrame(const uint32_t* pixels, int width, int height, int pitch) = 0;
+    // Shows a finished frame whose buffer the caller gives up until the next frame: a window
+    // that keeps frames may trade it for its own buffer of the same size (which then holds the
+    // frame shown before), instead of copying it. By default the frame is copied.
+    virtual void PresentBuffer(PixelBuffer& pixels, int width, int height, int pitch)
+    {
+        PresentFrame(pixels.data(), width, height, pitch);
+    }
 };
 
 class MemoryWindow : public Win32Window
@@ -40,13 +48,34 @@ public:
     void PresentFrame(const uint32_t* pixels, int width, int height, int pitch) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_frameWidth = width;
-        m_frameHeight = height;
-        m_frame.resize(static_cast<size_t>(width) * height);
+        SetFrameSize(width, height);
         for (int y = 0; y < height; ++y)
             std::memcpy(m_frame.data() + static_cast<size_t>(y) * width,
                         reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * pitch,
                         static_cast<size_t>(width) * 4);
+        ++m_frames;
+    }
+    void PresentBuffer(PixelBuffer& pixels, int width, int height, int pitch) override
+    {
+        const size_t words = static_cast<size_t>(width) * height;
+        if (pitch != width * 4 || pixels.size() != words)
+        {
+            MemoryWindow::PresentFrame(pixels.data(), width, height, pitch);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // The first frame of a size is copied; from then on the two buffers change places.
+        if (m_frame.size() != words)
+        {
+            SetFrameSize(width, height);
+            std::memcpy(m_frame.data(), pixels.data(), words * 4);
+        }
+        else
+        {
+            m_frameWidth = width;
+            m_frameHeight = height;
+            m_frame.Swap(pixels);
+        }
         ++m_frames;
     }
     // The last frame presented, rows packed.
@@ -57,16 +86,25 @@ public:
             *width = m_frameWidth;
         if (height != nullptr)
             *height = m_frameHeight;
-        return m_frame;
+        return std::vector<uint32_t>(m_frame.data(), m_frame.data() + m_frame.size());
     }
     int FramesPresented() const { return m_frames; }
 
 private:
+    void SetFrameSize(int width, int height)
+    {
+        m_frameWidth = width;
+        m_frameHeight = height;
+        const size_t words = static_cast<size_t>(width) * height;
+        if (m_frame.size() != words)
+            m_frame.Reset(words);
+    }
+
     int m_width;
     int m_height;
     bool m_minimised = false;
     mutable std::mutex m_mutex;
-    std::vector<uint32_t> m_frame;
+    PixelBuffer m_frame;
     int m_frameWidth = 0;
     int m_frameHeight = 0;
     int m_frames = 0;

@@ -3,6 +3,7 @@
 // frame on a 64 x 48 memory window seen through a 2D camera, read back after Present.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -181,13 +182,24 @@ protected:
         m_device->EndScene();
         return Present();
     }
-    // The back buffer in the middle of a frame: the scene is ended for Present and begun again,
-    // the camera's states staying on the device.
+    // The back buffer in the middle of a frame, read through a lock (presenting would flip it).
     std::vector<uint32_t> Peek()
     {
-        m_device->EndScene();
-        std::vector<uint32_t> frame = Present();
-        m_device->BeginScene();
+        std::vector<uint32_t> frame;
+        IDirect3DSurface8* back = nullptr;
+        if (m_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
+            return frame;
+        D3DLOCKED_RECT locked{};
+        if (back->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK)
+        {
+            frame.resize(static_cast<size_t>(kWidth) * kHeight);
+            for (int y = 0; y < kHeight; ++y)
+                std::memcpy(frame.data() + static_cast<size_t>(y) * kWidth,
+                            static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                            static_cast<size_t>(kWidth) * 4);
+            back->UnlockRect();
+        }
+        back->Release();
         return frame;
     }
     std::vector<uint32_t> Present()

@@ -1,0 +1,57 @@
+#pragma once
+// Zeroed memory for pixels, in 32-bit words. It comes from calloc, so a large buffer is mapped
+// pages that take no memory until they are written: a depth buffer that a 2D frame never
+// touches costs nothing. Buffers of the same size can trade their memory with Swap, which is
+// how a finished frame moves from the device to the window without a copy.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+class PixelBuffer
+{
+public:
+    PixelBuffer() = default;
+    explicit PixelBuffer(size_t words) { Reset(words); }
+    ~PixelBuffer() { std::free(m_words); }
+    PixelBuffer(const PixelBuffer&) = delete;
+    PixelBuffer& operator=(const PixelBuffer&) = delete;
+    PixelBuffer(PixelBuffer&& other) noexcept { Swap(other); }
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept
+    {
+        PixelBuffer moved(std::move(other));
+        Swap(moved);
+        return *this;
+    }
+
+    // Replaces the contents with `words` zero words.
+    void Reset(size_t words)
+    {
+        std::free(m_words);
+        m_words = nullptr;
+        m_size = 0;
+        if (words == 0)
+            return;
+        m_words = static_cast<uint32_t*>(std::calloc(words, sizeof(uint32_t)));
+        if (m_words == nullptr)
+            throw std::bad_alloc();
+        m_size = words;
+    }
+
+    void Swap(PixelBuffer& other) noexcept
+    {
+        std::swap(m_words, other.m_words);
+        std::swap(m_size, other.m_size);
+    }
+
+    uint32_t* data() { return m_words; }
+    const uint32_t* data() const { return m_words; }
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+
+private:
+    uint32_t* m_words = nullptr;
+    size_t m_size = 0;
+};
