@@ -80,23 +80,27 @@ public:
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
     virtual HRESULT Present(const RECT* source, const RECT* destination, HWND window, const void* dirty) = 0;
     virtual HRESULT GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface8** surface) = 0;
-    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                  IDirect3DTexture8** texture) = 0;
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                  D3DPOOL pool, IDirect3DTexture8** texture) = 0;
     virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                        IDirect3DVertexBuffer8** buffer) = 0;
     virtual HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                       IDirect3DIndexBuffer8** buffer) = 0;
-    virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multisample,
-                                       BOOL lockable, IDirect3DSurface8** surface) = 0;
+    virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                                       D3DMULTISAMPLE_TYPE multisample, BOOL lockable,
+                                       IDirect3DSurface8** surface) = 0;
     virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
-                                              D3DMULTISAMPLE_TYPE multisample, IDirect3DSurface8** surface) = 0;
-    virtual HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface) = 0;
+                                              D3DMULTISAMPLE_TYPE multisample,
+                                              IDirect3DSurface8** surface) = 0;
+    virtual HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                                       IDirect3DSurface8** surface) = 0;
     virtual HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depth) = 0;
     virtual HRESULT GetRenderTarget(IDirect3DSurface8** target) = 0;
     virtual HRESULT GetDepthStencilSurface(IDirect3DSurface8** depth) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    virtual HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
+    virtual HRESULT Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR color, float z,
+                          DWORD stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT8* viewport) = 0;
@@ -107,8 +111,8 @@ public:
     virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) = 0;
     virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
     virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
-    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount, UINT startIndex,
-                                         UINT primitiveCount) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
+                                         UINT startIndex, UINT primitiveCount) = 0;
     virtual HRESULT SetVertexShader(DWORD handle) = 0;
     virtual HRESULT GetVertexShader(DWORD* handle) = 0;
     virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) = 0;

@@ -1254,8 +1254,8 @@ D3D8RasterCover D3D8RasterFirstQuadCover(const D3D8RasterTarget& target, const D
     Context c;
     QuadPlan quad;
     if (!BeginDraw(c, target, state, vertices, indices, count) || !QuadPair(indices, 0, count) ||
-        !PrepareQuad(c, vertices[indices[0]], vertices[indices[1]], vertices[indices[2]], vertices[indices[5]],
-                     quad))
+        !PrepareQuad(c, vertices[indices[0]], vertices[indices[1]], vertices[indices[2]],
+                     vertices[indices[5]], quad))
         return D3D8RasterCover::Partial;
     if (quad.x0 != 0 || quad.y0 != 0 || quad.x1 != target.width || quad.y1 != target.height)
         return D3D8RasterCover::Partial;
@@ -1266,7 +1266,8 @@ D3D8RasterCover D3D8RasterFirstQuadCover(const D3D8RasterTarget& target, const D
     case BlendKind::AlphaBlend:
         if (quad.kind == SourceKind::Texel)
             return D3D8RasterCover::WholeIfTextureOpaque;
-        if (quad.kind == SourceKind::Constant && (CombinePixel(c.stage, 0xFFFFFFFFu, quad.s.colour) >> 24) == 255)
+        if (quad.kind == SourceKind::Constant &&
+            (CombinePixel(c.stage, 0xFFFFFFFFu, quad.s.colour) >> 24) == 255)
             return D3D8RasterCover::Whole;
         return D3D8RasterCover::Partial;
     default:

@@ -92,7 +92,8 @@ enum class D3D8RasterCover
     WholeIfTextureOpaque, // every pixel is replaced if every texel's alpha is 255
 };
 D3D8RasterCover D3D8RasterFirstQuadCover(const D3D8RasterTarget& target, const D3D8RasterState& state,
-                                         const D3D8RasterVertex* vertices, const uint16_t* indices, int count);
+                                         const D3D8RasterVertex* vertices, const uint16_t* indices,
+                                         int count);
 
 // Draws `count` one-pixel lines, two indices each, with the colours of their ends interpolated
 // along the line; textures are ignored. A line covers the pixels a Bresenham walk from its

@@ -143,7 +143,8 @@ const D3D8RasterTexture& D3D8SurfaceImpl::SampleView()
         UINT bytes = D3D8BytesPerPixel(m_format);
         for (UINT y = 0; y < m_height; ++y)
         {
-            const uint8_t* row = reinterpret_cast<const uint8_t*>(m_bits.data()) + static_cast<size_t>(y) * m_pitch;
+            const uint8_t* row =
+                reinterpret_cast<const uint8_t*>(m_bits.data()) + static_cast<size_t>(y) * m_pitch;
             for (UINT x = 0; x < m_width; ++x)
                 m_sample[static_cast<size_t>(y) * m_width + x] = D3D8DecodePixel(m_format, row + x * bytes);
         }

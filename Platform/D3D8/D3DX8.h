@@ -49,15 +49,16 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
 // image is scaled. MipLevels other than 1 are treated as 1. srcInfo gets the image's information
 // when not null. *texture is null after any failure, and nothing is left behind.
 // The plain variants take the image's size and format, the managed pool and the linear filter.
-HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR file, UINT width, UINT height, UINT mipLevels,
-                                     DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, void* palette,
-                                     IDirect3DTexture8** texture);
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR file, UINT width, UINT height,
+                                     UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                     DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                     D3DXIMAGE_INFO* srcInfo, void* palette, IDirect3DTexture8** texture);
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice8* device, LPCSTR file, IDirect3DTexture8** texture);
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void* data, UINT size, UINT width,
-                                            UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                            DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
-                                            D3DXIMAGE_INFO* srcInfo, void* palette, IDirect3DTexture8** texture);
+                                            UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                            D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                            D3DXIMAGE_INFO* srcInfo, void* palette,
+                                            IDirect3DTexture8** texture);
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice8* device, const void* data, UINT size,
                                           IDirect3DTexture8** texture);
 
@@ -94,7 +95,8 @@ public:
 };
 
 HRESULT D3DXCreateRenderToSurface(IDirect3DDevice8* device, UINT width, UINT height, D3DFORMAT format,
-                                  BOOL depthStencil, D3DFORMAT depthStencilFormat, ID3DXRenderToSurface** object);
+                                  BOOL depthStencil, D3DFORMAT depthStencilFormat,
+                                  ID3DXRenderToSurface** object);
 
 // Matrices and vectors. Matrices are row-major with row vectors (v' = v * M), as in Direct3D.
 struct D3DXVECTOR2
@@ -125,8 +127,9 @@ D3DXMATRIX* D3DXMatrixLookAtRH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3
                                const D3DXVECTOR3* up);
 // Scaling about scalingCenter (after rotating the scaling axes by scalingRotation), then
 // rotation about rotationCenter, then translation; null arguments are identities.
-D3DXMATRIX* D3DXMatrixTransformation2D(D3DXMATRIX* out, const D3DXVECTOR2* scalingCenter, float scalingRotation,
-                                       const D3DXVECTOR2* scaling, const D3DXVECTOR2* rotationCenter, float rotation,
+D3DXMATRIX* D3DXMatrixTransformation2D(D3DXMATRIX* out, const D3DXVECTOR2* scalingCenter,
+                                       float scalingRotation, const D3DXVECTOR2* scaling,
+                                       const D3DXVECTOR2* rotationCenter, float rotation,
                                        const D3DXVECTOR2* translation);
 D3DXVECTOR2* D3DXVec2TransformCoord(D3DXVECTOR2* out, const D3DXVECTOR2* v, const D3DXMATRIX* m);
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);

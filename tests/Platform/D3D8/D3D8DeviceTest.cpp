@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -391,4 +392,138 @@ TEST_F(D3D8DeviceTest, LineListsWithoutTexture)
     for (int y = 6; y < 12; ++y)
         EXPECT_EQ(frame[y * kWidth + 5], 0xFF00FF00u) << y;
     EXPECT_EQ(frame[12 * kWidth + 5], 0xFF000000u);
+}
+
+namespace
+{
+// A full-screen A8R8G8B8 texture of one colour, with `holes` texels transparent.
+IDirect3DTexture8* MakeScreenTexture(IDirect3DDevice8* device, int width, int height, uint32_t colour,
+                                     const std::vector<int>& holes)
+{
+    IDirect3DTexture8* texture = nullptr;
+    if (device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture) != D3D_OK)
+        return nullptr;
+    D3DLOCKED_RECT locked{};
+    texture->LockRect(0, &locked, nullptr, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            static_cast<uint32_t*>(locked.pBits)[y * locked.Pitch / 4 + x] = colour;
+    for (int texel : holes)
+        static_cast<uint32_t*>(locked.pBits)[texel] = 0;
+    texture->UnlockRect(0);
+    return texture;
+}
+} // namespace
+
+// A clear is left undone when the next draw replaces every pixel; every other draw must still
+// find the cleared colour wherever it leaves the target alone or blends with it.
+TEST_P(D3D8DeviceOnPathTest, AClearStaysWhereTheFirstDrawDoesNotReplaceEveryPixel)
+{
+    constexpr uint32_t kClear = 0xFF203040;
+    constexpr uint32_t kPicture = 0xFFC08040;
+    struct Case
+    {
+        const char* name;
+        float right;            // of the quad; the screen is kWidth wide
+        bool blend;             // alpha blending on
+        std::vector<int> holes; // transparent texels
+    };
+    const Case cases[] = {
+        {"whole screen, opaque", kWidth, true, {}},
+        {"whole screen, copied", kWidth, false, {5}},
+        {"one texel transparent", kWidth, true, {kWidth + 3}},
+        {"one column short", kWidth - 1, true, {}},
+    };
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        IDirect3DTexture8* texture = MakeScreenTexture(m_device, kWidth, kHeight, kPicture, c.holes);
+        ASSERT_NE(texture, nullptr);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, c.blend ? TRUE : FALSE);
+        // Two frames: the second one draws with the texture's opacity already measured.
+        for (int frame = 0; frame < 2; ++frame)
+        {
+            m_device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0);
+            m_device->BeginScene();
+            m_device->SetTexture(0, texture);
+            ASSERT_EQ(DrawQuad(0, 0, c.right, kHeight, c.right / kWidth, 1, 0xFFFFFFFF), D3D_OK);
+            m_device->SetTexture(0, nullptr);
+            m_device->EndScene();
+            std::vector<uint32_t> pixels = Frame();
+            int wrong = 0;
+            for (int i = 0; i < kWidth * kHeight; ++i)
+            {
+                bool hole = std::find(c.holes.begin(), c.holes.end(), i) != c.holes.end();
+                bool uncovered = i % kWidth >= c.right;
+                uint32_t expected = uncovered || (hole && c.blend) ? kClear : hole ? 0xFF000000u : kPicture;
+                if (pixels[static_cast<size_t>(i)] != expected && wrong++ == 0)
+                    ADD_FAILURE() << "pixel " << i << " of frame " << frame << ": " << std::hex
+                                  << pixels[static_cast<size_t>(i)] << " instead of " << expected;
+            }
+        }
+        texture->Release();
+    }
+}
+
+// The opacity measured for a texture is forgotten when its pixels change under a lock.
+TEST_F(D3D8DeviceTest, ATextureMadeTransparentAfterDrawingShowsTheClearAgain)
+{
+    IDirect3DTexture8* texture = MakeScreenTexture(m_device, kWidth, kHeight, 0xFFFFFFFF, {});
+    ASSERT_NE(texture, nullptr);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    auto frame = [&]
+    {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+        m_device->BeginScene();
+        m_device->SetTexture(0, texture);
+        EXPECT_EQ(DrawQuad(0, 0, kWidth, kHeight, 1, 1, 0xFFFFFFFF), D3D_OK);
+        m_device->SetTexture(0, nullptr);
+        m_device->EndScene();
+        return Frame();
+    };
+    EXPECT_EQ(frame()[7], 0xFFFFFFFFu);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<uint32_t*>(locked.pBits)[7] = 0x00FFFFFF;
+    texture->UnlockRect(0);
+    std::vector<uint32_t> pixels = frame();
+    EXPECT_EQ(pixels[7], 0xFF0000FFu);
+    EXPECT_EQ(pixels[8], 0xFFFFFFFFu);
+    texture->Release();
+}
+
+// A flip hands the shown frame to the window and leaves the frame shown before in the back
+// buffer; a copy swap leaves the back buffer as it was.
+TEST_F(D3D8DeviceTest, PresentFlipsOrCopiesAsTheSwapEffectSays)
+{
+    auto backPixel = [&]
+    {
+        IDirect3DSurface8* back = nullptr;
+        EXPECT_EQ(m_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t pixel = *static_cast<const uint32_t*>(locked.pBits);
+        back->UnlockRect();
+        back->Release();
+        return pixel;
+    };
+    for (D3DSWAPEFFECT effect : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_COPY})
+    {
+        SCOPED_TRACE(effect);
+        D3DPRESENT_PARAMETERS pp = Parameters();
+        pp.SwapEffect = effect;
+        ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
+        for (uint32_t colour : {0xFF110000u, 0xFF002200u, 0xFF000033u})
+        {
+            m_device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+            std::vector<uint32_t> shown = Frame();
+            EXPECT_EQ(shown[0], colour);
+            EXPECT_EQ(shown.back(), colour);
+        }
+        EXPECT_EQ(backPixel(), effect == D3DSWAPEFFECT_COPY ? 0xFF000033u : 0xFF002200u);
+    }
 }
