@@ -270,35 +270,33 @@ inline __m128i AlphaBlend4(__m128i s, __m128i d)
     return _mm_packus_epi16(tLo, tHi);
 }
 
-void AlphaBlendSpanSse2(uint32_t* dst, const uint32_t* src, int n, uint32_t force)
+// Blends four pixels onto the target, skipping the arithmetic for groups that are wholly opaque
+// (the source exactly) or wholly transparent (the target exactly), as card interiors and edges
+// are.
+inline void AlphaBlendGroup4(uint32_t* dst, const uint32_t* src, uint32_t force)
 {
     const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i forceV = _mm_set1_epi32(static_cast<int>(force));
-    const __m128i zero = _mm_setzero_si128();
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    __m128i a = _mm_and_si128(s, alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(s, forceV));
+        return;
+    }
+    bool transparent = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF;
+    if (transparent && force == 0)
+        return;
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_or_si128(transparent ? d : AlphaBlend4(s, d), forceV));
+}
+
+void AlphaBlendSpanSse2(uint32_t* dst, const uint32_t* src, int n, uint32_t force)
+{
     int i = 0;
     for (; i + 4 <= n; i += 4)
-    {
-        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        __m128i a = _mm_and_si128(s, alphaMask);
-        // Opaque and transparent groups are common (card interiors, edges); they need no
-        // arithmetic: alpha 255 gives the source exactly, alpha 0 the target exactly.
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF)
-        {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(s, forceV));
-            continue;
-        }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF)
-        {
-            if (force != 0)
-            {
-                __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, forceV));
-            }
-            continue;
-        }
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(AlphaBlend4(s, d), forceV));
-    }
+        AlphaBlendGroup4(dst + i, src + i, force);
     for (; i < n; ++i)
         dst[i] = AlphaBlendPixel(src[i], dst[i]) | force;
 }
@@ -341,25 +339,26 @@ __attribute__((target("avx2"))) void AlphaBlendSpanAvx2(uint32_t* dst, const uin
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(s, forceV));
             continue;
         }
+        bool transparent = _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, zero)) == -1;
+        if (transparent && force == 0)
+            continue;
         __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, zero)) == -1)
+        if (transparent)
         {
-            if (force != 0)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(d, forceV));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(d, forceV));
             continue;
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(AlphaBlend8(s, d), forceV));
     }
-    if (i < n)
+    // The rest without masked loads, which cannot take their data from a store still on its
+    // way to the cache and so wait for it: a group of four, then single pixels.
+    if (i + 4 <= n)
     {
-        // The last one to seven pixels: masked loads and stores touch nothing beyond the span.
-        __m256i mask =
-            _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
-        __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + i), mask);
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), mask,
-                               _mm256_or_si256(AlphaBlend8(s, d), forceV));
+        AlphaBlendGroup4(dst + i, src + i, force);
+        i += 4;
     }
+    for (; i < n; ++i)
+        dst[i] = AlphaBlendPixel(src[i], dst[i]) | force;
 }
 
 // Writes n source pixels onto the target with a blend mode; each draw call picks the function
@@ -1145,6 +1144,18 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
     return true;
 }
 
+// Blending reads the target, whose rows a sprite visits one after another, a screen's width
+// apart: the hardware does not guess that, so the rows a little ahead are asked for early.
+constexpr int kPrefetchRows = 2;
+
+inline void PrefetchSpan(const uint32_t* pixels, int n)
+{
+    const char* bytes = reinterpret_cast<const char*>(pixels);
+    for (int b = 0; b < n * 4; b += 64)
+        _mm_prefetch(bytes + b, _MM_HINT_T0);
+    _mm_prefetch(bytes + n * 4 - 1, _MM_HINT_T0);
+}
+
 // Draws a planned quad.
 void DrawQuad(Context& c, const QuadPlan& q)
 {
@@ -1182,6 +1193,7 @@ void DrawQuad(Context& c, const QuadPlan& q)
     SpanFn span = q.kind == SourceKind::Texel && tex->opaque && c.blend.kind == BlendKind::AlphaBlend
                       ? CopySpan
                       : c.span;
+    const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan;
     for (int py = q.y0; py < q.y1; ++py)
     {
         int iy = c.rows.index[static_cast<size_t>(py - q.y0)];
@@ -1189,6 +1201,8 @@ void DrawQuad(Context& c, const QuadPlan& q)
         uint32_t* row = t.pixels + static_cast<size_t>(py) * static_cast<size_t>(t.pitch) + x0;
         if (q.kind == SourceKind::Texel && consecutive)
         {
+            if (readsTarget && py + kPrefetchRows < q.y1)
+                PrefetchSpan(row + kPrefetchRows * static_cast<size_t>(t.pitch), n);
             span(c.blend, row, texRow + columns[0], n);
             continue;
         }

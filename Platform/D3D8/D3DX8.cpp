@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -146,8 +147,9 @@ uint32_t PackArgb(const uint8_t* rgba)
 class SourceImage
 {
 public:
-    SourceImage(std::vector<uint32_t> pixels, int width, int height)
-        : m_pixels(std::move(pixels)), m_width(width), m_height(height)
+    // A view of width x height pixels that the caller keeps.
+    SourceImage(const uint32_t* pixels, int width, int height)
+        : m_pixels(pixels), m_width(width), m_height(height)
     {
     }
 
@@ -203,7 +205,7 @@ private:
 
     static int Clamp(int value, int size) { return value < 0 ? 0 : (value >= size ? size - 1 : value); }
 
-    std::vector<uint32_t> m_pixels;
+    const uint32_t* m_pixels;
     int m_width;
     int m_height;
 };
@@ -275,25 +277,27 @@ HRESULT CreateTextureFromMemory(IDirect3DDevice8* device, const void* data, UINT
     int decodedWidth = 0;
     int decodedHeight = 0;
     int components = 0;
-    stbi_uc* rgba = stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size),
-                                          &decodedWidth, &decodedHeight, &components, 4);
+    std::unique_ptr<stbi_uc, decltype(&stbi_image_free)> rgba(
+        stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &decodedWidth,
+                              &decodedHeight, &components, 4),
+        &stbi_image_free);
     if (rgba == nullptr)
         return D3DXERR_INVALIDDATA;
     if (decodedWidth != static_cast<int>(info.Width) || decodedHeight != static_cast<int>(info.Height))
-    {
-        stbi_image_free(rgba);
         return D3DXERR_INVALIDDATA;
-    }
-    std::vector<uint32_t> pixels(static_cast<size_t>(decodedWidth) * decodedHeight);
+    // The decoded bytes become A8R8G8B8 pixels where they lie, four bytes each: a large picture
+    // is not held twice while it loads.
+    const size_t count = static_cast<size_t>(decodedWidth) * decodedHeight;
     uint32_t key = colorKey | 0xFF000000u;
-    for (size_t i = 0; i < pixels.size(); ++i)
+    for (size_t i = 0; i < count; ++i)
     {
-        uint32_t argb = PackArgb(rgba + i * 4);
+        uint32_t argb = PackArgb(rgba.get() + i * 4);
         // The key names an opaque colour; a pixel of that colour is keyed out whatever its alpha.
-        pixels[i] = (colorKey != 0 && (argb | 0xFF000000u) == key) ? 0u : argb;
+        argb = (colorKey != 0 && (argb | 0xFF000000u) == key) ? 0u : argb;
+        std::memcpy(rgba.get() + i * 4, &argb, sizeof(argb));
     }
-    stbi_image_free(rgba);
-    SourceImage image(std::move(pixels), decodedWidth, decodedHeight);
+    const uint32_t* pixels = reinterpret_cast<const uint32_t*>(rgba.get());
+    SourceImage image(pixels, decodedWidth, decodedHeight);
 
     IDirect3DTexture8* created = nullptr;
     result = device->CreateTexture(textureWidth, textureHeight, 1, usage, textureFormat, pool, &created);

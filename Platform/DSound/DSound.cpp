@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include <SDL2/SDL.h>
+#include <dlfcn.h>
 
 #include "DSound/DSoundMixer.h"
 
@@ -28,6 +30,63 @@ using dsound::Voice;
 
 namespace
 {
+// SDL2's audio functions, from the library loaded when the first device opens an output: a
+// program that never plays sound (a table server, a benchmark, a test without sound) does not
+// load SDL2 and the sound servers and codecs it brings along. A program that already uses SDL2
+// (the host, for its window) gets the same library and so the same SDL state.
+struct SdlAudio
+{
+    decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
+    decltype(&SDL_QuitSubSystem) QuitSubSystem = nullptr;
+    decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
+    decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
+    decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
+    decltype(&SDL_SetHintWithPriority) SetHintWithPriority = nullptr;
+    decltype(&SDL_GetError) GetError = nullptr;
+
+    bool Loaded() const
+    {
+        return InitSubSystem != nullptr && QuitSubSystem != nullptr && OpenAudioDevice != nullptr &&
+               PauseAudioDevice != nullptr && CloseAudioDevice != nullptr && SetHintWithPriority != nullptr &&
+               GetError != nullptr;
+    }
+};
+
+template <class Function>
+void Resolve(void* library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(dlsym(library, name));
+}
+
+// Null when SDL2 cannot be loaded; said once on stderr. The library stays loaded to the end.
+const SdlAudio* Sdl()
+{
+    static const SdlAudio* const sdl = []() -> const SdlAudio*
+    {
+        void* library = dlopen("libSDL2-2.0.so.0", RTLD_NOW);
+        if (library == nullptr)
+        {
+            std::fprintf(stderr, "sound: SDL2 cannot be loaded (%s); no audio output\n", dlerror());
+            return nullptr;
+        }
+        static SdlAudio functions;
+        Resolve(library, "SDL_InitSubSystem", functions.InitSubSystem);
+        Resolve(library, "SDL_QuitSubSystem", functions.QuitSubSystem);
+        Resolve(library, "SDL_OpenAudioDevice", functions.OpenAudioDevice);
+        Resolve(library, "SDL_PauseAudioDevice", functions.PauseAudioDevice);
+        Resolve(library, "SDL_CloseAudioDevice", functions.CloseAudioDevice);
+        Resolve(library, "SDL_SetHintWithPriority", functions.SetHintWithPriority);
+        Resolve(library, "SDL_GetError", functions.GetError);
+        if (!functions.Loaded())
+        {
+            std::fprintf(stderr, "sound: the SDL2 library lacks audio functions; no audio output\n");
+            return nullptr;
+        }
+        return &functions;
+    }();
+    return sdl;
+}
+
 bool ValidPcmFormat(const WAVEFORMATEX* format)
 {
     return format != nullptr && format->wFormatTag == WAVE_FORMAT_PCM &&
@@ -436,6 +495,9 @@ HRESULT Device::Open()
         m_mixer.SetCaptureFile(std::make_unique<dsound::CaptureFile>(capture));
     if (m_manual)
         return DS_OK;
+    const SdlAudio* sdl = Sdl();
+    if (sdl == nullptr)
+        return DSERR_NODRIVER;
     SDL_AudioSpec wanted{};
     wanted.freq = dsound::kOutputRate;
     wanted.format = AUDIO_S16SYS;
@@ -449,30 +511,31 @@ HRESULT Device::Open()
         if (attempt == 1)
         {
             std::fprintf(stderr, "sound: no audio output (%s); playing to the dummy output, unheard\n",
-                         SDL_GetError());
-            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+                         sdl->GetError());
+            sdl->SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         }
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0)
             continue;
         SDL_AudioSpec obtained{};
-        m_output = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        m_output = sdl->OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         if (m_output == 0)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdl->QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (m_output == 0)
         return DSERR_NODRIVER;
     m_audioStarted = true;
-    SDL_PauseAudioDevice(m_output, 0);
+    sdl->PauseAudioDevice(m_output, 0);
     return DS_OK;
 }
 
 Device::~Device()
 {
-    // Waits for a mix in progress; the mixer is not called again.
+    // Waits for a mix in progress; the mixer is not called again. An output was only opened
+    // with SDL loaded.
     if (m_output != 0)
-        SDL_CloseAudioDevice(m_output);
+        Sdl()->CloseAudioDevice(m_output);
     if (m_audioStarted)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Sdl()->QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 HRESULT Device::GetCaps(DSCAPS* caps)

@@ -1,8 +1,9 @@
 #pragma once
-// Zeroed memory for pixels, in 32-bit words. It comes from calloc, so a large buffer is mapped
-// pages that take no memory until they are written: a depth buffer that a 2D frame never
-// touches costs nothing. Buffers of the same size can trade their memory with Swap, which is
-// how a finished frame moves from the device to the window without a copy.
+// Zeroed memory for pixels, in 32-bit words. A large buffer is pages mapped for it alone, which
+// take no memory until they are written (a depth buffer that a 2D frame never touches costs
+// nothing) and go back to the system when the buffer goes, whatever the C library's allocator
+// would have kept. Buffers of the same size can trade their memory with Swap, which is how a
+// finished frame moves from the device to the window without a copy.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,12 +11,14 @@
 #include <new>
 #include <utility>
 
+#include <sys/mman.h>
+
 class PixelBuffer
 {
 public:
     PixelBuffer() = default;
     explicit PixelBuffer(size_t words) { Reset(words); }
-    ~PixelBuffer() { std::free(m_words); }
+    ~PixelBuffer() { Free(); }
     PixelBuffer(const PixelBuffer&) = delete;
     PixelBuffer& operator=(const PixelBuffer&) = delete;
     PixelBuffer(PixelBuffer&& other) noexcept { Swap(other); }
@@ -29,14 +32,23 @@ public:
     // Replaces the contents with `words` zero words.
     void Reset(size_t words)
     {
-        std::free(m_words);
-        m_words = nullptr;
-        m_size = 0;
+        Free();
         if (words == 0)
             return;
-        m_words = static_cast<uint32_t*>(std::calloc(words, sizeof(uint32_t)));
-        if (m_words == nullptr)
-            throw std::bad_alloc();
+        if (words * sizeof(uint32_t) >= kMappedBytes)
+        {
+            void* pages = mmap(nullptr, words * sizeof(uint32_t), PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (pages == MAP_FAILED)
+                throw std::bad_alloc();
+            m_words = static_cast<uint32_t*>(pages);
+        }
+        else
+        {
+            m_words = static_cast<uint32_t*>(std::calloc(words, sizeof(uint32_t)));
+            if (m_words == nullptr)
+                throw std::bad_alloc();
+        }
         m_size = words;
     }
 
@@ -52,6 +64,19 @@ public:
     bool empty() const { return m_size == 0; }
 
 private:
+    // From this size on a buffer has its own pages.
+    static constexpr size_t kMappedBytes = 64 * 1024;
+
+    void Free()
+    {
+        if (m_words != nullptr && m_size * sizeof(uint32_t) >= kMappedBytes)
+            munmap(m_words, m_size * sizeof(uint32_t));
+        else
+            std::free(m_words);
+        m_words = nullptr;
+        m_size = 0;
+    }
+
     uint32_t* m_words = nullptr;
     size_t m_size = 0;
 };
