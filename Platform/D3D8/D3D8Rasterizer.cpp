@@ -543,11 +543,53 @@ struct IndexTable
     int count = 0;
     int size = 0;
     DWORD mode = 0;
-    bool consecutive = false; // index i is index 0 + i
+    bool consecutive = false; // index i is first + i; `index` is then not filled in
+    int first = 0;
     std::vector<int> index;
 
     void Make(double b, double g, double s, int n, int sz, DWORD m);
+    bool RunsOn(double b, double g, double s, int n, int sz, DWORD m);
+    int At(int i) const { return consecutive ? first + i : index[static_cast<size_t>(i)]; }
 };
+
+// About one texel per pixel, the common case, needs no table. The engine maps a picture's
+// edges onto its outer texels (u = x / (size - 1)), so the step k = grad * size is a little above
+// 1, and the last index may come out one beyond the others' run (where addressing takes it back).
+//
+// Let v(i) be the computed (b + g (s + i)) size. Over indices whose values lie in [0, 2^24], each
+// is within 2^-25 of its exact value, and exact values step by k. So:
+// - with k >= 1 + 2^-20 (and below 2), every computed step is above 1 and the floors rise by at
+//   least 1 each; if the first n - 1 of them rise by exactly n - 2 in all, they are
+//   floor(v(0)) + i;
+// - with |k - 1| <= 2^-40, the exact values run v(0) + i (1 + e), |e| < 2^-40, so if v(0) lies at
+//   least 2^-20 from an integer, none of the first 2^19 floors departs from floor(v(0)) + i.
+// The last index is then computed and addressed as the loop would.
+bool IndexTable::RunsOn(double b, double g, double s, int n, int sz, DWORD m)
+{
+    if (n < 2 || n > (1 << 19) || sz > (1 << 24))
+        return false;
+    auto raw = [&](int i) { return FloorToInt((b + g * (s + i)) * sz); };
+    const int first0 = raw(0);
+    if (first0 < 0 || first0 + n - 2 >= sz)
+        return false;
+    const double k = g * sz;
+    bool prefix = false;
+    if (k >= 1.0 + 0x1p-20 && k < 2.0)
+    {
+        prefix = raw(n - 2) == first0 + n - 2;
+    }
+    else if (std::fabs(k - 1.0) <= 0x1p-40)
+    {
+        const double v0 = (b + g * (s + 0)) * sz;
+        const double below = v0 - std::floor(v0);
+        prefix = below >= 0x1p-20 && 1.0 - below >= 0x1p-20;
+    }
+    if (!prefix || AddressTexel(raw(n - 1), sz, m) != first0 + n - 1)
+        return false;
+    consecutive = true;
+    first = first0;
+    return true;
+}
 
 void IndexTable::Make(double b, double g, double s, int n, int sz, DWORD m)
 {
@@ -560,6 +602,8 @@ void IndexTable::Make(double b, double g, double s, int n, int sz, DWORD m)
     count = n;
     size = sz;
     mode = m;
+    if (RunsOn(b, g, s, n, sz, m))
+        return;
     index.resize(static_cast<size_t>(n));
     consecutive = true;
     for (int i = 0; i < n; ++i)
@@ -569,6 +613,7 @@ void IndexTable::Make(double b, double g, double s, int n, int sz, DWORD m)
         index[static_cast<size_t>(i)] = ix;
         consecutive = consecutive && ix == index[0] + i;
     }
+    first = index.empty() ? 0 : index[0];
 }
 
 struct Context
@@ -1187,7 +1232,6 @@ void DrawQuad(Context& c, const QuadPlan& q)
     c.columns.Make(RowBase(s, kU, q.y0), s.gx[kU], static_cast<double>(x0) - s.refX, n, tex->width,
                    c.addressU);
     c.rows.Make(s.a0[kV], s.gy[kV], static_cast<double>(q.y0) - s.refY, q.y1 - q.y0, tex->height, c.addressV);
-    const int* columns = c.columns.index.data();
     const bool consecutive = c.columns.consecutive;
     // An opaque texture's texels replace the target under alpha blending.
     SpanFn span = q.kind == SourceKind::Texel && tex->opaque && c.blend.kind == BlendKind::AlphaBlend
@@ -1196,14 +1240,14 @@ void DrawQuad(Context& c, const QuadPlan& q)
     const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan;
     for (int py = q.y0; py < q.y1; ++py)
     {
-        int iy = c.rows.index[static_cast<size_t>(py - q.y0)];
+        int iy = c.rows.At(py - q.y0);
         const uint32_t* texRow = tex->pixels + static_cast<size_t>(iy) * static_cast<size_t>(tex->pitch);
         uint32_t* row = t.pixels + static_cast<size_t>(py) * static_cast<size_t>(t.pitch) + x0;
         if (q.kind == SourceKind::Texel && consecutive)
         {
             if (readsTarget && py + kPrefetchRows < q.y1)
                 PrefetchSpan(row + kPrefetchRows * static_cast<size_t>(t.pitch), n);
-            span(c.blend, row, texRow + columns[0], n);
+            span(c.blend, row, texRow + c.columns.first, n);
             continue;
         }
         for (int x = 0; x < n; x += kChunk)
@@ -1212,12 +1256,12 @@ void DrawQuad(Context& c, const QuadPlan& q)
             if (q.kind == SourceKind::Texel)
             {
                 for (int i = 0; i < m; ++i)
-                    buffer[i] = texRow[columns[x + i]];
+                    buffer[i] = texRow[c.columns.At(x + i)];
             }
             else
             {
                 for (int i = 0; i < m; ++i)
-                    buffer[i] = CombinePixel(c.stage, texRow[columns[x + i]], s.colour);
+                    buffer[i] = CombinePixel(c.stage, texRow[c.columns.At(x + i)], s.colour);
             }
             span(c.blend, row + x, buffer, m);
         }
