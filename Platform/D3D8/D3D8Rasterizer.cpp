@@ -818,8 +818,10 @@ bool InsideGuardBand(double x, double y)
 
 // The attribute planes of a triangle through vertex 0, from its snapped positions (going
 // clockwise on the screen, area > 0), and whether it samples with linear filtering.
+// `sameColour`: the three vertices have one diffuse colour, whose planes are then flat (the
+// formulas give exactly +0 gradients for zero differences, so they are not evaluated).
 void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v2, int64_t X0, int64_t Y0,
-                 int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t area, Setup& s)
+                 int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t area, Setup& s, bool sameColour = false)
 {
     s.refX = static_cast<double>(X0) / kSubpixels;
     s.refY = static_cast<double>(Y0) / kSubpixels;
@@ -828,7 +830,14 @@ void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v
     double dX2 = static_cast<double>(X2 - X0);
     double dY2 = static_cast<double>(Y2 - Y0);
     double areaD = static_cast<double>(area);
-    for (int k = 0; k < kAttrCount; ++k)
+    const int planes = sameColour ? kB : kAttrCount;
+    for (int k = planes; k < kAttrCount; ++k)
+    {
+        s.a0[k] = v0.a[k];
+        s.gx[k] = 0.0;
+        s.gy[k] = 0.0;
+    }
+    for (int k = 0; k < planes; ++k)
     {
         double a0 = v0.a[k];
         double d1 = v1.a[k] - a0;
@@ -1174,7 +1183,7 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
         return false;
     Setup& s = q.s;
     s.swapped = false;
-    SetupPlanes(c, ToVert(tl), ToVert(tr), ToVert(br), X0, Y0, X1, Y0, X1, Y2, area, s);
+    SetupPlanes(c, ToVert(tl), ToVert(tr), ToVert(br), X0, Y0, X1, Y0, X1, Y2, area, s, true);
     if (s.linear || s.gy[kU] != 0.0 || s.gx[kV] != 0.0 || !s.constColour)
         return false;
 
