@@ -323,8 +323,8 @@ __attribute__((target("avx2"))) inline __m256i AlphaBlend8(__m256i s, __m256i d)
     return _mm256_packus_epi16(tLo, tHi);
 }
 
-__attribute__((target("avx2"))) void AlphaBlendSpanAvx2(uint32_t* dst, const uint32_t* src, int n,
-                                                        uint32_t force)
+__attribute__((target("avx2"))) inline void AlphaBlendSpanAvx2(uint32_t* dst, const uint32_t* src, int n,
+                                                               uint32_t force)
 {
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i forceV = _mm256_set1_epi32(static_cast<int>(force));
@@ -406,6 +406,69 @@ void GenericSpan(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
 {
     for (int i = 0; i < n; ++i)
         dst[i] = BlendPixel(m, src[i], dst[i]);
+}
+
+// Rows of n source pixels, one under the other, onto as many target rows: a sprite drawn one
+// texel per pixel. One call for the whole rectangle keeps the per-row work to the blending.
+struct RectSpans
+{
+    uint32_t* dst;
+    size_t dstPitch;
+    const uint32_t* src;
+    size_t srcPitch;
+    int n;
+    int rows;
+    bool prefetch; // the blend reads the target: ask for its rows a little ahead
+};
+using RectFn = void (*)(const BlendMode& m, const RectSpans& r);
+
+// Blending reads the target, whose rows a sprite visits one after another, a screen's width
+// apart: the hardware does not guess that, so the rows a little ahead are asked for early.
+constexpr int kPrefetchRows = 2;
+
+inline void PrefetchSpan(const uint32_t* pixels, int n)
+{
+    const char* bytes = reinterpret_cast<const char*>(pixels);
+    for (int b = 0; b < n * 4; b += 64)
+        _mm_prefetch(bytes + b, _MM_HINT_T0);
+    _mm_prefetch(bytes + n * 4 - 1, _MM_HINT_T0);
+}
+
+template <SpanFn Span>
+void RectOf(const BlendMode& m, const RectSpans& r)
+{
+    for (int y = 0; y < r.rows; ++y)
+    {
+        if (r.prefetch && y + kPrefetchRows < r.rows)
+            PrefetchSpan(r.dst + (y + kPrefetchRows) * r.dstPitch, r.n);
+        Span(m, r.dst + y * r.dstPitch, r.src + y * r.srcPitch, r.n);
+    }
+}
+
+__attribute__((target("avx2"))) void AlphaBlendRectAvx2(const BlendMode& m, const RectSpans& r)
+{
+    const uint32_t force = m.hasAlpha ? 0u : 0xFF000000u;
+    for (int y = 0; y < r.rows; ++y)
+    {
+        if (r.prefetch && y + kPrefetchRows < r.rows)
+            PrefetchSpan(r.dst + (y + kPrefetchRows) * r.dstPitch, r.n);
+        AlphaBlendSpanAvx2(r.dst + y * r.dstPitch, r.src + y * r.srcPitch, r.n, force);
+    }
+}
+
+RectFn SelectRect(const BlendMode& m)
+{
+    switch (m.kind)
+    {
+    case BlendKind::Copy:
+        return m.hasAlpha ? RectOf<CopySpan> : RectOf<CopyOpaqueSpan>;
+    case BlendKind::AlphaBlend:
+        return m.avx2 ? AlphaBlendRectAvx2 : RectOf<AlphaBlendSpanSse2Fn>;
+    case BlendKind::AddSat:
+        return RectOf<AddSatSpan>;
+    default:
+        return RectOf<GenericSpan>;
+    }
 }
 
 SpanFn SelectSpan(const BlendMode& m)
@@ -623,6 +686,7 @@ struct Context
     Box clip;
     BlendMode blend;
     SpanFn span;
+    RectFn rect;
     Stage stage;
     DWORD cullMode;
     DWORD addressU;
@@ -656,6 +720,7 @@ void InitContext(Context& c, const D3D8RasterTarget& target, const D3D8RasterSta
     c.clip.bottom = static_cast<int>(std::min<LONG>(state.clip.bottom, target.height));
     c.blend = MakeBlendMode(state, target.hasAlpha);
     c.span = SelectSpan(c.blend);
+    c.rect = SelectRect(c.blend);
     c.stage = Stage{state.colorOp, state.colorArg1, state.colorArg2,
                     state.alphaOp, state.alphaArg1, state.alphaArg2};
     c.cullMode = state.cullMode;
@@ -821,7 +886,8 @@ bool InsideGuardBand(double x, double y)
 // `sameColour`: the three vertices have one diffuse colour, whose planes are then flat (the
 // formulas give exactly +0 gradients for zero differences, so they are not evaluated).
 void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v2, int64_t X0, int64_t Y0,
-                 int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t area, Setup& s, bool sameColour = false)
+                 int64_t X1, int64_t Y1, int64_t X2, int64_t Y2, int64_t area, Setup& s,
+                 bool sameColour = false)
 {
     s.refX = static_cast<double>(X0) / kSubpixels;
     s.refY = static_cast<double>(Y0) / kSubpixels;
@@ -1198,18 +1264,6 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
     return true;
 }
 
-// Blending reads the target, whose rows a sprite visits one after another, a screen's width
-// apart: the hardware does not guess that, so the rows a little ahead are asked for early.
-constexpr int kPrefetchRows = 2;
-
-inline void PrefetchSpan(const uint32_t* pixels, int n)
-{
-    const char* bytes = reinterpret_cast<const char*>(pixels);
-    for (int b = 0; b < n * 4; b += 64)
-        _mm_prefetch(bytes + b, _MM_HINT_T0);
-    _mm_prefetch(bytes + n * 4 - 1, _MM_HINT_T0);
-}
-
 // Draws a planned quad.
 void DrawQuad(Context& c, const QuadPlan& q)
 {
@@ -1247,6 +1301,19 @@ void DrawQuad(Context& c, const QuadPlan& q)
                       ? CopySpan
                       : c.span;
     const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan;
+    if (q.kind == SourceKind::Texel && consecutive && c.rows.consecutive)
+    {
+        const RectSpans r{t.pixels + static_cast<size_t>(q.y0) * static_cast<size_t>(t.pitch) + x0,
+                          static_cast<size_t>(t.pitch),
+                          tex->pixels + static_cast<size_t>(c.rows.first) * static_cast<size_t>(tex->pitch) +
+                              c.columns.first,
+                          static_cast<size_t>(tex->pitch),
+                          n,
+                          q.y1 - q.y0,
+                          readsTarget};
+        (span == c.span ? c.rect : RectOf<CopySpan>)(c.blend, r);
+        return;
+    }
     for (int py = q.y0; py < q.y1; ++py)
     {
         int iy = c.rows.At(py - q.y0);
