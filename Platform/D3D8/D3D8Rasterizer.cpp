@@ -301,6 +301,26 @@ void AlphaBlendSpanSse2(uint32_t* dst, const uint32_t* src, int n, uint32_t forc
         dst[i] = AlphaBlendPixel(src[i], dst[i]) | force;
 }
 
+// AlphaBlendGroup4 with SSE4.1's test, for the AVX2 path's last four pixels.
+__attribute__((target("avx2"))) inline void AlphaBlendGroup4Avx2(uint32_t* dst, const uint32_t* src,
+                                                                 uint32_t force)
+{
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i forceV = _mm_set1_epi32(static_cast<int>(force));
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    if (_mm_testc_si128(s, alphaMask))
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(s, forceV));
+        return;
+    }
+    bool transparent = _mm_testz_si128(s, alphaMask);
+    if (transparent && force == 0)
+        return;
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                     _mm_or_si128(transparent ? d : AlphaBlend4(s, d), forceV));
+}
+
 __attribute__((target("avx2"))) inline __m256i AlphaBlend8(__m256i s, __m256i d)
 {
     const __m256i zero = _mm256_setzero_si256();
@@ -323,23 +343,23 @@ __attribute__((target("avx2"))) inline __m256i AlphaBlend8(__m256i s, __m256i d)
     return _mm256_packus_epi16(tLo, tHi);
 }
 
-__attribute__((target("avx2"))) inline void AlphaBlendSpanAvx2(uint32_t* dst, const uint32_t* src, int n,
-                                                               uint32_t force)
+__attribute__((target("avx2"), always_inline)) inline void AlphaBlendSpanAvx2(uint32_t* dst,
+                                                                              const uint32_t* src, int n,
+                                                                              uint32_t force)
 {
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i forceV = _mm256_set1_epi32(static_cast<int>(force));
-    const __m256i zero = _mm256_setzero_si256();
     int i = 0;
     for (; i + 8 <= n; i += 8)
     {
         __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        __m256i a = _mm256_and_si256(s, alphaMask);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1)
+        // One test answers both questions: every alpha bit set (opaque), none set (transparent).
+        if (_mm256_testc_si256(s, alphaMask))
         {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(s, forceV));
             continue;
         }
-        bool transparent = _mm256_movemask_epi8(_mm256_cmpeq_epi32(a, zero)) == -1;
+        bool transparent = _mm256_testz_si256(s, alphaMask);
         if (transparent && force == 0)
             continue;
         __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
@@ -354,7 +374,7 @@ __attribute__((target("avx2"))) inline void AlphaBlendSpanAvx2(uint32_t* dst, co
     // way to the cache and so wait for it: a group of four, then single pixels.
     if (i + 4 <= n)
     {
-        AlphaBlendGroup4(dst + i, src + i, force);
+        AlphaBlendGroup4Avx2(dst + i, src + i, force);
         i += 4;
     }
     for (; i < n; ++i)
@@ -382,7 +402,8 @@ void AlphaBlendSpanSse2Fn(const BlendMode& m, uint32_t* dst, const uint32_t* src
     AlphaBlendSpanSse2(dst, src, n, m.hasAlpha ? 0u : 0xFF000000u);
 }
 
-void AlphaBlendSpanAvx2Fn(const BlendMode& m, uint32_t* dst, const uint32_t* src, int n)
+__attribute__((target("avx2"))) void AlphaBlendSpanAvx2Fn(const BlendMode& m, uint32_t* dst,
+                                                          const uint32_t* src, int n)
 {
     AlphaBlendSpanAvx2(dst, src, n, m.hasAlpha ? 0u : 0xFF000000u);
 }
