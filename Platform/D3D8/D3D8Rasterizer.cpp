@@ -250,24 +250,26 @@ inline uint32_t AlphaBlendPixel(uint32_t s, uint32_t d)
 }
 
 // Blends four pixels: (s * a + d * (255 - a) + 127) / 255 on every channel, alpha included.
+//
+// In 16-bit lanes, s a + d (255 - a) + 128 is computed as (s - d) a + 256 d - d + 128: the
+// arithmetic wraps modulo 2^16, but the true value lies in 128 ... 65153, so the wrapped one is
+// it. Then (t + (t >> 8)) >> 8, the division by 255 rounded, is the high half of t * 257.
+inline __m128i AlphaBlendHalf4(__m128i s, __m128i d, __m128i a)
+{
+    __m128i t = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(s, d), a),
+                              _mm_sub_epi16(_mm_slli_epi16(d, 8), _mm_sub_epi16(d, _mm_set1_epi16(128))));
+    return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
+}
+
 inline __m128i AlphaBlend4(__m128i s, __m128i d)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i c255 = _mm_set1_epi16(255);
-    const __m128i c128 = _mm_set1_epi16(128);
     __m128i sLo = _mm_unpacklo_epi8(s, zero);
     __m128i sHi = _mm_unpackhi_epi8(s, zero);
-    __m128i dLo = _mm_unpacklo_epi8(d, zero);
-    __m128i dHi = _mm_unpackhi_epi8(d, zero);
     __m128i aLo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xFF), 0xFF);
     __m128i aHi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xFF), 0xFF);
-    __m128i tLo = _mm_add_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(sLo, aLo), _mm_mullo_epi16(dLo, _mm_xor_si128(aLo, c255))), c128);
-    __m128i tHi = _mm_add_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(sHi, aHi), _mm_mullo_epi16(dHi, _mm_xor_si128(aHi, c255))), c128);
-    tLo = _mm_srli_epi16(_mm_add_epi16(tLo, _mm_srli_epi16(tLo, 8)), 8);
-    tHi = _mm_srli_epi16(_mm_add_epi16(tHi, _mm_srli_epi16(tHi, 8)), 8);
-    return _mm_packus_epi16(tLo, tHi);
+    return _mm_packus_epi16(AlphaBlendHalf4(sLo, _mm_unpacklo_epi8(d, zero), aLo),
+                            AlphaBlendHalf4(sHi, _mm_unpackhi_epi8(d, zero), aHi));
 }
 
 // Blends four pixels onto the target, skipping the arithmetic for groups that are wholly opaque
@@ -321,26 +323,29 @@ __attribute__((target("avx2"))) inline void AlphaBlendGroup4Avx2(uint32_t* dst, 
                      _mm_or_si128(transparent ? d : AlphaBlend4(s, d), forceV));
 }
 
+// AlphaBlendHalf4 on eight pixels' worth of 16-bit lanes.
+__attribute__((target("avx2"))) inline __m256i AlphaBlendHalf8(__m256i s, __m256i d, __m256i a)
+{
+    __m256i t = _mm256_add_epi16(
+        _mm256_mullo_epi16(_mm256_sub_epi16(s, d), a),
+        _mm256_sub_epi16(_mm256_slli_epi16(d, 8), _mm256_sub_epi16(d, _mm256_set1_epi16(128))));
+    return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
+}
+
 __attribute__((target("avx2"))) inline __m256i AlphaBlend8(__m256i s, __m256i d)
 {
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i c255 = _mm256_set1_epi16(255);
-    const __m256i c128 = _mm256_set1_epi16(128);
+    // Each pixel's alpha byte into the four 16-bit lanes of its channels (0x80: zero).
+    const __m256i alphaLo =
+        _mm256_setr_epi8(3, -128, 3, -128, 3, -128, 3, -128, 7, -128, 7, -128, 7, -128, 7, -128, 3, -128, 3,
+                         -128, 3, -128, 3, -128, 7, -128, 7, -128, 7, -128, 7, -128);
+    const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_set1_epi16(8));
     __m256i sLo = _mm256_unpacklo_epi8(s, zero);
     __m256i sHi = _mm256_unpackhi_epi8(s, zero);
-    __m256i dLo = _mm256_unpacklo_epi8(d, zero);
-    __m256i dHi = _mm256_unpackhi_epi8(d, zero);
-    __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sLo, 0xFF), 0xFF);
-    __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sHi, 0xFF), 0xFF);
-    __m256i tLo = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(sLo, aLo), _mm256_mullo_epi16(dLo, _mm256_xor_si256(aLo, c255))),
-        c128);
-    __m256i tHi = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(sHi, aHi), _mm256_mullo_epi16(dHi, _mm256_xor_si256(aHi, c255))),
-        c128);
-    tLo = _mm256_srli_epi16(_mm256_add_epi16(tLo, _mm256_srli_epi16(tLo, 8)), 8);
-    tHi = _mm256_srli_epi16(_mm256_add_epi16(tHi, _mm256_srli_epi16(tHi, 8)), 8);
-    return _mm256_packus_epi16(tLo, tHi);
+    __m256i aLo = _mm256_shuffle_epi8(s, alphaLo);
+    __m256i aHi = _mm256_shuffle_epi8(s, alphaHi);
+    return _mm256_packus_epi16(AlphaBlendHalf8(sLo, _mm256_unpacklo_epi8(d, zero), aLo),
+                               AlphaBlendHalf8(sHi, _mm256_unpackhi_epi8(d, zero), aHi));
 }
 
 __attribute__((target("avx2"), always_inline)) inline void AlphaBlendSpanAvx2(uint32_t* dst,
