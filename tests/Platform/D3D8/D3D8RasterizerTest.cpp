@@ -1237,9 +1237,10 @@ uint32_t ExpectedAlphaBlend(uint32_t s, uint32_t d, bool hasAlpha)
 
 TEST_F(D3D8RasterPathsAgree, AlphaBlendSpansOfEveryWidth)
 {
-    // One row of n source pixels blended onto a row of the target at column x0: every width up
-    // to 48 (each remainder after groups of four and of eight, several times over) and a few
-    // long ones, with alphas that exercise the opaque and transparent shortcuts of both paths.
+    // Three rows of n source pixels blended onto the target at column x0: every width up to 48
+    // (each remainder after groups of four and of eight, several times over; rows of 8k + 4 pair
+    // their last four pixels, and the third row is left on its own) and a few long ones, with
+    // alphas that exercise the opaque and transparent shortcuts of both paths.
     std::mt19937 rng(20260101);
     std::vector<int> widths;
     for (int n = 0; n <= 48; ++n)
@@ -1252,9 +1253,9 @@ TEST_F(D3D8RasterPathsAgree, AlphaBlendSpansOfEveryWidth)
         for (int style = 0; style < 4; ++style)
         {
             const int x0 = static_cast<int>(rng() % 8);
-            // A power-of-two width keeps the texture coordinates exact: pixel i samples texel i.
-            Image texture(1024, 1);
-            for (int i = 0; i < n; ++i)
+            // Power-of-two sides keep the texture coordinates exact: pixel i samples texel i.
+            Image texture(1024, 4);
+            for (int i = 0; i < 3 * n; ++i)
             {
                 uint32_t a = rng() & 255u;
                 if (style == 1) // runs of eight opaque or transparent pixels, some broken by one
@@ -1265,13 +1266,13 @@ TEST_F(D3D8RasterPathsAgree, AlphaBlendSpansOfEveryWidth)
                     a = rng() % 2 == 0 ? 255u : 0u;
                 if (style == 3 && i % 4 == 0) // mostly random, some groups fully opaque
                     a = 255u;
-                texture.At(i, 0) = a << 24 | (rng() & 0x00FFFFFFu);
+                texture.At(i % n, i / n) = a << 24 | (rng() & 0x00FFFFFFu);
             }
             for (bool hasAlpha : {true, false})
             {
                 for (bool fast : {true, false})
                 {
-                    Image start(x0 + n + 8, 2, 0, hasAlpha);
+                    Image start(x0 + n + 8, 5, 0, hasAlpha);
                     for (uint32_t& p : start.pixels)
                         p = rng();
                     D3D8RasterTexture tex = texture.Texture();
@@ -1291,25 +1292,25 @@ TEST_F(D3D8RasterPathsAgree, AlphaBlendSpansOfEveryWidth)
                         std::vector<uint16_t> indices;
                         float u1 = static_cast<float>(n) / static_cast<float>(texture.width);
                         AppendQuad(vertices, indices, V(l, 1, 0xFFFFFFFFu, 0, 0), V(r, 1, 0xFFFFFFFFu, u1, 0),
-                                   V(r, 2, 0xFFFFFFFFu, u1, 1), V(l, 2, 0xFFFFFFFFu, 0, 1));
+                                   V(r, 4, 0xFFFFFFFFu, u1, 0.75f), V(l, 4, 0xFFFFFFFFu, 0, 0.75f));
                         DrawTriangles(image, state, vertices, indices);
                     };
                     std::string what = "width " + std::to_string(n) + " style " + std::to_string(style) +
                                        (hasAlpha ? "" : " no alpha") + (fast ? " fast" : "");
                     Image result = DrawOnBoth(start, draw, what);
-                    // And both are right: the blended row as the formula says, nothing else touched.
-                    for (int y = 0; y < 2; ++y)
+                    // And both are right: the blended rows as the formula says, nothing else touched.
+                    for (int y = 0; y < start.height; ++y)
                     {
                         for (int x = 0; x < start.width; ++x)
                         {
-                            bool inside = y == 1 && x >= x0 && x < x0 + n;
-                            uint32_t expected =
-                                inside ? ExpectedAlphaBlend(texture.At(x - x0, 0), start.At(x, y), hasAlpha)
-                                       : start.At(x, y);
+                            bool inside = y >= 1 && y < 4 && x >= x0 && x < x0 + n;
+                            uint32_t expected = inside ? ExpectedAlphaBlend(texture.At(x - x0, y - 1),
+                                                                            start.At(x, y), hasAlpha)
+                                                       : start.At(x, y);
                             ASSERT_EQ(result.At(x, y), expected) << what << " at " << x << "," << y;
                         }
                     }
-                    blended += n;
+                    blended += 3 * n;
                 }
             }
         }
