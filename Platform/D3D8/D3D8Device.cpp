@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "D3D8/D3D8Internal.h"
 #include "Win32/Window.h"
 
@@ -61,6 +63,26 @@ void FillRows(D3D8SurfaceImpl* surface, const RECT& area, Pixel value)
         std::memcpy(bits + static_cast<size_t>(y) * surface->Pitch() +
                         static_cast<size_t>(left) * sizeof(Pixel),
                     first, bytes);
+}
+
+// Copies `count` indices of the index buffer's type (bytes, so each is copied out rather than
+// read through a wider type) made relative to minIndex; false when one lies outside
+// [minIndex, minIndex + vertexCount). The bounds are checked once at the end, so that the loop
+// has no exit and runs many indices at a time.
+template <class Index>
+bool RelativeIndices(const uint8_t* data, UINT count, UINT minIndex, UINT vertexCount, uint16_t* out)
+{
+    uint32_t low = UINT32_MAX;
+    uint32_t high = 0;
+    for (UINT i = 0; i < count; ++i)
+    {
+        Index index;
+        memcpy(&index, data + static_cast<size_t>(i) * sizeof(Index), sizeof(Index));
+        low = std::min<uint32_t>(low, index);
+        high = std::max<uint32_t>(high, index);
+        out[i] = static_cast<uint16_t>(index - minIndex);
+    }
+    return count == 0 || (low >= minIndex && high - minIndex < vertexCount);
 }
 
 // Whether the rectangle takes in the whole surface.
@@ -720,6 +742,60 @@ D3D8RasterState D3D8DeviceImpl::RasterState()
     return state;
 }
 
+void D3D8DeviceImpl::TransformVertices(const uint8_t* vertex, UINT stride, DWORD fvf, UINT count,
+                                       D3D8RasterVertex* out) const
+{
+    // World, view, projection, divide, viewport. Each coordinate is (((x m0 + y m1) + z m2) + m3)
+    // with the matrix's column; the four columns are worked out side by side, each in that
+    // order, so the results are those of one coordinate at a time.
+    const D3DMATRIX m = Multiply(Multiply(m_world, m_view), m_projection);
+    const __m128 row0 = _mm_loadu_ps(m.m[0]);
+    const __m128 row1 = _mm_loadu_ps(m.m[1]);
+    const __m128 row2 = _mm_loadu_ps(m.m[2]);
+    const __m128 row3 = _mm_loadu_ps(m.m[3]);
+    const float halfWidth = m_viewport.Width * 0.5f;
+    const float halfHeight = m_viewport.Height * 0.5f;
+    const float depthRange = m_viewport.MaxZ - m_viewport.MinZ;
+    for (UINT i = 0; i < count; ++i, vertex += stride)
+    {
+        float p[3];
+        memcpy(p, vertex, 12);
+        const __m128 v = _mm_add_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(p[0]), row0), _mm_mul_ps(_mm_set1_ps(p[1]), row1)),
+                       _mm_mul_ps(_mm_set1_ps(p[2]), row2)),
+            row3);
+        float xyzw[4];
+        _mm_storeu_ps(xyzw, v);
+        float x = xyzw[0];
+        float y = xyzw[1];
+        float z = xyzw[2];
+        const float w = xyzw[3];
+        if (w != 1.0f && w != 0.0f)
+        {
+            x /= w;
+            y /= w;
+            z /= w;
+        }
+        D3D8RasterVertex& o = out[i];
+        o.x = m_viewport.X + (x + 1.0f) * halfWidth;
+        o.y = m_viewport.Y + (1.0f - y) * halfHeight;
+        o.z = m_viewport.MinZ + z * depthRange;
+        const uint8_t* rest = vertex + 12;
+        o.diffuse = 0xFFFFFFFFu;
+        if (fvf & D3DFVF_DIFFUSE)
+        {
+            memcpy(&o.diffuse, rest, 4);
+            rest += 4;
+        }
+        o.u = o.v = 0.0f;
+        if (fvf & D3DFVF_TEX1)
+        {
+            memcpy(&o.u, rest, 4);
+            memcpy(&o.v, rest + 4, 4);
+        }
+    }
+}
+
 bool D3D8DeviceImpl::DrawReplacesTarget(const D3D8RasterState& state, int triangles)
 {
     switch (D3D8RasterFirstQuadCover(m_renderTarget->TargetShape(), state, m_transformed.data(),
@@ -769,63 +845,16 @@ HRESULT D3D8DeviceImpl::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     UINT indexCount = primitiveCount * perPrimitive;
     m_indexScratch.resize(indexCount);
     const uint8_t* indexData = m_indices->Data() + static_cast<size_t>(startIndex) * indexBytes;
-    for (UINT i = 0; i < indexCount; ++i)
-    {
-        // The index buffer is bytes; copying out avoids reading it through a wider type.
-        uint32_t index = 0;
-        if (indexBytes == 2)
-        {
-            uint16_t narrow = 0;
-            memcpy(&narrow, indexData + static_cast<size_t>(i) * 2, sizeof(narrow));
-            index = narrow;
-        }
-        else
-        {
-            memcpy(&index, indexData + static_cast<size_t>(i) * 4, sizeof(index));
-        }
-        if (index < minIndex || index - minIndex >= vertexCount)
-            return D3DERR_INVALIDCALL;
-        m_indexScratch[i] = static_cast<uint16_t>(index - minIndex);
-    }
+    const bool inRange =
+        indexBytes == 2
+            ? RelativeIndices<uint16_t>(indexData, indexCount, minIndex, vertexCount, m_indexScratch.data())
+            : RelativeIndices<uint32_t>(indexData, indexCount, minIndex, vertexCount, m_indexScratch.data());
+    if (!inRange)
+        return D3DERR_INVALIDCALL;
 
-    // Transform to the screen: world, view, projection, divide, viewport.
-    D3DMATRIX m = Multiply(Multiply(m_world, m_view), m_projection);
-    float halfWidth = m_viewport.Width * 0.5f, halfHeight = m_viewport.Height * 0.5f;
-    float depthRange = m_viewport.MaxZ - m_viewport.MinZ;
     m_transformed.resize(vertexCount);
-    const uint8_t* vertex = m_stream->Data() + firstVertex * m_streamStride;
-    for (UINT i = 0; i < vertexCount; ++i, vertex += m_streamStride)
-    {
-        float p[3];
-        memcpy(p, vertex, 12);
-        float x = p[0] * m.m[0][0] + p[1] * m.m[1][0] + p[2] * m.m[2][0] + m.m[3][0];
-        float y = p[0] * m.m[0][1] + p[1] * m.m[1][1] + p[2] * m.m[2][1] + m.m[3][1];
-        float z = p[0] * m.m[0][2] + p[1] * m.m[1][2] + p[2] * m.m[2][2] + m.m[3][2];
-        float w = p[0] * m.m[0][3] + p[1] * m.m[1][3] + p[2] * m.m[2][3] + m.m[3][3];
-        if (w != 1.0f && w != 0.0f)
-        {
-            x /= w;
-            y /= w;
-            z /= w;
-        }
-        D3D8RasterVertex& out = m_transformed[i];
-        out.x = m_viewport.X + (x + 1.0f) * halfWidth;
-        out.y = m_viewport.Y + (1.0f - y) * halfHeight;
-        out.z = m_viewport.MinZ + z * depthRange;
-        const uint8_t* rest = vertex + 12;
-        out.diffuse = 0xFFFFFFFFu;
-        if (fvf & D3DFVF_DIFFUSE)
-        {
-            memcpy(&out.diffuse, rest, 4);
-            rest += 4;
-        }
-        out.u = out.v = 0.0f;
-        if (fvf & D3DFVF_TEX1)
-        {
-            memcpy(&out.u, rest, 4);
-            memcpy(&out.v, rest + 4, 4);
-        }
-    }
+    TransformVertices(m_stream->Data() + firstVertex * m_streamStride, m_streamStride, fvf, vertexCount,
+                      m_transformed.data());
 
     D3D8RasterState state = RasterState();
     // A cleared target that this draw covers entirely need not be cleared: the screen clears

@@ -243,6 +243,9 @@ private:
     void SetDefaultStates();
     D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
     D3D8RasterState RasterState();
+    // The vertices of the stream in screen space, for the rasteriser.
+    void TransformVertices(const uint8_t* vertex, UINT stride, DWORD fvf, UINT count,
+                           D3D8RasterVertex* out) const;
     // Whether the triangles about to be drawn replace every pixel of the target.
     bool DrawReplacesTarget(const D3D8RasterState& state, int triangles);
 

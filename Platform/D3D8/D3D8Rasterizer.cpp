@@ -945,6 +945,13 @@ bool InsideGuardBand(double x, double y)
 
 // The attribute planes of a triangle through vertex 0, from its snapped positions (going
 // clockwise on the screen, area > 0), and whether it samples with linear filtering.
+// numerator / area * 256. A zero numerator (an attribute constant along one axis, as u along
+// y on a sprite) gives that zero, sign included, without the division.
+inline double Gradient(double numerator, double areaD)
+{
+    return numerator == 0.0 ? numerator : numerator / areaD * static_cast<double>(kSubpixels);
+}
+
 // `sameColour`: the three vertices have one diffuse colour, whose planes are then flat (the
 // formulas give exactly +0 gradients for zero differences, so they are not evaluated).
 void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v2, int64_t X0, int64_t Y0,
@@ -971,8 +978,8 @@ void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v
         double d1 = v1.a[k] - a0;
         double d2 = v2.a[k] - a0;
         s.a0[k] = a0;
-        s.gx[k] = (d1 * dY2 - d2 * dY1) / areaD * static_cast<double>(kSubpixels);
-        s.gy[k] = (d2 * dX1 - d1 * dX2) / areaD * static_cast<double>(kSubpixels);
+        s.gx[k] = Gradient(d1 * dY2 - d2 * dY1, areaD);
+        s.gy[k] = Gradient(d2 * dX1 - d1 * dX2, areaD);
         if (!std::isfinite(s.gx[k]) || !std::isfinite(s.gy[k]))
         {
             s.gx[k] = 0.0;
