@@ -84,6 +84,18 @@ int64_t CeilDiv(int64_t a, int64_t b)
     return -FloorDiv(-a, b);
 }
 
+// Floor and ceiling of a subpixel position in whole pixels: an arithmetic shift is a floor
+// division by a power of two (C++20 defines it so for negative values too).
+inline int64_t FloorPixel(int64_t a)
+{
+    return a >> kSubpixelBits;
+}
+
+inline int64_t CeilPixel(int64_t a)
+{
+    return -((-a) >> kSubpixelBits);
+}
+
 inline uint32_t Channel(uint32_t c, int index)
 {
     return (c >> (index * 8)) & 0xFFu;
@@ -1052,8 +1064,8 @@ bool SetupTriangle(const Context& c, const Vert& v0, const Vert& v1In, const Ver
     }
     int64_t minY = std::min({Y0, Y1, Y2});
     int64_t maxY = std::max({Y0, Y1, Y2});
-    s.rowFirst = static_cast<int>(CeilDiv(minY, kSubpixels));
-    s.rowEnd = static_cast<int>(FloorDiv(maxY, kSubpixels) + 1);
+    s.rowFirst = static_cast<int>(CeilPixel(minY));
+    s.rowEnd = static_cast<int>(FloorPixel(maxY) + 1);
 
     SetupPlanes(c, v0, *v1, *v2, X0, Y0, X1, Y1, X2, Y2, area, s);
     return true;
@@ -1325,10 +1337,10 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
     // The two triangles together cover exactly the centres with X0 <= 256 px < X1 and
     // Y0 <= 256 py < Y2: their top and left edges are in, their right and bottom edges out, and
     // the shared diagonal is a left edge of one and a right edge of the other.
-    q.x0 = static_cast<int>(std::max<int64_t>(c.clip.left, CeilDiv(X0, kSubpixels)));
-    q.x1 = static_cast<int>(std::min<int64_t>(c.clip.right, CeilDiv(X1, kSubpixels)));
-    q.y0 = static_cast<int>(std::max<int64_t>(c.clip.top, CeilDiv(Y0, kSubpixels)));
-    q.y1 = static_cast<int>(std::min<int64_t>(c.clip.bottom, CeilDiv(Y2, kSubpixels)));
+    q.x0 = static_cast<int>(std::max<int64_t>(c.clip.left, CeilPixel(X0)));
+    q.x1 = static_cast<int>(std::min<int64_t>(c.clip.right, CeilPixel(X1)));
+    q.y0 = static_cast<int>(std::max<int64_t>(c.clip.top, CeilPixel(Y0)));
+    q.y1 = static_cast<int>(std::min<int64_t>(c.clip.bottom, CeilPixel(Y2)));
     q.kind = ClassifySource(c.stage, c.texture != nullptr, true, s.colour);
     return true;
 }
