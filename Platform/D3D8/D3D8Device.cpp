@@ -756,6 +756,11 @@ void D3D8DeviceImpl::TransformVertices(const uint8_t* vertex, UINT stride, DWORD
     const float halfWidth = m_viewport.Width * 0.5f;
     const float halfHeight = m_viewport.Height * 0.5f;
     const float depthRange = m_viewport.MaxZ - m_viewport.MinZ;
+    const float left = static_cast<float>(m_viewport.X);
+    const float top = static_cast<float>(m_viewport.Y);
+    const float nearZ = m_viewport.MinZ;
+    const bool diffuse = (fvf & D3DFVF_DIFFUSE) != 0;
+    const bool textured = (fvf & D3DFVF_TEX1) != 0;
     for (UINT i = 0; i < count; ++i, vertex += stride)
     {
         float p[3];
@@ -777,18 +782,18 @@ void D3D8DeviceImpl::TransformVertices(const uint8_t* vertex, UINT stride, DWORD
             z /= w;
         }
         D3D8RasterVertex& o = out[i];
-        o.x = m_viewport.X + (x + 1.0f) * halfWidth;
-        o.y = m_viewport.Y + (1.0f - y) * halfHeight;
-        o.z = m_viewport.MinZ + z * depthRange;
+        o.x = left + (x + 1.0f) * halfWidth;
+        o.y = top + (1.0f - y) * halfHeight;
+        o.z = nearZ + z * depthRange;
         const uint8_t* rest = vertex + 12;
         o.diffuse = 0xFFFFFFFFu;
-        if (fvf & D3DFVF_DIFFUSE)
+        if (diffuse)
         {
             memcpy(&o.diffuse, rest, 4);
             rest += 4;
         }
         o.u = o.v = 0.0f;
-        if (fvf & D3DFVF_TEX1)
+        if (textured)
         {
             memcpy(&o.u, rest, 4);
             memcpy(&o.v, rest + 4, 4);
