@@ -768,6 +768,10 @@ struct Context
     DWORD magFilter;
     DWORD minFilter;
     bool fastPath;
+    // The source kind of the last quad planned, for its colour.
+    bool lastKindValid = false;
+    uint32_t lastKindColour = 0;
+    SourceKind lastKind = SourceKind::Combined;
     IndexTable columns; // the quad fast path's texel column per target column
     IndexTable rows;    // and texel row per target row
 };
@@ -1309,7 +1313,7 @@ struct QuadPlan
 // (0, H), and the gradient formulas of SetupPlanes give both u_x = du H / (W H), v_y = dv W /
 // (W H) and exactly zero for u_y, v_x and the colour, term by term in the same floating-point
 // operations. So the planes of the first triangle alone are those of the quad.
-bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterVertex& tr,
+bool PrepareQuad(Context& c, const D3D8RasterVertex& tl, const D3D8RasterVertex& tr,
                  const D3D8RasterVertex& br, const D3D8RasterVertex& bl, QuadPlan& q)
 {
     if (!(tl.y == tr.y && tr.x == br.x && br.y == bl.y && bl.x == tl.x && tr.x > tl.x && bl.y > tl.y))
@@ -1330,7 +1334,19 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
         return false;
     Setup& s = q.s;
     s.swapped = false;
-    SetupPlanes(c, ToVert(tl), ToVert(tr), ToVert(br), X0, Y0, X1, Y0, X1, Y2, area, s, true);
+    // Only u and v differ between the corners; the colour planes come from tl alone.
+    Vert vtl;
+    Vert vtr;
+    Vert vbr;
+    vtl.a[kU] = tl.u;
+    vtl.a[kV] = tl.v;
+    for (int ch = 0; ch < 4; ++ch)
+        vtl.a[kB + ch] = Channel(tl.diffuse, ch);
+    vtr.a[kU] = tr.u;
+    vtr.a[kV] = tr.v;
+    vbr.a[kU] = br.u;
+    vbr.a[kV] = br.v;
+    SetupPlanes(c, vtl, vtr, vbr, X0, Y0, X1, Y0, X1, Y2, area, s, true);
     if (s.linear || s.gy[kU] != 0.0 || s.gx[kV] != 0.0 || !s.constColour)
         return false;
 
@@ -1341,7 +1357,14 @@ bool PrepareQuad(const Context& c, const D3D8RasterVertex& tl, const D3D8RasterV
     q.x1 = static_cast<int>(std::min<int64_t>(c.clip.right, CeilPixel(X1)));
     q.y0 = static_cast<int>(std::max<int64_t>(c.clip.top, CeilPixel(Y0)));
     q.y1 = static_cast<int>(std::min<int64_t>(c.clip.bottom, CeilPixel(Y2)));
-    q.kind = ClassifySource(c.stage, c.texture != nullptr, true, s.colour);
+    // The draw's quads mostly share one colour, and with it the kind of source.
+    if (!c.lastKindValid || c.lastKindColour != s.colour)
+    {
+        c.lastKind = ClassifySource(c.stage, c.texture != nullptr, true, s.colour);
+        c.lastKindColour = s.colour;
+        c.lastKindValid = true;
+    }
+    q.kind = c.lastKind;
     return true;
 }
 
