@@ -476,6 +476,7 @@ using RectFn = void (*)(const BlendMode& m, const RectSpans& r);
 // Blending reads the target, whose rows a sprite visits one after another, a screen's width
 // apart: the hardware does not guess that, so the rows a little ahead are asked for early.
 constexpr int kPrefetchRows = 2;
+constexpr int kPrefetchWidth = 16;
 
 inline void PrefetchSpan(const uint32_t* pixels, int n)
 {
@@ -1404,7 +1405,8 @@ void DrawQuad(Context& c, const QuadPlan& q)
     SpanFn span = q.kind == SourceKind::Texel && tex->opaque && c.blend.kind == BlendKind::AlphaBlend
                       ? CopySpan
                       : c.span;
-    const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan;
+    // A glyph's rows are shorter than a cache line: asking for them ahead costs more than it saves.
+    const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan && n >= kPrefetchWidth;
     if (q.kind == SourceKind::Texel && consecutive && c.rows.consecutive)
     {
         const RectSpans r{t.pixels + static_cast<size_t>(q.y0) * static_cast<size_t>(t.pitch) + x0,
