@@ -360,6 +360,15 @@ __attribute__((target("avx2"))) inline __m256i AlphaBlend8(__m256i s, __m256i d)
                                AlphaBlendHalf8(sHi, _mm256_unpackhi_epi8(d, zero), aHi));
 }
 
+// Eight pixels from two places of four, or from one place of eight when the halves adjoin.
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadHalves(const uint32_t* lo,
+                                                                         const uint32_t* hi, bool whole)
+{
+    return whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lo))
+                 : _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(hi),
+                                       reinterpret_cast<const __m128i*>(lo));
+}
+
 // Eight pixels, each of the two four-pixel halves at its own place (so two rows' last four pixels
 // can go together).
 __attribute__((target("avx2"), always_inline)) inline void AlphaBlendGroup8Avx2(
@@ -368,25 +377,18 @@ __attribute__((target("avx2"), always_inline)) inline void AlphaBlendGroup8Avx2(
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i forceV = _mm256_set1_epi32(static_cast<int>(force));
     const bool whole = dstHi == dstLo + 4;
-    __m256i s = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(srcLo))
-                      : _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(srcHi),
-                                            reinterpret_cast<const __m128i*>(srcLo));
+    const __m256i s = LoadHalves(srcLo, srcHi, whole);
     __m256i out;
-    // One test answers both questions: every alpha bit set (opaque), none set (transparent).
-    if (_mm256_testc_si256(s, alphaMask))
-    {
+    // One test tells a group with some alpha bits set and some not, which needs the arithmetic
+    // (glyphs, shaded edges), from the wholly opaque or transparent ones (a card's interior).
+    if (_mm256_testnzc_si256(s, alphaMask))
+        out = _mm256_or_si256(AlphaBlend8(s, LoadHalves(dstLo, dstHi, whole)), forceV);
+    else if (_mm256_testc_si256(s, alphaMask))
         out = _mm256_or_si256(s, forceV);
-    }
+    else if (force == 0)
+        return;
     else
-    {
-        bool transparent = _mm256_testz_si256(s, alphaMask);
-        if (transparent && force == 0)
-            return;
-        __m256i d = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dstLo))
-                          : _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(dstHi),
-                                                reinterpret_cast<const __m128i*>(dstLo));
-        out = _mm256_or_si256(transparent ? d : AlphaBlend8(s, d), forceV);
-    }
+        out = _mm256_or_si256(LoadHalves(dstLo, dstHi, whole), forceV);
     if (whole)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dstLo), out);
     else
