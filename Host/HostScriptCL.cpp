@@ -1,5 +1,6 @@
 #include "HostScriptCL.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -78,7 +79,7 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
         {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
         {"tally-scores", 0}, {"write-scores", 1},   {"else", 0},          {"click-row", 2},
-        {"wait-face", 2},    {"wait-text", 2}};
+        {"wait-face", 2},    {"wait-text", 2},      {"print-window", 1}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -485,6 +486,25 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
             target.Input(WM_LBUTTONDBLCLK, MK_LBUTTON, point);
             target.Input(WM_LBUTTONUP, 0, point);
         }
+        return true;
+    }
+    if (command == "print-window")
+    {
+        // For a driver outside the program (a real window's test clicks with the X server's own
+        // input): where the middle of the window is in the client area, or that it is not shown.
+        auto* w2 = dynamic_cast<KelWnd2DBaseCL*>(target.FindShownWindow(line.words[1]));
+        if (w2 == nullptr)
+        {
+            std::printf("window %s none\n", line.words[1].c_str());
+        }
+        else
+        {
+            const POINT origin = DesktopOrigin(w2);
+            const auto [w, h] = w2->GetSizeM();
+            std::printf("window %s %ld %ld\n", line.words[1].c_str(), static_cast<long>(origin.x + w / 2),
+                        static_cast<long>(origin.y + h / 2));
+        }
+        std::fflush(stdout);
         return true;
     }
     if (command == "type")

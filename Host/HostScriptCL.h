@@ -24,6 +24,9 @@
 //   wait-text WINDOW TEXT [MS]  until the shown window of that name (an edit, a label or a rich
 //                            text box) shows TEXT, which runs to the end of the line less a last
 //                            number, the time (UTF-8 here, GBK in the windows)
+//   print-window NAME        print "window NAME X Y" (the middle of the shown window, in the
+//                            client area) or "window NAME none" on standard output, for a
+//                            driver outside the program
 //   snapshot FILE.png        write the next frame drawn
 //   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
 //   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
