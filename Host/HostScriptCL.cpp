@@ -79,7 +79,7 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
         {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
         {"tally-scores", 0}, {"write-scores", 1},   {"else", 0},          {"click-row", 2},
-        {"wait-face", 2},    {"wait-text", 2},      {"print-window", 1}};
+        {"wait-face", 2},    {"wait-text", 2},      {"print-window", 1},  {"print-rss", 1}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -504,6 +504,19 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
             std::printf("window %s %ld %ld\n", line.words[1].c_str(), static_cast<long>(origin.x + w / 2),
                         static_cast<long>(origin.y + h / 2));
         }
+        std::fflush(stdout);
+        return true;
+    }
+    if (command == "print-rss")
+    {
+        // The program's resident memory now, for a long run that watches it grow or not.
+        std::ifstream status("/proc/self/status");
+        std::string word;
+        long kb = -1;
+        while (status >> word)
+            if (word == "VmRSS:" && (status >> kb))
+                break;
+        std::printf("rss %s %ld\n", line.words[1].c_str(), kb);
         std::fflush(stdout);
         return true;
     }

@@ -27,6 +27,7 @@
 //   print-window NAME        print "window NAME X Y" (the middle of the shown window, in the
 //                            client area) or "window NAME none" on standard output, for a
 //                            driver outside the program
+//   print-rss LABEL          print "rss LABEL KB", the program's resident memory now
 //   snapshot FILE.png        write the next frame drawn
 //   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
 //   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
