@@ -11,11 +11,27 @@
 
 #include "Skin.h"
 
+namespace
+{
+const char kUsage[] = "usage: kavdor-skin RUN_FOLDER [--contact-sheet FILE.png]\n"
+                      "  writes the pictures, fonts, sounds and settings the programs read below RUN_FOLDER\n"
+                      "  (only the files whose bytes changed); --contact-sheet also draws all the\n"
+                      "  pictures on one sheet\n";
+}
+
 int main(int argc, char** argv)
 {
-    if (argc < 2)
+    if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h"))
     {
-        std::fprintf(stderr, "usage: kavdor-skin RUN_FOLDER [--contact-sheet FILE.png]\n");
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // A folder name is what the first argument must be; an option there is a mistake, not a
+    // folder to fill.
+    if (argc < 2 || argv[1][0] == '-' ||
+        (argc >= 3 && !(argc == 4 && std::string(argv[2]) == "--contact-sheet")))
+    {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     try
@@ -32,7 +48,7 @@ int main(int argc, char** argv)
         skin::WriteFaces(out);
         skin::WriteFrame(out);
         out.WriteSets();
-        if (argc >= 4 && std::string(argv[2]) == "--contact-sheet")
+        if (argc == 4)
         {
             skin::Output sheet(".");
             sheet.Write(argv[3], skin::ContactSheet(out).Png());

@@ -31,9 +31,15 @@ struct Options
     std::vector<std::string> files;
 };
 
+const char kUsage[] =
+    "usage: kavdor-sound [--music] [--3d X Y Z] [--volume PERCENT] FILE...\n"
+    "  plays sound effects (WAV, Ogg Vorbis, MPEG audio) through the engine's sound engine;\n"
+    "  --music streams an Ogg Vorbis file as music, --3d places the effects around the\n"
+    "  listener, --volume sets their volume (0 to 100)\n";
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: kavdor-sound [--music] [--3d X Y Z] [--volume PERCENT] FILE...\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -101,6 +107,11 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+        {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (arg == "--music")
             options.music = true;
         else if (arg == "--3d" && i + 3 < argc)
