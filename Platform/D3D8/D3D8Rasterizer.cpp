@@ -28,15 +28,16 @@
 // come from Cramer's rule on the snapped differences in one fixed order too. For the two
 // triangles (tl, tr, br) and (tl, br, bl) of an axis-aligned quad whose u depends only on x and
 // v only on y, those formulas give the two triangles bit-identical planes with du/dy and dv/dx
-// exactly zero; the quad fast path checks that it got exactly that, and then evaluates the
-// very same expressions once per column (u) and once per row (v). That is why it produces the
-// same pixels as drawing the two triangles one by one.
+// exactly zero (see PrepareQuad); the quad fast path works out the first triangle's planes,
+// checks the zeros, and then evaluates the very same expressions once per column (u) and once
+// per row (v), or finds that they run one texel per pixel from their ends (IndexTable). That
+// is why it produces the same pixels as drawing the two triangles one by one.
 //
 // Rounding. Modulate is (a * b + 127) / 255 in integers, which is a * b / 255 rounded to the
 // nearest integer (a tie cannot occur because 255 is odd). Blending is
 // min(255, (s * sf + d * df + 127) / 255) for the same reason. The SIMD paths compute the same
 // quotient as ((n + 128) + ((n + 128) >> 8)) >> 8, equal to (n + 127) / 255 for all
-// n <= 255 * 255.
+// n <= 255 * 255, or as the high half of (n + 128) * 257, which is the same number.
 
 namespace
 {
