@@ -6,13 +6,13 @@
 //  - reading with no member open, or into no buffer, is refused (-1);
 //  - opening the same member again reads the same bytes.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Zip/ZipArchive.h"
 
