@@ -316,26 +316,6 @@ void AlphaBlendSpanSse2(uint32_t* dst, const uint32_t* src, int n, uint32_t forc
         dst[i] = AlphaBlendPixel(src[i], dst[i]) | force;
 }
 
-// AlphaBlendGroup4 with SSE4.1's test, for the AVX2 path's last four pixels.
-__attribute__((target("avx2"))) inline void AlphaBlendGroup4Avx2(uint32_t* dst, const uint32_t* src,
-                                                                 uint32_t force)
-{
-    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i forceV = _mm_set1_epi32(static_cast<int>(force));
-    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    if (_mm_testc_si128(s, alphaMask))
-    {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(s, forceV));
-        return;
-    }
-    bool transparent = _mm_testz_si128(s, alphaMask);
-    if (transparent && force == 0)
-        return;
-    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
-                     _mm_or_si128(transparent ? d : AlphaBlend4(s, d), forceV));
-}
-
 // AlphaBlendHalf4 on eight pixels' worth of 16-bit lanes.
 __attribute__((target("avx2"))) inline __m256i AlphaBlendHalf8(__m256i s, __m256i d, __m256i a)
 {
@@ -407,7 +387,7 @@ __attribute__((target("avx2"), always_inline)) inline void AlphaBlendSpanAvx2(ui
     // way to the cache and so wait for it: a group of four, then single pixels.
     if (i + 4 <= n)
     {
-        AlphaBlendGroup4Avx2(dst + i, src + i, force);
+        AlphaBlendGroup4(dst + i, src + i, force);
         i += 4;
     }
     for (; i < n; ++i)
@@ -963,8 +943,6 @@ bool InsideGuardBand(double x, double y)
     return std::fabs(x) <= kGuardBand && std::fabs(y) <= kGuardBand;
 }
 
-// The attribute planes of a triangle through vertex 0, from its snapped positions (going
-// clockwise on the screen, area > 0), and whether it samples with linear filtering.
 // numerator / area * 256. A zero numerator (an attribute constant along one axis, as u along
 // y on a sprite) gives that zero, sign included, without the division.
 inline double Gradient(double numerator, double areaD)
@@ -972,6 +950,8 @@ inline double Gradient(double numerator, double areaD)
     return numerator == 0.0 ? numerator : numerator / areaD * static_cast<double>(kSubpixels);
 }
 
+// The attribute planes of a triangle through vertex 0, from its snapped positions (going
+// clockwise on the screen, area > 0), and whether it samples with linear filtering.
 // `sameColour`: the three vertices have one diffuse colour, whose planes are then flat (the
 // formulas give exactly +0 gradients for zero differences, so they are not evaluated).
 void SetupPlanes(const Context& c, const Vert& v0, const Vert& v1, const Vert& v2, int64_t X0, int64_t Y0,
