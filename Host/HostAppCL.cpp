@@ -45,8 +45,16 @@ std::string Hex(const unsigned char* bytes, size_t size)
     return text;
 }
 
-const char* LoginProblem(int result)
+// What the lobby says of a refused login: the server's reasons it knows in the user's words,
+// any other reason as the server gave it.
+std::string LoginProblem(int result, const std::string& reason)
 {
+    if (reason == "the nickname is taken")
+        return "这个昵称已被注册，请换一个，或者直接登录";
+    if (reason == "no player has this nickname")
+        return "没有这个昵称的账号，请先注册";
+    if (!reason.empty() && result != 2)
+        return reason;
     switch (result)
     {
     case 1:
@@ -465,7 +473,7 @@ void HostAppCL::Reconnect()
     KelLogPrintf("host: connected to the table server again");
     // The server puts a player whose seat it held back at his table after the login.
     if (!m_nickname.empty())
-        LobbyLogin(m_nickname, m_password, m_sex);
+        LobbyLogin(m_nickname, m_password, m_sex, false);
 }
 
 void HostAppCL::Send(const std::vector<uint8_t>& message)
@@ -491,7 +499,7 @@ void HostAppCL::OnLobbyMessage(uint16_t type, const uint8_t* payload, size_t len
             {
                 KelLogPrintf("host: login refused (%d): %s", result, reason.c_str());
                 if (m_lobby != nullptr)
-                    m_lobby->OnLoginRefused(reason.empty() ? LoginProblem(result) : reason);
+                    m_lobby->OnLoginRefused(LoginProblem(result, reason));
                 break;
             }
             m_players.SetSelf(id, info);
@@ -603,17 +611,22 @@ void HostAppCL::LeaveTable()
         LobbyRefresh();
 }
 
-void HostAppCL::LobbyLogin(const std::string& nickname, const std::string& password, int sex)
+void HostAppCL::LobbyLogin(const std::string& nickname, const std::string& password, int sex, bool create)
 {
     m_nickname = nickname;
     m_password = password;
     m_sex = sex;
-    // The embedded server admits its own host by the token it was started with.
-    const std::string& secret = m_options.server.empty() ? m_token : password;
+    // The embedded server admits its own host by the token it was started with, and makes its
+    // record at the first login. A remote server is told whether the account is to be made, so
+    // that a mistyped nickname is refused rather than made into a second account.
+    const bool embedded = m_options.server.empty();
+    const std::string& secret = embedded ? m_token : password;
+    const LoginMode mode = embedded ? LoginMode::LogInOrCreate : create ? LoginMode::Create : LoginMode::LogIn;
     Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN)
              .Bytes(nickname)
              .U8(static_cast<uint8_t>(sex))
              .Bytes(secret)
+             .U8(static_cast<uint8_t>(mode))
              .Data());
 }
 

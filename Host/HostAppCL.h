@@ -125,7 +125,7 @@ private:
     void Reconnect();
 
     // HostLobbyActions
-    void LobbyLogin(const std::string& nickname, const std::string& password, int sex) override;
+    void LobbyLogin(const std::string& nickname, const std::string& password, int sex, bool create) override;
     void LobbyQuickStart() override;
     void LobbySit(int table, bool watch, const std::string& password) override;
     void LobbyRefresh() override;

@@ -65,9 +65,16 @@ HostLobbyCL::HostLobbyCL(HostLobbyActions& actions, bool remote, const std::stri
     m_sex->AddRadioM("lobby_male", "男", 0, 0);
     m_sex->AddRadioM("lobby_female", "女", 70, 0);
     m_sex->SelectM(0);
-    m_login = Button("lobby_login", this, "进入大厅", 320, 304, 120);
-    m_login->SetMsgFunM(KWM_LCLICK, boost::bind(&HostLobbyCL::OnLogin, this));
-    m_nickname->SetMsgFunM(KWM_RETURN, boost::bind(&HostLobbyCL::OnLogin, this));
+    m_login = Button("lobby_login", this, "进入大厅", 320, 304, 105);
+    m_login->SetMsgFunM(KWM_LCLICK, boost::bind(&HostLobbyCL::OnLogin, this, false));
+    m_nickname->SetMsgFunM(KWM_RETURN, boost::bind(&HostLobbyCL::OnLogin, this, false));
+    if (m_remote)
+    {
+        m_password->SetMsgFunM(KWM_RETURN, boost::bind(&HostLobbyCL::OnLogin, this, false));
+        m_register = Button("lobby_register", this, "注册新账号", 435, 304, 105);
+        m_register->SetTipM("以这个昵称和密码创建新账号并登录");
+        m_register->SetMsgFunM(KWM_LCLICK, boost::bind(&HostLobbyCL::OnLogin, this, true));
+    }
 
     m_list = new KelWnd2DListCL("lobby_tables", this, 40, 110, 460, 400, 0);
     m_quick = Button("lobby_quick", this, "快速开始", 540, 110, 200);
@@ -90,7 +97,7 @@ HostLobbyCL::HostLobbyCL(HostLobbyActions& actions, bool remote, const std::stri
 void HostLobbyCL::ShowLoggedIn(bool in)
 {
     m_loggedIn = in;
-    for (KelWndBaseCL* w : std::initializer_list<KelWndBaseCL*>{m_nickname, m_password, m_sex, m_login})
+    for (KelWndBaseCL* w : std::initializer_list<KelWndBaseCL*>{m_nickname, m_password, m_sex, m_login, m_register})
         if (w != nullptr)
             w->ShowM(!in);
     for (const char* label : {"lobby_nickname_label", "lobby_password_label"})
@@ -129,7 +136,7 @@ bool HostLobbyCL::DrawM(KelCanvasCL* canvas)
     return true;
 }
 
-void HostLobbyCL::OnLogin()
+void HostLobbyCL::OnLogin(bool create)
 {
     const std::string nickname = m_nickname->GetEditText();
     if (nickname.empty())
@@ -143,12 +150,12 @@ void HostLobbyCL::OnLogin()
         password = m_password->GetEditText();
         if (password.empty())
         {
-            SetStatus("请输入密码（新昵称将以此密码注册）");
+            SetStatus(create ? "请为新账号设一个密码" : "请输入密码");
             return;
         }
     }
-    SetStatus("正在登录……");
-    m_actions.LobbyLogin(nickname, password, m_sex->GetSelectM() == 1 ? 1 : 0);
+    SetStatus(create ? "正在注册……" : "正在登录……");
+    m_actions.LobbyLogin(nickname, password, m_sex->GetSelectM() == 1 ? 1 : 0, create);
 }
 
 void HostLobbyCL::OnLoggedIn(const NetPlayerInfo& self)

@@ -21,7 +21,9 @@ class HostLobbyActions
 {
 public:
     virtual ~HostLobbyActions() = default;
-    virtual void LobbyLogin(const std::string& nickname, const std::string& password, int sex) = 0;
+    // `create`: a new account is made (refused when the nickname is taken); otherwise only an
+    // existing one is logged in to.
+    virtual void LobbyLogin(const std::string& nickname, const std::string& password, int sex, bool create) = 0;
     virtual void LobbyQuickStart() = 0;
     // table -1: the first free table; password: protects a table the user is first at.
     virtual void LobbySit(int table, bool watch, const std::string& password) = 0;
@@ -55,7 +57,7 @@ public:
     bool LoggedIn() const { return m_loggedIn; }
 
 private:
-    void OnLogin();
+    void OnLogin(bool create);
     void OnQuick();
     void OnSit(bool watch);
     void OnCreate();
@@ -75,6 +77,8 @@ private:
     KelWnd2DEditCL* m_password = nullptr;
     KelWnd2DRadioGroupCL* m_sex = nullptr;
     KelWnd2DButtonCL* m_login = nullptr;
+    // Only for a remote server, whose accounts have passwords.
+    KelWnd2DButtonCL* m_register = nullptr;
     KelWnd2DListCL* m_list = nullptr;
     KelWnd2DButtonCL* m_quick = nullptr;
     KelWnd2DButtonCL* m_sit = nullptr;

@@ -108,7 +108,7 @@ enum NetGameRequest
 // Lobby requests from the host, and the server's answers.
 enum NetLobbyMessage
 {
-    LOBBY_LOGIN = 1,          // bytes nickname, u8 sex, bytes password
+    LOBBY_LOGIN = 1,          // bytes nickname, u8 sex, bytes password[, u8 mode: 0 either, 1 log in, 2 create]
     LOBBY_LIST_TABLES = 2,    // -
     LOBBY_SIT = 3,            // i32 table, i32 seat (-1 = any free seat), u8 watch
     LOBBY_LEAVE_TABLE = 4,    // -

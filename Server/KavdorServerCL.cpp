@@ -403,6 +403,8 @@ void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
     std::string nickname = payload.ReadBytes();
     int sex = payload.ReadU8();
     std::string password = payload.ReadBytes();
+    // The mode byte came later; a client that does not send it logs in or creates as before.
+    const int mode = payload.IsEmpty() ? 0 : payload.ReadU8();
     Session& session = m_sessions[connection];
     std::string refusal;
     if (session.playerId != 0)
@@ -413,6 +415,8 @@ void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
         refusal = "a nickname must not be empty or hold control characters";
     else if (password.empty())
         refusal = "a password is needed";
+    else if (mode > static_cast<int>(LoginMode::Create))
+        refusal = "unknown login mode " + std::to_string(mode);
     if (!refusal.empty())
     {
         AnswerLogin(connection, kLoginRefused, nullptr, refusal);
@@ -422,7 +426,7 @@ void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
     session.loginPending = true;
     const bool trusted = !m_options.localToken.empty() && password.size() == m_options.localToken.size() &&
                          sodium_memcmp(password.data(), m_options.localToken.data(), password.size()) == 0;
-    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0, trusted);
+    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0, static_cast<LoginMode>(mode), trusted);
 }
 
 // Handles what a connection sent while its login was checked, until all is done or another

@@ -500,7 +500,7 @@ LoginResult PlayerStoreCL::CheckPassword(const StoredPlayer& player, const std::
 }
 
 LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string& password, int sex,
-                                 PlayerRecord& out, bool trusted)
+                                 PlayerRecord& out, LoginMode mode, bool trusted)
 {
     if (m_db == nullptr)
     {
@@ -523,6 +523,16 @@ LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string&
     int found = FindByNickname(nickname, player);
     if (found < 0)
         return LoginResult::Error;
+    if (found > 0 && mode == LoginMode::Create)
+    {
+        Fail("the nickname is taken");
+        return LoginResult::Refused;
+    }
+    if (found == 0 && mode == LoginMode::LogIn)
+    {
+        Fail("no player has this nickname");
+        return LoginResult::Refused;
+    }
     if (found > 0 && trusted)
     {
         out = player.record;
@@ -568,7 +578,14 @@ LoginResult PlayerStoreCL::Login(const std::string& nickname, const std::string&
         return LoginResult::Error;
     }
     if (inserted == 0)
+    {
+        if (mode == LoginMode::Create)
+        {
+            Fail("the nickname is taken");
+            return LoginResult::Refused;
+        }
         return CheckPassword(player, password, out);
+    }
     out = player.record;
     return LoginResult::Created;
 }

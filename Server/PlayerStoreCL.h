@@ -53,6 +53,17 @@ enum class LoginResult
     Error
 };
 
+// What a login may do with the nickname. LogInOrCreate: an existing record is checked, a new
+// nickname gets a record (what older clients ask for). LogIn: only an existing record; a new
+// nickname is refused, so that a mistyped name does not quietly make a second account. Create:
+// only a new record; an existing nickname is refused as taken.
+enum class LoginMode
+{
+    LogInOrCreate = 0,
+    LogIn = 1,
+    Create = 2
+};
+
 class PlayerStoreCL
 {
 public:
@@ -86,9 +97,10 @@ public:
     // passwords existed takes the password of its next login. `out` is written for Ok and
     // Created only. Nicknames are 1 to 255 bytes without control bytes (below 0x20, and 0x7F);
     // passwords are 1 to 255 bytes of any value.
+    // `mode` says whether a new or an existing nickname is refused (Refused, with the reason).
     // `trusted`: an existing record is admitted without its password being checked.
     LoginResult Login(const std::string& nickname, const std::string& password, int sex, PlayerRecord& out,
-                      bool trusted = false);
+                      LoginMode mode = LoginMode::LogInOrCreate, bool trusted = false);
     // The record with this id; false when there is none.
     bool Load(int id, PlayerRecord& out);
     // Adds every change to its player's stored record in one transaction: all or nothing. False,

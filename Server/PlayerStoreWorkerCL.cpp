@@ -44,13 +44,14 @@ PlayerStoreWorkerCL::~PlayerStoreWorkerCL()
 }
 
 void PlayerStoreWorkerCL::PostLogin(int connection, const std::string& nickname, const std::string& password,
-                                    int sex, bool trusted)
+                                    int sex, LoginMode mode, bool trusted)
 {
     Job job;
     job.connection = connection;
     job.nickname = nickname;
     job.password = password;
     job.sex = sex;
+    job.mode = mode;
     job.trusted = trusted;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_stopping)
@@ -141,7 +142,7 @@ void PlayerStoreWorkerCL::DoLogin(Job& job)
     Outcome outcome;
     outcome.kind = Outcome::LOGIN;
     outcome.connection = job.connection;
-    outcome.result = m_store->Login(job.nickname, job.password, job.sex, outcome.record, job.trusted);
+    outcome.result = m_store->Login(job.nickname, job.password, job.sex, outcome.record, job.mode, job.trusted);
     if (outcome.result != LoginResult::Ok && outcome.result != LoginResult::Created)
         outcome.note = m_store->LastError();
     // The password is not kept a moment longer than needed.

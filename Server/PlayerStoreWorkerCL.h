@@ -54,7 +54,7 @@ public:
 
     // `trusted`: the password is not checked (the embedding host's own login).
     void PostLogin(int connection, const std::string& nickname, const std::string& password, int sex,
-                   bool trusted = false);
+                   LoginMode mode = LoginMode::LogInOrCreate, bool trusted = false);
     void PostSave(int table, const std::vector<PlayerChange>& changes);
     // The outcomes finished since the last call, in order; never waits.
     std::vector<Outcome> Collect();
@@ -75,6 +75,7 @@ private:
         std::string nickname;
         std::string password;
         int sex = 0;
+        LoginMode mode = LoginMode::LogInOrCreate;
         bool trusted = false;
         int table = 0;
         std::vector<PlayerChange> changes;

@@ -483,6 +483,36 @@ TEST(KavdorServerAccounts, LoginNeedsThePasswordAndOnlyTheRightOneTakesOver)
     ASSERT_TRUE(PumpUntil(
         {&careless}, [&] { return careless.LoginResult() >= 0; }, 5000, false));
     EXPECT_EQ(careless.LoginResult(), 1);
+
+    // The mode byte: "create" refuses a known nickname, "log in" an unknown one, each with its
+    // reason and the connection kept; an unknown mode is refused before anything is looked up.
+    struct ModeCase
+    {
+        const char* nickname;
+        uint8_t mode;
+        int result;
+        const char* reason;
+    };
+    for (const ModeCase& c : {ModeCase{"ann", 2, 1, "the nickname is taken"},
+                              ModeCase{"nobody", 1, 1, "no player has this nickname"},
+                              ModeCase{"nobody", 9, 1, "unknown login mode 9"},
+                              ModeCase{"ann", 1, 0, ""}, ModeCase{"newcomer", 2, 0, ""}})
+    {
+        SCOPED_TRACE(testing::Message() << c.nickname << " mode " << int(c.mode));
+        TestTableClient client(c.nickname, "her secret");
+        ASSERT_TRUE(client.Connect(server.port));
+        client.Send(
+            NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(c.nickname).U8(0).Bytes("her secret").U8(c.mode));
+        ASSERT_TRUE(PumpUntil(
+            {&client}, [&] { return client.LoginResult() >= 0; }, 5000, false));
+        auto login = Messages(client, NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT).back();
+        NetMsgReaderCL reader(login.payload.data(), static_cast<int>(login.payload.size()));
+        EXPECT_EQ(reader.ReadI32(), c.result);
+        reader.ReadI32();
+        reader.ReadPlayerInfo();
+        EXPECT_EQ(reader.ReadBytes(), c.reason);
+        EXPECT_TRUE(client.IsConnected());
+    }
 }
 
 TEST(KavdorServerAccounts, WatcherNeedsThePasswordAndNeverSeesAHiddenHand)

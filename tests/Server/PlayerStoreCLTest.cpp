@@ -385,6 +385,53 @@ TEST_F(PlayerStoreCLTest, OnlyTheRightPasswordLogsIn)
     EXPECT_EQ(std::string::npos, bytes.find(kPassword));
 }
 
+// A login that may only log in refuses a new nickname, and one that may only create refuses a
+// known nickname, whatever its password; neither writes anything when it refuses.
+TEST_F(PlayerStoreCLTest, ALoginModeRefusesTheNicknameItMayNotUse)
+{
+    PlayerStoreCL store;
+    PlayerRecord known;
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"known", 1, &known}}));
+    struct Case
+    {
+        const char* nickname;
+        const char* password;
+        LoginMode mode;
+        LoginResult result;
+        const char* reason; // part of LastError() for refusals
+    };
+    const Case cases[] = {
+        {"known", kPassword, LoginMode::LogIn, LoginResult::Ok, nullptr},
+        {"known", "other", LoginMode::LogIn, LoginResult::WrongPassword, nullptr},
+        {"known", kPassword, LoginMode::Create, LoginResult::Refused, "taken"},
+        {"known", "other", LoginMode::Create, LoginResult::Refused, "taken"},
+        {"newcomer", kPassword, LoginMode::LogIn, LoginResult::Refused, "no player"},
+        {"newcomer", kPassword, LoginMode::Create, LoginResult::Created, nullptr},
+        {"newcomer", kPassword, LoginMode::LogIn, LoginResult::Ok, nullptr},
+        {"newcomer", kPassword, LoginMode::Create, LoginResult::Refused, "taken"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.nickname << " mode " << static_cast<int>(c.mode) << " password "
+                                        << c.password);
+        PlayerRecord out = Sentinel();
+        EXPECT_EQ(c.result, store.Login(c.nickname, c.password, 0, out, c.mode));
+        if (c.reason != nullptr)
+        {
+            EXPECT_NE(std::string::npos, store.LastError().find(c.reason)) << store.LastError();
+            ExpectSameRecord(Sentinel(), out);
+        }
+        if (c.result == LoginResult::Ok || c.result == LoginResult::Created)
+        {
+            EXPECT_EQ(std::string(c.nickname), out.nickname);
+        }
+    }
+    ExpectStored(store, known);
+    store.Close();
+    RawDb raw(DbFile());
+    EXPECT_EQ(2, raw.Number("SELECT count(*) FROM players"));
+}
+
 TEST_F(PlayerStoreCLTest, PasswordsVerifyWhateverCostTheyWereMadeWith)
 {
     // 1 MiB and three passes: dearer than the tests' cost, still quick.
