@@ -67,6 +67,11 @@ std::string LoginProblem(int result, const std::string& reason)
         return "未知错误";
     }
 }
+int AcceptedCount(const HostTraffic& traffic, int category)
+{
+    const auto found = traffic.accepted.find(category);
+    return found == traffic.accepted.end() ? 0 : found->second;
+}
 } // namespace
 
 HostAppCL::HostAppCL(HostOptions options)
@@ -104,6 +109,15 @@ int HostAppCL::Run()
     {
         std::string error;
         if (!m_script.Load(m_options.script, error))
+        {
+            std::fprintf(stderr, "kavdor-lobby: %s\n", error.c_str());
+            return kHostBadArguments;
+        }
+    }
+    if (!m_options.record.empty())
+    {
+        std::string error;
+        if (!m_record.Open(m_options.record, error))
         {
             std::fprintf(stderr, "kavdor-lobby: %s\n", error.c_str());
             return kHostBadArguments;
@@ -444,7 +458,10 @@ void HostAppCL::PumpNetwork()
         }
         if (category == NET_CATEGORY_ROOM && !m_players.Observe(message.data(), message.size()))
             continue;
+        const int accepted = AcceptedCount(m_net.Traffic(), category);
         m_net.Deliver(message.data(), message.size());
+        if (AcceptedCount(m_net.Traffic(), category) != accepted)
+            m_record.Observe(message.data(), message.size());
         // The server's answer to leaving: the user is no longer at the table.
         if (category == NET_CATEGORY_ROOM && type == ROOM_EXIT_RESULT && message.size() >= 5 &&
             message[4] == 1)
@@ -621,7 +638,9 @@ void HostAppCL::LobbyLogin(const std::string& nickname, const std::string& passw
     // that a mistyped nickname is refused rather than made into a second account.
     const bool embedded = m_options.server.empty();
     const std::string& secret = embedded ? m_token : password;
-    const LoginMode mode = embedded ? LoginMode::LogInOrCreate : create ? LoginMode::Create : LoginMode::LogIn;
+    const LoginMode mode = embedded ? LoginMode::LogInOrCreate
+                           : create ? LoginMode::Create
+                                    : LoginMode::LogIn;
     Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN)
              .Bytes(nickname)
              .U8(static_cast<uint8_t>(sex))

@@ -13,6 +13,7 @@
 #include "HostNetCL.h"
 #include "HostPlayersCL.h"
 #include "HostScriptCL.h"
+#include "HostTableRecordCL.h"
 #include "HostWindowCL.h"
 #include "KelConsoleCL.h"
 #include "KelCriticalSectionManagerCL.h"
@@ -52,6 +53,8 @@ struct HostOptions
     int turnSeconds = 30;
     // The embedded server's bots wait this long before acting, so that a person can follow.
     int botDelayMs = 800;
+    // Where to append the account of what the table shows (see HostTableRecordCL); empty: none.
+    std::string record;
 };
 
 // Exit codes.
@@ -183,6 +186,7 @@ private:
     NetClientCL m_client;
     HostNetCL m_net;
     HostPlayersCL m_players;
+    HostTableRecordCL m_record;
     HostScriptCL m_script;
     // Owned by the desktop.
     HostLobbyCL* m_lobby = nullptr;

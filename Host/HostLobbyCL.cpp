@@ -97,7 +97,8 @@ HostLobbyCL::HostLobbyCL(HostLobbyActions& actions, bool remote, const std::stri
 void HostLobbyCL::ShowLoggedIn(bool in)
 {
     m_loggedIn = in;
-    for (KelWndBaseCL* w : std::initializer_list<KelWndBaseCL*>{m_nickname, m_password, m_sex, m_login, m_register})
+    for (KelWndBaseCL* w :
+         std::initializer_list<KelWndBaseCL*>{m_nickname, m_password, m_sex, m_login, m_register})
         if (w != nullptr)
             w->ShowM(!in);
     for (const char* label : {"lobby_nickname_label", "lobby_password_label"})

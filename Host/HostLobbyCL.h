@@ -23,7 +23,8 @@ public:
     virtual ~HostLobbyActions() = default;
     // `create`: a new account is made (refused when the nickname is taken); otherwise only an
     // existing one is logged in to.
-    virtual void LobbyLogin(const std::string& nickname, const std::string& password, int sex, bool create) = 0;
+    virtual void LobbyLogin(const std::string& nickname, const std::string& password, int sex,
+                            bool create) = 0;
     virtual void LobbyQuickStart() = 0;
     // table -1: the first free table; password: protects a table the user is first at.
     virtual void LobbySit(int table, bool watch, const std::string& password) = 0;

@@ -79,7 +79,8 @@ bool HostScriptCL::Parse(const std::string& text, std::string& error)
         {"expect-sound", 1}, {"snapshot", 1},       {"quit", 0},          {"repeat", 1},
         {"until-window", 1}, {"if-window", 1},      {"if-no-window", 1},  {"end", 0},
         {"tally-scores", 0}, {"write-scores", 1},   {"else", 0},          {"click-row", 2},
-        {"wait-face", 2},    {"wait-text", 2},      {"print-window", 1},  {"print-rss", 1}};
+        {"wait-face", 2},    {"wait-text", 2},      {"print-window", 1},  {"print-rss", 1},
+        {"while-record", 3}};
     std::istringstream lines(text);
     std::string raw;
     int number = 0;
@@ -137,7 +138,7 @@ namespace
 bool OpensBlock(const std::string& command)
 {
     return command == "repeat" || command == "until-window" || command == "if-window" ||
-           command == "if-no-window";
+           command == "if-no-window" || command == "while-record";
 }
 } // namespace
 
@@ -295,7 +296,7 @@ void HostScriptCL::RunBlock(HostScriptTarget& target, const Line& line, uint64_t
             m_next = partner + 1;
             return;
         }
-        if (opener.words[0] == "until-window")
+        if (opener.words[0] == "until-window" || opener.words[0] == "while-record")
         {
             m_next = partner;
             m_yield = true;
@@ -315,6 +316,13 @@ void HostScriptCL::RunBlock(HostScriptTarget& target, const Line& line, uint64_t
         }
         m_repeatsLeft[at] = times;
         m_next = times > 0 ? at + 1 : partner + 1;
+        return;
+    }
+    if (command == "while-record")
+    {
+        bool holds = false;
+        if (RecordHolds(target, line, holds))
+            m_next = holds ? at + 1 : partner + 1;
         return;
     }
     const bool shown = target.FindShownWindow(line.words[1]) != nullptr;
@@ -337,6 +345,34 @@ void HostScriptCL::RunBlock(HostScriptTarget& target, const Line& line, uint64_t
     }
     const bool run = shown == (command == "if-window");
     m_next = run ? at + 1 : partner + 1;
+}
+
+bool HostScriptCL::RecordHolds(HostScriptTarget& target, const Line& line, bool& holds)
+{
+    const VarnokPlayerInfo* self = target.SelfRecord();
+    if (self == nullptr)
+        return Fail(line, "not logged in");
+    const std::string& field = line.words[1];
+    bool ok = true;
+    const long long value = field == "score"    ? self->score
+                            : field == "coins"  ? self->coins
+                            : field == "wins"   ? self->wins
+                            : field == "losses" ? self->losses
+                            : field == "draws"  ? self->draws
+                            : field == "level"  ? self->level
+                            : field == "hands"
+                                ? static_cast<long long>(self->wins) + self->losses + self->draws
+                                : (ok = false, 0);
+    if (!ok)
+        return Fail(line, "unknown value " + field);
+    long long expected = 0;
+    if (!ParseNumber(line.words[3], expected))
+        return Fail(line, "bad number " + line.words[3]);
+    holds = Compare(value, line.words[2], expected, ok);
+    if (!ok)
+        return Fail(line, "unknown comparison " + line.words[2]);
+    m_recordWhy = field + " is " + std::to_string(value) + ", not " + line.words[2] + " " + line.words[3];
+    return true;
 }
 
 bool HostScriptCL::ClickRow(HostScriptTarget& target, const Line& line, uint64_t nowMs)
@@ -380,6 +416,7 @@ void HostScriptCL::TallyScores(HostScriptTarget& target, const Line& line)
         return label != nullptr ? label->GetEditText() : std::string();
     };
     int rows = 0;
+    std::string hand;
     for (int i = 0;; ++i)
     {
         const std::string score = text("tital_c_" + std::to_string(i));
@@ -388,15 +425,27 @@ void HostScriptCL::TallyScores(HostScriptTarget& target, const Line& line)
         long long coinValue = 0;
         if (score.empty() || !ParseNumber(score, scoreValue) || !ParseNumber(coins, coinValue))
             break;
-        Tally& tally = m_tally[text("tital_n_" + std::to_string(i))];
+        const std::string nickname = text("tital_n_" + std::to_string(i));
+        Tally& tally = m_tally[nickname];
+        hand += (rows > 0 ? "\t" : "") + nickname + " " + score + " " + coins;
         tally.score += scoreValue;
         tally.coins += coinValue;
         ++rows;
     }
     if (rows == 0)
+    {
         Fail(line, "the hand result has no rows");
-    else
-        ++m_talliedHands;
+        return;
+    }
+    ++m_talliedHands;
+    if (!line.rest.empty())
+    {
+        // Written at once: a host that is killed later still leaves the hands it saw.
+        std::ofstream out(line.rest, std::ios::binary | std::ios::app);
+        out << hand << "\n";
+        if (!out.flush())
+            Fail(line, "cannot write " + line.rest);
+    }
 }
 
 void HostScriptCL::WriteScores(const Line& line)
@@ -473,8 +522,14 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
                 return Fail(line, "no shown window " + line.words[1]);
             const POINT origin = DesktopOrigin(w2);
             const auto [w, h] = w2->GetSizeM();
-            x = origin.x + w / 2;
-            y = origin.y + h / 2;
+            x = w / 2;
+            y = h / 2;
+            if (line.words.size() > 2 &&
+                (line.words.size() != 4 || !ParseNumber(line.words[2], x) || !ParseNumber(line.words[3], y) ||
+                 x < 0 || y < 0 || x >= w || y >= h))
+                return Fail(line, "bad point in " + line.words[1]);
+            x += origin.x;
+            y += origin.y;
         }
         const LPARAM point = MAKELPARAM(static_cast<int>(x), static_cast<int>(y));
         target.Input(WM_MOUSEMOVE, 0, point);
@@ -586,27 +641,15 @@ bool HostScriptCL::Run(HostScriptTarget& target, const Line& line, uint64_t nowM
                                                    (end == std::string::npos ? log.size() : end) -
                                                        (begin == std::string::npos ? 0 : begin + 1))));
     }
-    if (command == "wait-traffic" || command == "expect-traffic" || command == "expect-record")
+    if (command == "expect-record")
+    {
+        bool holds = false;
+        return RecordHolds(target, line, holds) && (holds || Fail(line, m_recordWhy));
+    }
+    if (command == "wait-traffic" || command == "expect-traffic")
     {
         bool ok = false;
-        long long value = 0;
-        if (command == "expect-record")
-        {
-            const VarnokPlayerInfo* self = target.SelfRecord();
-            if (self == nullptr)
-                return Fail(line, "not logged in");
-            const std::string& field = line.words[1];
-            ok = true;
-            value = field == "score"    ? self->score
-                    : field == "coins"  ? self->coins
-                    : field == "wins"   ? self->wins
-                    : field == "losses" ? self->losses
-                    : field == "draws"  ? self->draws
-                    : field == "level"  ? self->level
-                                        : (ok = false, 0);
-        }
-        else
-            value = TrafficValue(target.Traffic(), line.words[1], ok);
+        const long long value = TrafficValue(target.Traffic(), line.words[1], ok);
         if (!ok)
             return Fail(line, "unknown value " + line.words[1]);
         long long expected = 0;

@@ -6,6 +6,7 @@
 //   click 400 300            click at a point (left button; "click 400 300 right" for the right,
 //                            "click 400 300 double" for a double click)
 //   click-window lobby_quick click the middle of a window found by name anywhere on the desktop
+//   click-window NAME X Y    click the point X, Y of that window (from its top-left corner)
 //   type 昵称abc              type text (UTF-8 here; the windows get GBK characters)
 //   key Return               press and release a key (Return, Back, Tab, Escape, Left, F8, ...)
 //   wait 500                 let 500 ms pass
@@ -15,7 +16,8 @@
 //                            number, the time; UTF-8 here, GBK in the log)
 //   wait-traffic KEY OP N [MS]   until a traffic count compares so (see below)
 //   expect-traffic KEY OP N  the same, at once
-//   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level
+//   expect-record FIELD OP N the user's record: score, coins, wins, losses, draws, level, hands
+//                            (wins + losses + draws)
 //   expect-no-log TEXT       the log holds no TEXT
 //   expect-sound NAME        a sound of that name was played
 //   click-row LIST N [MS]    click row N (from 0) of a shown list window, or of the open popup
@@ -29,7 +31,9 @@
 //                            driver outside the program
 //   print-rss LABEL          print "rss LABEL KB", the program's resident memory now
 //   snapshot FILE.png        write the next frame drawn
-//   tally-scores             add the rows of the shown hand result (DlgGameScoreCL) to a tally
+//   tally-scores [FILE]      add the rows of the shown hand result (DlgGameScoreCL) to a tally;
+//                            with FILE, also append them to it as one line, "nickname score
+//                            coins" per row, tab-separated
 //   write-scores FILE        write the tally: "hands N", then "nickname<TAB>score<TAB>coins"
 //                            per player (nicknames in GBK, as the windows show them)
 //   quit                     end the session (exit code 0 when nothing failed)
@@ -41,6 +45,8 @@
 //   if-window NAME           run the block when NAME is shown
 //   if-no-window NAME        run the block when NAME is not shown
 //   else                     inside an if: the block run when the if's is not
+//   while-record FIELD OP N  run the block again and again, a frame apart, while the user's
+//                            record compares so (as expect-record)
 //
 // Traffic keys: accepted.C, refused.C, unrouted.C (messages of category C the module's sinks
 // took, refused, or that had no sink) and sent.C (requests the module sent). OP is one of
@@ -115,6 +121,9 @@ private:
     // The block commands: they move m_next themselves.
     void RunBlock(HostScriptTarget& target, const Line& line, uint64_t nowMs);
     void TallyScores(HostScriptTarget& target, const Line& line);
+    // Compares the user's record as the line says (FIELD OP N from its second word); false, with
+    // the failure set, when the line is bad or nobody is logged in. m_recordWhy says how it stood.
+    bool RecordHolds(HostScriptTarget& target, const Line& line, bool& holds);
     bool ClickRow(HostScriptTarget& target, const Line& line, uint64_t nowMs);
     void WriteScores(const Line& line);
     bool Fail(const Line& line, const std::string& why);
@@ -148,4 +157,5 @@ private:
     bool m_framePassed = false;
     std::string m_failure;
     bool m_failed = false;
+    std::string m_recordWhy;
 };

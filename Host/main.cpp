@@ -31,6 +31,7 @@ void Usage(FILE* out)
                "  --fps N              frames per second at most (default 60; above 1000: no limit)\n"
                "  --turn-seconds N     seconds a turn lasts at the embedded server's tables (default 30)\n"
                "  --bot-delay MS       how long the embedded server's bots think (default 800)\n"
+               "  --record FILE        append what the table shows (deals, plays, results) to FILE\n"
                "  --help               this text\n",
                out);
 }
@@ -104,6 +105,8 @@ int main(int argc, char** argv)
             options.turnSeconds = number(1, 3600);
         else if (arg == "--bot-delay")
             options.botDelayMs = number(0, 60000);
+        else if (arg == "--record")
+            options.record = value();
         else
         {
             std::fprintf(stderr, "kavdor-lobby: unknown option %s\n", arg.c_str());

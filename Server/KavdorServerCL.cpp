@@ -426,7 +426,8 @@ void KavdorServerCL::Login(int connection, NetMsgReaderCL& payload)
     session.loginPending = true;
     const bool trusted = !m_options.localToken.empty() && password.size() == m_options.localToken.size() &&
                          sodium_memcmp(password.data(), m_options.localToken.data(), password.size()) == 0;
-    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0, static_cast<LoginMode>(mode), trusted);
+    m_worker->PostLogin(connection, nickname, password, sex == 1 ? 1 : 0, static_cast<LoginMode>(mode),
+                        trusted);
 }
 
 // Handles what a connection sent while its login was checked, until all is done or another

@@ -142,7 +142,8 @@ void PlayerStoreWorkerCL::DoLogin(Job& job)
     Outcome outcome;
     outcome.kind = Outcome::LOGIN;
     outcome.connection = job.connection;
-    outcome.result = m_store->Login(job.nickname, job.password, job.sex, outcome.record, job.mode, job.trusted);
+    outcome.result =
+        m_store->Login(job.nickname, job.password, job.sex, outcome.record, job.mode, job.trusted);
     if (outcome.result != LoginResult::Ok && outcome.result != LoginResult::Created)
         outcome.note = m_store->LastError();
     // The password is not kept a moment longer than needed.

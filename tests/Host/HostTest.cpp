@@ -120,7 +120,7 @@ public:
     }
     bool Snapshot(const std::string&) override { return true; }
     const HostTraffic& Traffic() override { return m_traffic; }
-    const VarnokPlayerInfo* SelfRecord() override { return nullptr; }
+    const VarnokPlayerInfo* SelfRecord() override { return self; }
     std::string LogText() override { return ""; }
     const std::vector<std::string>& SoundsPlayed() override { return m_sounds; }
     KelWndBaseCL* Popup() override { return nullptr; }
@@ -128,6 +128,8 @@ public:
     KelWnd2DBaseCL& Desktop() { return m_desktop; }
 
     std::vector<int> clicks;
+    // The user's record; null: not logged in.
+    VarnokPlayerInfo* self = nullptr;
 
 private:
     KelWnd2DBaseCL m_desktop;
@@ -195,6 +197,39 @@ TEST(HostScript, BlocksRepeatLoopUntilAWindowShowsAndBranchOnShownWindows)
     EXPECT_EQ(script.Step(target, 1050), HostScriptCL::Status::Running);
     EXPECT_EQ(script.Step(target, 1100), HostScriptCL::Status::Failed);
     EXPECT_NE(script.Failure().find("no window nothing after 100 ms"), std::string::npos) << script.Failure();
+}
+
+// A session that plays until the user's record holds so many hands, clicking points inside
+// windows: the loop runs while the record compares so, a frame apart, and a point outside the
+// window is refused rather than clicked somewhere else.
+TEST(HostScript, WhileRecordLoopsUntilTheRecordChangesAndClicksLandInsideTheWindow)
+{
+    FakeScriptTarget target;
+    target.Add("a", 10);
+    HostScriptCL script;
+    std::string error;
+    const char* const loop = "while-record hands < 2\n  click-window a 3 4\nend\nclick-window a\nquit\n";
+    ASSERT_TRUE(script.Parse(loop, error)) << error;
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Failed);
+    EXPECT_NE(script.Failure().find("not logged in"), std::string::npos) << script.Failure();
+
+    VarnokPlayerInfo self;
+    self.wins = 1;
+    target.self = &self;
+    ASSERT_TRUE(script.Parse(loop, error));
+    EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Running);
+    EXPECT_EQ(script.Step(target, 10), HostScriptCL::Status::Running);
+    self.draws = 1; // hands = wins + losses + draws
+    EXPECT_EQ(script.Step(target, 20), HostScriptCL::Status::Done);
+    EXPECT_EQ(target.clicks, (std::vector<int>{13, 13, 15}));
+
+    for (const char* bad : {"click-window a 10 0\n", "click-window a -1 2\n", "click-window a 2\n",
+                            "while-record fame < 2\nend\n"})
+    {
+        ASSERT_TRUE(script.Parse(bad, error)) << bad;
+        EXPECT_EQ(script.Step(target, 0), HostScriptCL::Status::Failed) << bad;
+    }
+    EXPECT_NE(script.Failure().find("unknown value fame"), std::string::npos) << script.Failure();
 }
 
 TEST(HostInput, SdlEventsBecomeTheWindowsMessagesOfTheEngine)

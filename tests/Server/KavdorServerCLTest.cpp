@@ -495,14 +495,17 @@ TEST(KavdorServerAccounts, LoginNeedsThePasswordAndOnlyTheRightOneTakesOver)
     };
     for (const ModeCase& c : {ModeCase{"ann", 2, 1, "the nickname is taken"},
                               ModeCase{"nobody", 1, 1, "no player has this nickname"},
-                              ModeCase{"nobody", 9, 1, "unknown login mode 9"},
-                              ModeCase{"ann", 1, 0, ""}, ModeCase{"newcomer", 2, 0, ""}})
+                              ModeCase{"nobody", 9, 1, "unknown login mode 9"}, ModeCase{"ann", 1, 0, ""},
+                              ModeCase{"newcomer", 2, 0, ""}})
     {
         SCOPED_TRACE(testing::Message() << c.nickname << " mode " << int(c.mode));
         TestTableClient client(c.nickname, "her secret");
         ASSERT_TRUE(client.Connect(server.port));
-        client.Send(
-            NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN).Bytes(c.nickname).U8(0).Bytes("her secret").U8(c.mode));
+        client.Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_LOGIN)
+                        .Bytes(c.nickname)
+                        .U8(0)
+                        .Bytes("her secret")
+                        .U8(c.mode));
         ASSERT_TRUE(PumpUntil(
             {&client}, [&] { return client.LoginResult() >= 0; }, 5000, false));
         auto login = Messages(client, NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT).back();

@@ -412,8 +412,8 @@ TEST_F(PlayerStoreCLTest, ALoginModeRefusesTheNicknameItMayNotUse)
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.nickname << " mode " << static_cast<int>(c.mode) << " password "
-                                        << c.password);
+        SCOPED_TRACE(testing::Message()
+                     << c.nickname << " mode " << static_cast<int>(c.mode) << " password " << c.password);
         PlayerRecord out = Sentinel();
         EXPECT_EQ(c.result, store.Login(c.nickname, c.password, 0, out, c.mode));
         if (c.reason != nullptr)
