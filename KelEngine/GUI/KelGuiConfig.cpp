@@ -19,15 +19,6 @@
 namespace
 {
 
-// The attributes of one kind element and of its piece elements. Where a name occurs twice the
-// first element counts, as it would for a look-up in the document itself.
-struct GuiKind
-{
-    KelGuiPiece self;
-    std::map<std::string, KelGuiPiece> pieces;
-};
-using GuiKindMap = std::map<std::string, GuiKind>;
-
 // What identifies one state of the file on disk: a control built after the file was replaced
 // must see the new content, while the fifteen pieces of one dialog share a single parse.
 struct FileStamp
@@ -53,7 +44,7 @@ struct GuiConfigCache
     FileStamp stamp;
     // False when that state of the file could not be read or parsed; it has been logged once.
     bool usable = false;
-    GuiKindMap kinds;
+    KelGuiKindMap kinds;
 };
 
 // Null once the cache is destroyed at exit (or when the game module that holds this copy of the
@@ -89,11 +80,11 @@ KelGuiPiece ReadPiece(const TiXmlElement* element)
     return piece;
 }
 
-bool ParseGuiConfig(std::string_view data, GuiKindMap& kinds, std::string& error)
+} // namespace
+
+bool KelParseGuiConfig(std::string_view data, KelGuiKindMap& kinds, std::string& error)
 {
-    // No encoding conversion: the texture-info names and image IDs stay in the double-byte
-    // code page.
-    GuiKindMap parsedKinds;
+    KelGuiKindMap parsedKinds;
     bool parsed = false;
     auto read = [&](TiXmlDocument& document)
     {
@@ -129,6 +120,9 @@ bool ParseGuiConfig(std::string_view data, GuiKindMap& kinds, std::string& error
     return true;
 }
 
+namespace
+{
+
 // Brings the cache up to the file's current state; false when that state is unusable.
 bool Refresh(GuiConfigCache& cache, const std::string& path)
 {
@@ -149,7 +143,7 @@ bool Refresh(GuiConfigCache& cache, const std::string& path)
         return false;
     }
     std::string error;
-    if (!ParseGuiConfig(content, cache.kinds, error))
+    if (!KelParseGuiConfig(content, cache.kinds, error))
     {
         cache.kinds.clear();
         KelLogPrintf("KelGetGuiPiece: the GUI configuration %s is not valid XML (%s)", path.c_str(),
