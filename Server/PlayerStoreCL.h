@@ -1,44 +1,18 @@
 #pragma once
-// Player records kept in an SQLite database file: one row per nickname, with a salted password
-// hash. The server checks a player's password at login and, after every hand, adds what the
-// hand changed to the stored records of the table's players in one transaction, so that a crash
-// never leaves half a result written. One server holds the file for as long as it is open; a
-// second server refuses to start on it instead of overwriting the first one's results.
+// Player records: one row per nickname, with a salted password hash. The server checks a
+// player's password at login and, after every hand, adds what the hand changed to the stored
+// records of the table's players in one transaction, so that a crash never leaves half a result
+// written. The records live in an SQLite file, which one server holds for as long as it is open
+// (a second server refuses to start on it instead of overwriting the first one's results), or in
+// a PostgreSQL database that several servers share (see PlayerDbCL.h).
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
-struct PlayerRecord
-{
-    int id = 0;           // unique, from 1 up; never reused
-    std::string nickname; // GBK bytes, as typed; unique (compared byte for byte)
-    int sex = 0;          // 0 male, 1 female
-    int score = 0;
-    int coins = 0;
-    int wins = 0;
-    int losses = 0;
-    int draws = 0;
-    int games = 0;
-    int escapes = 0;
-};
-
-// What one hand changes in one player's record: every field is added to the stored value.
-struct PlayerChange
-{
-    int id = 0;
-    int score = 0;
-    int coins = 0;
-    int wins = 0;
-    int losses = 0;
-    int draws = 0;
-    int games = 0;
-    int escapes = 0;
-};
+#include "PlayerDbCL.h"
 
 // How a login ended. Ok: an existing record, and the password is right. Created: a new record
 // was made with this password. WrongPassword: the nickname exists and the password does not
@@ -78,14 +52,15 @@ public:
     PlayerStoreCL(const PlayerStoreCL&) = delete;
     PlayerStoreCL& operator=(const PlayerStoreCL&) = delete;
 
-    // Opens the database file, creating it and its table when missing, adding the password
-    // column to a file made before passwords existed, and holding the file exclusively until
-    // Close. False, with the reason in LastError(), when the file cannot be opened, is not a
-    // player database, or is held by another server ("<path> is in use by another server").
-    bool Open(const std::string& path);
+    // Opens the database, creating its tables when missing and bringing older ones up to date
+    // (the password column, the presence table). `target` is an SQLite file, held exclusively
+    // until Close, or a "postgresql://" URI. False, with the reason in LastError(), when it
+    // cannot be opened, is not a player database, or (a file) is held by another server
+    // ("<path> is in use by another server").
+    bool Open(const std::string& target);
     // Releases the file; another store may open it afterwards.
     void Close();
-    bool IsOpen() const { return m_db != nullptr; }
+    bool IsOpen() const;
 
     // How much work and memory a new password hash costs (see crypto_pwhash_str). Stored hashes
     // carry their own cost, so records made at any cost still verify. False, keeping the current
@@ -112,41 +87,24 @@ public:
     // it was, when the change is for another player or a value would leave the int range.
     static bool ApplyTo(const PlayerChange& change, PlayerRecord& record);
 
+    // Which server a player is logged in at, in a database that several servers share: Claim
+    // marks him logged in at `server` unless another server has him and said it was alive less
+    // than `staleSeconds` ago (1 marked, 0 he is elsewhere, -1 error); Renew says the server is
+    // alive; Release clears his mark (every mark of the server with playerId 0).
+    int Claim(int playerId, const std::string& server, int staleSeconds);
+    bool Renew(const std::string& server);
+    bool Release(int playerId, const std::string& server);
+
     const std::string& LastError() const { return m_lastError; }
 
 private:
-    // What an opened file holds: nothing yet, this store's table, this store's table as it was
-    // before passwords existed, or something else.
-    enum class Contents
-    {
-        Empty,
-        Ours,
-        OursWithoutPasswords,
-        Foreign,
-        Error
-    };
-    // A record found by nickname, with its password hash (empty when none is stored yet).
-    struct StoredPlayer
-    {
-        PlayerRecord record;
-        bool hasHash = false;
-        std::string hash;
-    };
-
     bool Fail(const std::string& what);
-    bool FailDb(sqlite3* db, const std::string& what);
-    bool Exec(sqlite3* db, const char* sql);
-    void RollbackIfOpen(sqlite3* db);
-    bool Hold(sqlite3* db, const std::string& path);
-    Contents Inspect(sqlite3* db);
-    bool Prepare(sqlite3* db);
-    bool ReadRow(sqlite3_stmt* stmt, PlayerRecord& out);
     // 1 found, 0 no such nickname, -1 database error or damaged record.
     int FindByNickname(const std::string& nickname, StoredPlayer& out);
     bool MakeHash(const std::string& password, std::string& hash);
     LoginResult CheckPassword(const StoredPlayer& player, const std::string& password, PlayerRecord& out);
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<PlayerDb> m_db;
     std::string m_lastError;
     unsigned long long m_opsLimit;
     std::size_t m_memLimit;
