@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ const char* const kColumns[] = {"id",     "nickname", "sex",   "score",   "coins
                                 "losses", "draws",    "games", "escapes", "password_hash"};
 constexpr size_t kColumnCount = std::size(kColumns);
 constexpr int kRecordColumns = 10;
+// The columns whose stored values a hand changes, in the order of PlayerChange after its id.
+const char* const kChangedColumns[] = {"score", "coins", "wins", "losses", "draws", "games", "escapes"};
+constexpr int kChangedCount = static_cast<int>(std::size(kChangedColumns));
 
 const char* const kCreateTables[] = {
     "CREATE TABLE players ("
@@ -401,19 +405,37 @@ bool PostgresPlayerDb::Apply(const std::vector<PlayerChange>& changes)
     for (const PlayerChange& change : ordered)
     {
         const std::string player = "player " + std::to_string(change.id);
-        Result result(Run("UPDATE players SET score = score + $2, coins = coins + $3, wins = wins + $4, "
-                          "losses = losses + $5, draws = draws + $6, games = games + $7, "
-                          "escapes = escapes + $8 WHERE id = $1 RETURNING id",
-                          {Int(change.id), Int(change.score), Int(change.coins), Int(change.wins),
-                           Int(change.losses), Int(change.draws), Int(change.games), Int(change.escapes)}));
+        const std::vector<Param> params = {Int(change.id),    Int(change.score),  Int(change.coins),
+                                           Int(change.wins),  Int(change.losses), Int(change.draws),
+                                           Int(change.games), Int(change.escapes)};
+        // The sums first, under the row's lock, so that a value that would leave the int range is
+        // named instead of ending the transaction with a bare range error.
+        Result sums(
+            Run("SELECT score::bigint + $2, coins::bigint + $3, wins::bigint + $4, losses::bigint + $5, "
+                "draws::bigint + $6, games::bigint + $7, escapes::bigint + $8 "
+                "FROM players WHERE id = $1 FOR UPDATE",
+                params));
         bool ok = true;
-        if (!result.Ok() && result.State() == "22003")
-            ok = Fail(player +
-                      ": a stored number would leave the range of a stored number; nothing was applied");
-        else if (!result.Ok())
-            ok = FailResult(result, "cannot apply the changes of " + player + "; nothing was applied");
-        else if (result.Rows() == 0)
+        if (!sums.Ok())
+            ok = FailResult(sums, "cannot apply the changes of " + player + "; nothing was applied");
+        else if (sums.Rows() == 0)
             ok = Fail("no " + player + "; nothing was applied");
+        for (int column = 0; ok && column < kChangedCount; ++column)
+        {
+            int value = 0;
+            if (!ParseInt(sums.Text(0, column), value))
+                ok = Fail(player + ": " + kChangedColumns[column] + " would become " + sums.Text(0, column) +
+                          ", outside the range of a stored number; nothing was applied");
+        }
+        if (ok)
+        {
+            Result update(Run("UPDATE players SET score = score + $2, coins = coins + $3, wins = wins + $4, "
+                              "losses = losses + $5, draws = draws + $6, games = games + $7, "
+                              "escapes = escapes + $8 WHERE id = $1",
+                              params));
+            if (!update.Ok())
+                ok = FailResult(update, "cannot apply the changes of " + player + "; nothing was applied");
+        }
         if (!ok)
         {
             Rollback();

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "PostgresTestDb.h"
 #include "TestFolder.h"
 
 static void PrintTo(LoginResult result, std::ostream* out)
@@ -108,13 +109,22 @@ protected:
     std::filesystem::path DbFile() const { return m_folder.Path() / "players.db"; }
     std::string DbPath() const { return DbFile().string(); }
 
-    // Opens `store` on this test's file with the cheapest password hashing, so that the tests
-    // spend their time on the store rather than on the hash.
+    virtual ~PlayerStoreCLTest() = default;
+    // Where this test's records live: its own file (the engine tests below may give a
+    // PostgreSQL database instead).
+    virtual std::string Target() const { return DbPath(); }
+    // The first column of the first row of `sql`, run on the test's database behind the store's
+    // back (closed first, for a file: the store holds it while open).
+    virtual std::string Text(const std::string& sql) { return RawDb(DbFile()).Text(sql); }
+    long long Number(const std::string& sql) { return std::stoll(Text(sql)); }
+
+    // Opens `store` on this test's database with the cheapest password hashing, so that the
+    // tests spend their time on the store rather than on the hash.
     void OpenFast(PlayerStoreCL& store)
     {
         ASSERT_TRUE(store.SetPasswordCost(crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN))
             << store.LastError();
-        ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
+        ASSERT_TRUE(store.Open(Target())) << store.LastError();
     }
 
     struct NewPlayer
@@ -137,6 +147,38 @@ protected:
     static constexpr const char* kPassword = "secret";
     TestFolder m_folder;
 };
+
+// The tests that hold for every database engine run on an SQLite file and, when
+// scripts/with-postgres started a throwaway server, on a PostgreSQL database of their own.
+class PlayerStoreEngineTest : public PlayerStoreCLTest, public ::testing::WithParamInterface<std::string>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() != "postgresql")
+            return;
+        if (!PostgresTestDb::Available())
+            GTEST_SKIP() << "no PostgreSQL server to test with (scripts/with-postgres starts one)";
+        m_postgres = std::make_unique<PostgresTestDb>();
+        ASSERT_FALSE(m_postgres->Uri().empty()) << m_postgres->Error();
+    }
+    std::string Target() const override { return m_postgres != nullptr ? m_postgres->Uri() : DbPath(); }
+    std::string Text(const std::string& sql) override
+    {
+        if (m_postgres == nullptr)
+            return PlayerStoreCLTest::Text(sql);
+        std::string value = "NULL";
+        const std::string error = m_postgres->Run(sql, &value);
+        EXPECT_TRUE(error.empty()) << sql << ": " << error;
+        return value;
+    }
+    bool IsSqlite() const { return m_postgres == nullptr; }
+
+    std::unique_ptr<PostgresTestDb> m_postgres;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerStoreEngineTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 PlayerRecord Sentinel()
 {
@@ -272,7 +314,7 @@ private:
 };
 } // namespace
 
-TEST_F(PlayerStoreCLTest, NewNicknamesGetFreshRecordsWithDistinctStableIds)
+TEST_P(PlayerStoreEngineTest, NewNicknamesGetFreshRecordsWithDistinctStableIds)
 {
     // Nicknames that only a byte-for-byte, parameter-bound comparison keeps apart: GBK text,
     // a GBK prefix of another one, case variants, quotes and SQL, bytes that are not UTF-8.
@@ -317,11 +359,10 @@ TEST_F(PlayerStoreCLTest, NewNicknamesGetFreshRecordsWithDistinctStableIds)
         ExpectStored(store, expected);
     }
     store.Close();
-    RawDb raw(DbFile());
-    EXPECT_EQ(static_cast<long long>(nicknames.size()), raw.Number("SELECT count(*) FROM players"));
+    EXPECT_EQ(static_cast<long long>(nicknames.size()), Number("SELECT count(*) FROM players"));
 }
 
-TEST_F(PlayerStoreCLTest, OnlyTheRightPasswordLogsIn)
+TEST_P(PlayerStoreEngineTest, OnlyTheRightPasswordLogsIn)
 {
     // Passwords are bytes with a length: one that starts with or holds a NUL byte must not be
     // cut short to the text before it.
@@ -370,15 +411,16 @@ TEST_F(PlayerStoreCLTest, OnlyTheRightPasswordLogsIn)
 
     // Only a salted hash is stored: two players with one password have different hashes, and
     // the password is nowhere in the file.
-    RawDb raw(DbFile());
     const std::string zhangHash =
-        raw.Text("SELECT password_hash FROM players WHERE id = " + std::to_string(zhang.id));
+        Text("SELECT password_hash FROM players WHERE id = " + std::to_string(zhang.id));
     const std::string wangHash =
-        raw.Text("SELECT password_hash FROM players WHERE id = " + std::to_string(wang.id));
+        Text("SELECT password_hash FROM players WHERE id = " + std::to_string(wang.id));
     EXPECT_EQ(0u, zhangHash.rfind("$argon2", 0)) << zhangHash;
     EXPECT_EQ(0u, wangHash.rfind("$argon2", 0)) << wangHash;
     EXPECT_NE(zhangHash, wangHash);
-    EXPECT_EQ(0, raw.Number("SELECT count(*) FROM players WHERE password_hash IS NULL"));
+    EXPECT_EQ(0, Number("SELECT count(*) FROM players WHERE password_hash IS NULL"));
+    if (!IsSqlite())
+        return;
     std::ifstream file(DbFile(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(bytes.empty());
@@ -387,7 +429,7 @@ TEST_F(PlayerStoreCLTest, OnlyTheRightPasswordLogsIn)
 
 // A login that may only log in refuses a new nickname, and one that may only create refuses a
 // known nickname, whatever its password; neither writes anything when it refuses.
-TEST_F(PlayerStoreCLTest, ALoginModeRefusesTheNicknameItMayNotUse)
+TEST_P(PlayerStoreEngineTest, ALoginModeRefusesTheNicknameItMayNotUse)
 {
     PlayerStoreCL store;
     PlayerRecord known;
@@ -428,11 +470,10 @@ TEST_F(PlayerStoreCLTest, ALoginModeRefusesTheNicknameItMayNotUse)
     }
     ExpectStored(store, known);
     store.Close();
-    RawDb raw(DbFile());
-    EXPECT_EQ(2, raw.Number("SELECT count(*) FROM players"));
+    EXPECT_EQ(2, Number("SELECT count(*) FROM players"));
 }
 
-TEST_F(PlayerStoreCLTest, PasswordsVerifyWhateverCostTheyWereMadeWith)
+TEST_P(PlayerStoreEngineTest, PasswordsVerifyWhateverCostTheyWereMadeWith)
 {
     // 1 MiB and three passes: dearer than the tests' cost, still quick.
     const unsigned long long dearOps = 3;
@@ -441,7 +482,7 @@ TEST_F(PlayerStoreCLTest, PasswordsVerifyWhateverCostTheyWereMadeWith)
     {
         PlayerStoreCL store;
         ASSERT_TRUE(store.SetPasswordCost(dearOps, dearMemory)) << store.LastError();
-        ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
+        ASSERT_TRUE(store.Open(Target())) << store.LastError();
         ASSERT_EQ(LoginResult::Created, store.Login("dear", "one", 0, dear)) << store.LastError();
     }
     PlayerRecord cheap;
@@ -456,19 +497,18 @@ TEST_F(PlayerStoreCLTest, PasswordsVerifyWhateverCostTheyWereMadeWith)
     {
         PlayerStoreCL store;
         ASSERT_TRUE(store.SetPasswordCost(dearOps, dearMemory)) << store.LastError();
-        ASSERT_TRUE(store.Open(DbPath())) << store.LastError();
+        ASSERT_TRUE(store.Open(Target())) << store.LastError();
         PlayerRecord out;
         EXPECT_EQ(LoginResult::Ok, store.Login("cheap", "two", 0, out)) << store.LastError();
         EXPECT_EQ(LoginResult::WrongPassword, store.Login("cheap", "one", 0, out));
     }
     // The set cost is the one the hashes were made with (memory is counted in KiB there).
-    RawDb raw(DbFile());
-    EXPECT_NE(std::string::npos,
-              raw.Text("SELECT password_hash FROM players WHERE id = " + std::to_string(dear.id))
-                  .find("m=1024,t=3,"));
-    EXPECT_NE(std::string::npos,
-              raw.Text("SELECT password_hash FROM players WHERE id = " + std::to_string(cheap.id))
-                  .find("m=8,t=1,"));
+    EXPECT_NE(
+        std::string::npos,
+        Text("SELECT password_hash FROM players WHERE id = " + std::to_string(dear.id)).find("m=1024,t=3,"));
+    EXPECT_NE(
+        std::string::npos,
+        Text("SELECT password_hash FROM players WHERE id = " + std::to_string(cheap.id)).find("m=8,t=1,"));
 }
 
 TEST_F(PlayerStoreCLTest, PasswordCostOutsideTheLibraryRangeIsRefused)
@@ -531,7 +571,7 @@ TEST_F(PlayerStoreCLTest, HashingThatRunsOutOfMemoryIsAnErrorAndAddsNobody)
     EXPECT_EQ(1, raw.Number("SELECT count(*) FROM players"));
 }
 
-TEST_F(PlayerStoreCLTest, RecordsSurviveARestart)
+TEST_P(PlayerStoreEngineTest, RecordsSurviveARestart)
 {
     PlayerRecord zhang;
     PlayerRecord quote;
@@ -580,7 +620,7 @@ TEST_F(PlayerStoreCLTest, IdsOfRemovedPlayersAreNotGivenAgain)
     EXPECT_FALSE(store.Load(last.id, next));
 }
 
-TEST_F(PlayerStoreCLTest, ApplyAddsToTheStoredValues)
+TEST_P(PlayerStoreEngineTest, ApplyAddsToTheStoredValues)
 {
     PlayerStoreCL store;
     PlayerRecord a;
@@ -613,7 +653,7 @@ TEST_F(PlayerStoreCLTest, ApplyAddsToTheStoredValues)
     ExpectStored(store, aExpected);
 }
 
-TEST_F(PlayerStoreCLTest, ApplyWritesAllChangesOrNone)
+TEST_P(PlayerStoreEngineTest, ApplyWritesAllChangesOrNone)
 {
     PlayerStoreCL store;
     PlayerRecord a;
@@ -961,7 +1001,7 @@ TEST_F(PlayerStoreCLTest, WriteProtectedFileIsRefused)
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
-TEST_F(PlayerStoreCLTest, ClosedStoreRefusesEveryCall)
+TEST_P(PlayerStoreEngineTest, ClosedStoreRefusesEveryCall)
 {
     PlayerStoreCL neverOpened;
     PlayerStoreCL closed;
@@ -986,7 +1026,7 @@ TEST_F(PlayerStoreCLTest, ClosedStoreRefusesEveryCall)
     }
 }
 
-TEST_F(PlayerStoreCLTest, RefusesBadNicknamesPasswordsSexesAndIds)
+TEST_P(PlayerStoreEngineTest, RefusesBadNicknamesPasswordsSexesAndIds)
 {
     PlayerStoreCL store;
     ASSERT_NO_FATAL_FAILURE(OpenFast(store));
@@ -1053,6 +1093,70 @@ TEST_F(PlayerStoreCLTest, RefusesBadNicknamesPasswordsSexesAndIds)
     }
     ExpectSameRecord(Sentinel(), record);
     store.Close();
-    RawDb raw(DbFile());
-    EXPECT_EQ(created, raw.Number("SELECT count(*) FROM players"));
+    EXPECT_EQ(created, Number("SELECT count(*) FROM players"));
+}
+
+// A player is marked at one server at a time: another server gets him only once the first lets
+// him go or has not said for too long that it is alive.
+TEST_P(PlayerStoreEngineTest, APlayerIsMarkedAtOneServerAtATime)
+{
+    PlayerStoreCL store;
+    PlayerRecord zhang;
+    PlayerRecord wang;
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(store, {{"张三", 0, &zhang}, {"wang", 0, &wang}}));
+    EXPECT_EQ(1, store.Claim(zhang.id, "server-a", 30)) << store.LastError();
+    EXPECT_EQ(0, store.Claim(zhang.id, "server-b", 30));
+    EXPECT_EQ(1, store.Claim(zhang.id, "server-a", 30)) << "a server may mark its own player again";
+    EXPECT_EQ(1, store.Claim(wang.id, "server-b", 30)) << store.LastError();
+    ASSERT_TRUE(store.Renew("server-a")) << store.LastError();
+
+    // Only the server that has him lets him go.
+    ASSERT_TRUE(store.Release(zhang.id, "server-b")) << store.LastError();
+    EXPECT_EQ(0, store.Claim(zhang.id, "server-b", 30));
+    ASSERT_TRUE(store.Release(zhang.id, "server-a")) << store.LastError();
+    EXPECT_EQ(1, store.Claim(zhang.id, "server-b", 30)) << store.LastError();
+
+    // A mark older than the stale time (here: any mark) no longer holds him.
+    EXPECT_EQ(1, store.Claim(wang.id, "server-c", -1)) << store.LastError();
+    // A server that stops lets all its players go at once.
+    ASSERT_TRUE(store.Release(0, "server-b")) << store.LastError();
+    EXPECT_EQ(1, store.Claim(zhang.id, "server-a", 30)) << store.LastError();
+    EXPECT_EQ(0, store.Claim(wang.id, "server-a", 30));
+    store.Close();
+    EXPECT_EQ(2, Number("SELECT count(*) FROM presence"));
+}
+
+// Two servers on one shared database save hands of the same players at the same time, in
+// opposite orders: every change counts, and neither waits for the other for ever.
+TEST_P(PlayerStoreEngineTest, TwoServersSavingTheSamePlayersLoseNothing)
+{
+    if (IsSqlite())
+        GTEST_SKIP() << "an SQLite file is held by one server";
+    PlayerStoreCL first;
+    PlayerStoreCL second;
+    PlayerRecord a;
+    PlayerRecord b;
+    ASSERT_NO_FATAL_FAILURE(OpenWithPlayers(first, {{"甲", 0, &a}, {"乙", 1, &b}}));
+    ASSERT_NO_FATAL_FAILURE(OpenFast(second));
+    constexpr int kHands = 150;
+    auto play = [&](PlayerStoreCL& store, bool reversed, std::string& error)
+    {
+        for (int hand = 0; hand < kHands && error.empty(); ++hand)
+        {
+            std::vector<PlayerChange> changes = {{a.id, 1, 2, 1, 0, 0, 1, 0}, {b.id, -1, -2, 0, 1, 0, 1, 0}};
+            if (reversed)
+                std::swap(changes[0], changes[1]);
+            if (!store.Apply(changes))
+                error = store.LastError();
+        }
+    };
+    std::string firstError;
+    std::string secondError;
+    std::thread other([&] { play(second, true, secondError); });
+    play(first, false, firstError);
+    other.join();
+    EXPECT_EQ("", firstError);
+    EXPECT_EQ("", secondError);
+    ExpectStored(first, With(a, 2 * kHands, 1000 + 4 * kHands, 2 * kHands, 0, 0, 2 * kHands, 0));
+    ExpectStored(second, With(b, -2 * kHands, 1000 - 4 * kHands, 0, 2 * kHands, 0, 2 * kHands, 0));
 }
