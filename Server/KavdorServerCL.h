@@ -71,6 +71,8 @@ public:
 
     const std::string& LastError() const { return m_lastError; }
     KavdorTableCL* GetTable(int id);
+    // The records' target as it can be logged: a password in it is left out.
+    static std::string Redacted(const std::string& target);
     // Player records held in memory (those of players online or at a table).
     size_t RecordsInMemory() const { return m_records.size(); }
 
@@ -127,6 +129,7 @@ private:
     void CloseSilentConnections(int64_t now);
     void ForgetIfIdle(int playerId);
     int64_t Now() const;
+    void RenewPresence(int64_t now);
 
     KavdorServerOptions m_options;
     NetServerCL m_net;
@@ -142,4 +145,8 @@ private:
     std::vector<int> m_maybeIdle;         // players whose records may not be needed any more
     std::vector<int> m_savedWithoutStore; // tables whose hand changed no record (bots only)
     std::string m_lastError;
+    // This server in the records' presence marks ("address:port/random"), and when it next says
+    // that it is alive.
+    std::string m_serverName;
+    int64_t m_nextRenew = 0;
 };

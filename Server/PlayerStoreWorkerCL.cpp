@@ -32,8 +32,9 @@ std::string ChangesText(const std::vector<PlayerChange>& changes)
 }
 } // namespace
 
-PlayerStoreWorkerCL::PlayerStoreWorkerCL(std::unique_ptr<PlayerStoreCL> store, std::function<void()> wake)
-    : m_store(std::move(store)), m_wake(std::move(wake))
+PlayerStoreWorkerCL::PlayerStoreWorkerCL(std::unique_ptr<PlayerStoreCL> store, std::function<void()> wake,
+                                         std::string server)
+    : m_store(std::move(store)), m_wake(std::move(wake)), m_server(std::move(server))
 {
     m_thread = std::thread([this] { Run(); });
 }
@@ -53,6 +54,26 @@ void PlayerStoreWorkerCL::PostLogin(int connection, const std::string& nickname,
     job.sex = sex;
     job.mode = mode;
     job.trusted = trusted;
+    Post(std::move(job));
+}
+
+void PlayerStoreWorkerCL::PostRenew()
+{
+    Job job;
+    job.kind = Job::RENEW;
+    Post(std::move(job));
+}
+
+void PlayerStoreWorkerCL::PostRelease(int playerId)
+{
+    Job job;
+    job.kind = Job::RELEASE;
+    job.playerId = playerId;
+    Post(std::move(job));
+}
+
+void PlayerStoreWorkerCL::Post(Job job)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_stopping)
         return;
@@ -63,7 +84,7 @@ void PlayerStoreWorkerCL::PostLogin(int connection, const std::string& nickname,
 void PlayerStoreWorkerCL::PostSave(int table, const std::vector<PlayerChange>& changes)
 {
     Job job;
-    job.save = true;
+    job.kind = Job::SAVE;
     job.table = table;
     job.changes = changes;
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -95,7 +116,7 @@ void PlayerStoreWorkerCL::Stop(int graceMs)
             m_giveUpAt = SteadyMs() + std::max(0, graceMs);
             // Nobody is left to answer a login; hands still have to be kept.
             m_jobs.erase(
-                std::remove_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return !job.save; }),
+                std::remove_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return job.kind != Job::SAVE; }),
                 m_jobs.end());
         }
         m_changed.notify_all();
@@ -123,18 +144,43 @@ void PlayerStoreWorkerCL::Run()
             std::unique_lock<std::mutex> lock(m_mutex);
             m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
             if (m_jobs.empty())
-                return; // stopping, and everything is done
+                break; // stopping, and everything is done
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
             ++m_busy;
         }
-        if (job.save)
-            DoSave(job);
-        else
+        switch (job.kind)
+        {
+        case Job::LOGIN:
             DoLogin(job);
+            break;
+        case Job::SAVE:
+            DoSave(job);
+            break;
+        case Job::RENEW:
+            if (!m_store->Renew(m_server))
+                Note("the players' presence marks are not renewed: " + m_store->LastError());
+            break;
+        case Job::RELEASE:
+            if (!m_store->Release(job.playerId, m_server))
+                Note("player " + std::to_string(job.playerId) +
+                     " is still marked at this server: " + m_store->LastError());
+            break;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_busy;
     }
+    // The players of a server that stops may log in elsewhere at once.
+    if (!m_store->Release(0, m_server))
+        Note("the players' presence marks are left (they lapse in " + std::to_string(kPresenceStaleSeconds) +
+             " s): " + m_store->LastError());
+}
+
+void PlayerStoreWorkerCL::Note(const std::string& line)
+{
+    Outcome note;
+    note.note = line;
+    Deliver(std::move(note));
 }
 
 void PlayerStoreWorkerCL::DoLogin(Job& job)
@@ -146,6 +192,17 @@ void PlayerStoreWorkerCL::DoLogin(Job& job)
         m_store->Login(job.nickname, job.password, job.sex, outcome.record, job.mode, job.trusted);
     if (outcome.result != LoginResult::Ok && outcome.result != LoginResult::Created)
         outcome.note = m_store->LastError();
+    else
+    {
+        // Where several servers share the records, a player is at one of them at a time.
+        const int claimed = m_store->Claim(outcome.record.id, m_server, kPresenceStaleSeconds);
+        if (claimed <= 0)
+        {
+            outcome.result = claimed == 0 ? LoginResult::Refused : LoginResult::Error;
+            outcome.note = claimed == 0 ? "already playing at another server" : m_store->LastError();
+            outcome.record = PlayerRecord();
+        }
+    }
     // The password is not kept a moment longer than needed.
     std::fill(job.password.begin(), job.password.end(), '\0');
     Deliver(std::move(outcome));

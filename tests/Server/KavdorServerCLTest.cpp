@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include "CardCode.h"
+#include "PostgresTestDb.h"
 #include "TestFolder.h"
 #include "TestTableClient.h"
 
@@ -1002,4 +1003,61 @@ TEST(KavdorServerAccounts, TheLocalTokenAdmitsWithoutThePassword)
     TestTableClient second("ann", "token-4711");
     ASSERT_TRUE(LogIn(second, plain.port));
     EXPECT_EQ(second.LoginResult(), 2);
+}
+
+// Two servers on one shared PostgreSQL database: a player seated at one cannot log in at the
+// other (two live seats), until the first lets him go; a hand saved by either counts once.
+TEST(KavdorServerShared, APlayerIsAtOneOfTwoServersAtATime)
+{
+    if (!PostgresTestDb::Available())
+        GTEST_SKIP() << "no PostgreSQL server to test with (scripts/with-postgres starts one)";
+    PostgresTestDb db;
+    ASSERT_FALSE(db.Uri().empty()) << db.Error();
+    auto first = std::make_unique<RunningServer>(db.Uri(), true);
+    RunningServer second(db.Uri(), true);
+    ASSERT_TRUE(first->started) << first->error;
+    ASSERT_TRUE(second.started) << second.error;
+
+    TestTableClient ann("ann", "her secret");
+    ASSERT_TRUE(Arrive(ann, first->port, 1, 0));
+    ASSERT_TRUE(PumpUntil(
+        {&ann}, [&] { return Saw(ann, NET_CATEGORY_GAME, GAME_DEAL); }, 10000));
+
+    TestTableClient elsewhere("ann", "her secret");
+    ASSERT_TRUE(LogIn(elsewhere, second.port));
+    auto answer = Messages(elsewhere, NET_CATEGORY_LOBBY, LOBBY_LOGIN_RESULT).back();
+    NetMsgReaderCL r(answer.payload.data(), static_cast<int>(answer.payload.size()));
+    EXPECT_EQ(r.ReadI32(), 1);
+    r.ReadI32();
+    r.ReadPlayerInfo();
+    EXPECT_EQ(r.ReadBytes(), "already playing at another server");
+    // Her seat at the first server is untouched: the hand goes on there.
+    EXPECT_TRUE(ann.PlayUntilResults(1, 30000));
+
+    // The first server stops: she may play at the second one at once, with what the first saved.
+    ann.Close();
+    first.reset();
+    TestTableClient back("ann", "her secret");
+    ASSERT_TRUE(LogIn(back, second.port));
+    EXPECT_EQ(back.LoginResult(), 0);
+    std::string games;
+    ASSERT_EQ("", db.Run("SELECT games FROM players WHERE nickname = 'ann'::bytea", &games));
+    EXPECT_GE(std::stoi(games), 1);
+}
+
+TEST(KavdorServerShared, APasswordInTheRecordsTargetIsNotLogged)
+{
+    const struct
+    {
+        const char* target;
+        const char* logged;
+    } cases[] = {
+        {"players.db", "players.db"},
+        {"postgresql://kavdor@db:5432/players", "postgresql://kavdor@db:5432/players"},
+        {"postgresql://kavdor:s3cret@db/players", "postgresql://kavdor:***@db/players"},
+        {"postgres://db/players?user=k&password=s3cret&sslmode=require",
+         "postgres://db/players?user=k&password=***&sslmode=require"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KavdorServerCL::Redacted(c.target), c.logged);
 }
