@@ -9,7 +9,9 @@
 //   presence (player_id, server, seen): which server a player is logged in at, and when that
 //            server last said it is alive, so that two servers never seat the same player.
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,8 +110,24 @@ std::unique_ptr<PlayerDb> MakeSqlitePlayerDb();
 // Null where the program was built without libpq.
 std::unique_ptr<PlayerDb> MakePostgresPlayerDb();
 
-// The shared text of the checks both engines make.
+// What both engines share: the players table's columns, and the checks of what they read.
 namespace PlayerDbText
 {
 constexpr const char* kNotOpen = "store is not open";
-}
+// The columns of the players table, in order. Tables made before passwords existed have all but
+// the last one.
+constexpr const char* kColumns[] = {"id",     "nickname", "sex",   "score",   "coins",        "wins",
+                                    "losses", "draws",    "games", "escapes", "password_hash"};
+constexpr std::size_t kColumnCount = std::size(kColumns);
+// The columns that make up a PlayerRecord; the password hash never leaves the store.
+constexpr int kRecordColumns = 10;
+// The columns whose stored values a hand changes, in the order of PlayerChange after its id.
+constexpr const char* kChangedColumns[] = {"score", "coins", "wins", "losses", "draws", "games", "escapes"};
+constexpr int kChangedCount = static_cast<int>(std::size(kChangedColumns));
+
+// A record from the numbers of its columns (values[1], the nickname's place, is not used).
+PlayerRecord RecordOf(const int (&values)[kRecordColumns], std::string nickname);
+// Whether a stored hash is one this store made (crypto_pwhash_str's form). Another one cannot be
+// checked, and taking it for a wrong password would hide that someone wrote to the column.
+bool IsStoreHash(const std::string& hash);
+} // namespace PlayerDbText

@@ -13,24 +13,17 @@
 #include <vector>
 
 #include <libpq-fe.h>
-#include <sodium.h>
 
 #include "PlayerDbCL.h"
 
 namespace
 {
+using namespace PlayerDbText;
+
 // Taken for the transaction that creates or brings up to date the tables, so that servers
 // started together do not both create them.
 constexpr long long kSetupLock = 0x4B505331;
 constexpr int kSchemaVersion = 1;
-
-const char* const kColumns[] = {"id",     "nickname", "sex",   "score",   "coins",        "wins",
-                                "losses", "draws",    "games", "escapes", "password_hash"};
-constexpr size_t kColumnCount = std::size(kColumns);
-constexpr int kRecordColumns = 10;
-// The columns whose stored values a hand changes, in the order of PlayerChange after its id.
-const char* const kChangedColumns[] = {"score", "coins", "wins", "losses", "draws", "games", "escapes"};
-constexpr int kChangedCount = static_cast<int>(std::size(kChangedColumns));
 
 const char* const kCreateTables[] = {
     "CREATE TABLE players ("
@@ -54,7 +47,6 @@ const char* const kCreatePresence = "CREATE TABLE IF NOT EXISTS presence ("
 const char* const kSelectColumns = "SELECT id, nickname, sex, score, coins, wins, losses, draws, games, "
                                    "escapes, password_hash FROM players ";
 const char* const kNow = "extract(epoch from clock_timestamp())::bigint";
-const char kHashPrefix[] = "$argon2";
 
 // A result that is cleared on every way out.
 class Result
@@ -310,19 +302,9 @@ bool PostgresPlayerDb::ReadRow(const Result& result, int row, PlayerRecord& out)
         PQunescapeBytea(reinterpret_cast<const unsigned char*>(result.Text(row, 1)), &size);
     if (bytes == nullptr)
         return Fail("damaged record: its nickname cannot be read");
-    PlayerRecord record;
-    record.id = values[0];
-    record.nickname.assign(reinterpret_cast<const char*>(bytes), size);
+    std::string nickname(reinterpret_cast<const char*>(bytes), size);
     PQfreemem(bytes);
-    record.sex = values[2];
-    record.score = values[3];
-    record.coins = values[4];
-    record.wins = values[5];
-    record.losses = values[6];
-    record.draws = values[7];
-    record.games = values[8];
-    record.escapes = values[9];
-    out = std::move(record);
+    out = RecordOf(values, std::move(nickname));
     return true;
 }
 
@@ -341,11 +323,8 @@ int PostgresPlayerDb::FindByNickname(const std::string& nickname, StoredPlayer& 
         return -1;
     if (!result.Null(0, kRecordColumns))
     {
-        // A hash that crypto_pwhash_str did not make cannot be checked; taking it for a wrong
-        // password would hide that someone wrote to the column by hand.
         player.hash = result.Text(0, kRecordColumns);
-        if (player.hash.size() >= crypto_pwhash_STRBYTES ||
-            player.hash.compare(0, std::strlen(kHashPrefix), kHashPrefix) != 0)
+        if (!IsStoreHash(player.hash))
             return Error("damaged record: the password hash of player " + std::to_string(player.record.id) +
                          " was not made by this store");
         player.hasHash = true;

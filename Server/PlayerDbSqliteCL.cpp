@@ -6,28 +6,18 @@
 #include <iterator>
 #include <utility>
 
-#include <sodium.h>
 #include <sqlite3.h>
 
 #include "PlayerDbCL.h"
 
 namespace
 {
+using namespace PlayerDbText;
+
 // Written to the database header's user_version when the table is created. A file without this
 // mark belongs to some other program, and the store refuses it rather than adding its own table
 // to it.
 constexpr int kSchemaMark = 0x4B505331;
-
-// The columns of the players table, in order. Files made before passwords existed have all but
-// the last one; Open adds it to them.
-const char* const kColumns[] = {"id",     "nickname", "sex",   "score",   "coins",        "wins",
-                                "losses", "draws",    "games", "escapes", "password_hash"};
-constexpr std::size_t kColumnCount = std::size(kColumns);
-// The columns that make up a PlayerRecord; the password hash never leaves the store.
-constexpr int kRecordColumns = 10;
-// The columns whose stored values a hand changes, in the order of PlayerChange after its id.
-const char* const kChangedColumns[] = {"score", "coins", "wins", "losses", "draws", "games", "escapes"};
-constexpr int kChangedCount = static_cast<int>(std::size(kChangedColumns));
 
 const char* const kCreateTable = "CREATE TABLE players ("
                                  "id INTEGER PRIMARY KEY AUTOINCREMENT, "
@@ -47,10 +37,6 @@ const char* const kAddPasswordColumn = "ALTER TABLE players ADD COLUMN password_
 
 const char* const kSelectColumns = "SELECT id, nickname, sex, score, coins, wins, losses, draws, games, "
                                    "escapes, password_hash FROM players ";
-
-// Every hash crypto_pwhash_str makes starts with this; anything else in the column was not
-// written by this store.
-const char kHashPrefix[] = "$argon2";
 
 // A prepared statement that is finalized on every way out of a call, so that Close never finds
 // one still open.
@@ -365,18 +351,7 @@ bool SqlitePlayerDb::ReadRow(sqlite3_stmt* stmt, PlayerRecord& out)
     const void* bytes = sqlite3_column_blob(stmt, 1);
     int size = sqlite3_column_bytes(stmt, 1);
 
-    PlayerRecord record;
-    record.id = values[0];
-    record.nickname.assign(static_cast<const char*>(bytes), bytes != nullptr ? size : 0);
-    record.sex = values[2];
-    record.score = values[3];
-    record.coins = values[4];
-    record.wins = values[5];
-    record.losses = values[6];
-    record.draws = values[7];
-    record.games = values[8];
-    record.escapes = values[9];
-    out = std::move(record);
+    out = RecordOf(values, std::string(static_cast<const char*>(bytes), bytes != nullptr ? size : 0));
     return true;
 }
 
@@ -402,8 +377,6 @@ int SqlitePlayerDb::FindByNickname(const std::string& nickname, StoredPlayer& ou
     if (!ReadRow(stmt.Get(), player.record))
         return -1;
 
-    // A hash that crypto_pwhash_str did not make cannot be checked; taking it for a wrong
-    // password would hide that someone wrote to the column by hand.
     const int hashColumn = kRecordColumns;
     int type = sqlite3_column_type(stmt.Get(), hashColumn);
     if (type != SQLITE_NULL)
@@ -412,9 +385,7 @@ int SqlitePlayerDb::FindByNickname(const std::string& nickname, StoredPlayer& ou
         int size = sqlite3_column_bytes(stmt.Get(), hashColumn);
         if (type == SQLITE_TEXT && text != nullptr)
             player.hash.assign(text, static_cast<std::size_t>(size));
-        if (type != SQLITE_TEXT || player.hash.size() >= crypto_pwhash_STRBYTES ||
-            player.hash.compare(0, std::strlen(kHashPrefix), kHashPrefix) != 0 ||
-            player.hash.find('\0') != std::string::npos)
+        if (type != SQLITE_TEXT || !IsStoreHash(player.hash))
         {
             Fail("damaged record: the password hash of player " + std::to_string(player.record.id) +
                  " was not made by this store");

@@ -279,6 +279,29 @@ bool PlayerStoreCL::Release(int playerId, const std::string& server)
     return m_db->Release(playerId, server) || Fail(m_db->LastError());
 }
 
+PlayerRecord PlayerDbText::RecordOf(const int (&values)[kRecordColumns], std::string nickname)
+{
+    PlayerRecord record;
+    record.id = values[0];
+    record.nickname = std::move(nickname);
+    record.sex = values[2];
+    record.score = values[3];
+    record.coins = values[4];
+    record.wins = values[5];
+    record.losses = values[6];
+    record.draws = values[7];
+    record.games = values[8];
+    record.escapes = values[9];
+    return record;
+}
+
+bool PlayerDbText::IsStoreHash(const std::string& hash)
+{
+    static const char kPrefix[] = "$argon2";
+    return hash.size() < crypto_pwhash_STRBYTES && hash.compare(0, std::strlen(kPrefix), kPrefix) == 0 &&
+           hash.find('\0') == std::string::npos;
+}
+
 std::unique_ptr<PlayerDb> MakePlayerDb(const std::string& target)
 {
     return IsPostgresTarget(target) ? MakePostgresPlayerDb() : MakeSqlitePlayerDb();
