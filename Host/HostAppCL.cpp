@@ -537,6 +537,7 @@ void HostAppCL::OnLobbyMessage(uint16_t type, const uint8_t* payload, size_t len
                 const int flags = reader.ReadU8();
                 table.password = (flags & 1) != 0;
                 table.running = (flags & 2) != 0;
+                table.hardBots = (flags & 4) != 0;
                 for (int& player : table.players)
                     player = reader.ReadI32();
             }
@@ -547,8 +548,12 @@ void HostAppCL::OnLobbyMessage(uint16_t type, const uint8_t* payload, size_t len
                 for (const HostTableRow& table : tables)
                     if (!table.password && !table.running && table.Seated() < 4)
                     {
-                        Send(
-                            NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table.id).I32(-1).U8(0).Data());
+                        Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT)
+                                 .I32(table.id)
+                                 .I32(-1)
+                                 .U8(0)
+                                 .U8(static_cast<uint8_t>(m_quickStartBots))
+                                 .Data());
                         return;
                     }
                 m_quickStart = false;
@@ -649,16 +654,22 @@ void HostAppCL::LobbyLogin(const std::string& nickname, const std::string& passw
              .Data());
 }
 
-void HostAppCL::LobbyQuickStart()
+void HostAppCL::LobbyQuickStart(int botLevel)
 {
     m_quickStart = true;
+    m_quickStartBots = botLevel;
     LobbyRefresh();
 }
 
-void HostAppCL::LobbySit(int table, bool watch, const std::string& password)
+void HostAppCL::LobbySit(int table, bool watch, const std::string& password, int botLevel)
 {
     m_tablePassword = password;
-    Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(table).I32(-1).U8(watch ? 1 : 0).Data());
+    Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT)
+             .I32(table)
+             .I32(-1)
+             .U8(watch ? 1 : 0)
+             .U8(static_cast<uint8_t>(botLevel))
+             .Data());
 }
 
 void HostAppCL::LobbyRefresh()

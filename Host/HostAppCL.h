@@ -129,8 +129,8 @@ private:
 
     // HostLobbyActions
     void LobbyLogin(const std::string& nickname, const std::string& password, int sex, bool create) override;
-    void LobbyQuickStart() override;
-    void LobbySit(int table, bool watch, const std::string& password) override;
+    void LobbyQuickStart(int botLevel) override;
+    void LobbySit(int table, bool watch, const std::string& password, int botLevel) override;
     void LobbyRefresh() override;
 
     // HostScriptTarget
@@ -199,6 +199,7 @@ private:
     bool m_loggedIn = false;
     bool m_atTable = false;
     bool m_quickStart = false;
+    int m_quickStartBots = 1; // the bot level asked for with the quick start
     std::string m_tablePassword;
     uint64_t m_lastTableList = 0;
     uint64_t m_reconnectAt = 0;

@@ -88,6 +88,11 @@ HostLobbyCL::HostLobbyCL(HostLobbyActions& actions, bool remote, const std::stri
     m_tablePassword = Edit("lobby_table_password", this, 540, 244, 200, 30);
     m_create = Button("lobby_create", this, "创建新桌", 540, 276, 200);
     m_create->SetMsgFunM(KWM_LCLICK, boost::bind(&HostLobbyCL::OnCreate, this));
+    new KelWnd2DLabelCL("lobby_bots_label", this, "新桌的机器人", kSoft, 540, 324, 200, 20);
+    m_bots = new KelWnd2DRadioGroupCL("lobby_bots", this, 540, 348, 0);
+    m_bots->AddRadioM("lobby_bots_easy", "普通", 0, 0);
+    m_bots->AddRadioM("lobby_bots_hard", "高手", 90, 0);
+    m_bots->SelectM(0);
     m_refresh = Button("lobby_refresh", this, "刷新", 540, 482, 200);
     m_refresh->SetMsgFunM(KWM_LCLICK, boost::bind(&HostLobbyActions::LobbyRefresh, &m_actions));
     ShowLoggedIn(false);
@@ -105,10 +110,11 @@ void HostLobbyCL::ShowLoggedIn(bool in)
         if (KelWndBaseCL* w = FindChildM(label))
             w->ShowM(!in);
     for (KelWndBaseCL* w : std::initializer_list<KelWndBaseCL*>{m_list, m_quick, m_sit, m_watch, m_create,
-                                                                m_tablePassword, m_refresh})
+                                                                m_tablePassword, m_refresh, m_bots})
         w->ShowM(in);
-    if (KelWndBaseCL* w = FindChildM("lobby_create_label"))
-        w->ShowM(in);
+    for (const char* label : {"lobby_create_label", "lobby_bots_label"})
+        if (KelWndBaseCL* w = FindChildM(label))
+            w->ShowM(in);
 }
 
 bool HostLobbyCL::DrawM(KelCanvasCL* canvas)
@@ -182,8 +188,9 @@ void HostLobbyCL::OnTables(const std::vector<HostTableRow>& tables)
     for (const HostTableRow& table : tables)
     {
         char row[128];
-        std::snprintf(row, sizeof row, "第 %d 桌    %d/4 人    %s%s", table.id, table.Seated(),
-                      table.running ? "游戏中" : "等待中", table.password ? "    [密码]" : "");
+        std::snprintf(row, sizeof row, "第 %d 桌    %d/4 人    %s%s%s", table.id, table.Seated(),
+                      table.running ? "游戏中" : "等待中", table.password ? "    [密码]" : "",
+                      table.hardBots ? "    [高手]" : "");
         m_list->AddItemM(row);
     }
     if (selected >= 0 && selected < static_cast<int>(tables.size()))
@@ -193,6 +200,11 @@ void HostLobbyCL::OnTables(const std::vector<HostTableRow>& tables)
 void HostLobbyCL::SetStatus(const std::string& text)
 {
     m_status = text;
+}
+
+int HostLobbyCL::BotLevel() const
+{
+    return m_bots->GetSelectM() == 1 ? 2 : 1;
 }
 
 int HostLobbyCL::SelectedTable() const
@@ -205,7 +217,7 @@ int HostLobbyCL::SelectedTable() const
 void HostLobbyCL::OnQuick()
 {
     SetStatus("正在寻找空桌……");
-    m_actions.LobbyQuickStart();
+    m_actions.LobbyQuickStart(BotLevel());
 }
 
 void HostLobbyCL::OnSit(bool watch)
@@ -216,7 +228,7 @@ void HostLobbyCL::OnSit(bool watch)
         SetStatus("请先在列表中选择一张桌子");
         return;
     }
-    m_actions.LobbySit(table, watch, "");
+    m_actions.LobbySit(table, watch, "", BotLevel());
 }
 
 void HostLobbyCL::OnCreate()
@@ -224,7 +236,7 @@ void HostLobbyCL::OnCreate()
     for (const HostTableRow& table : m_tables)
         if (table.Seated() == 0)
         {
-            m_actions.LobbySit(table.id, false, m_tablePassword->GetEditText());
+            m_actions.LobbySit(table.id, false, m_tablePassword->GetEditText(), BotLevel());
             return;
         }
     SetStatus("没有空桌了，请稍后再试");

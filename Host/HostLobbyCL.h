@@ -25,9 +25,10 @@ public:
     // existing one is logged in to.
     virtual void LobbyLogin(const std::string& nickname, const std::string& password, int sex,
                             bool create) = 0;
-    virtual void LobbyQuickStart() = 0;
+    // botLevel 1: easy bots, 2: hard bots, at a table the user is first at.
+    virtual void LobbyQuickStart(int botLevel) = 0;
     // table -1: the first free table; password: protects a table the user is first at.
-    virtual void LobbySit(int table, bool watch, const std::string& password) = 0;
+    virtual void LobbySit(int table, bool watch, const std::string& password, int botLevel) = 0;
     virtual void LobbyRefresh() = 0;
 };
 
@@ -36,6 +37,7 @@ struct HostTableRow
     int id = 0;
     bool password = false;
     bool running = false;
+    bool hardBots = false;
     int players[4] = {};
     int Seated() const;
 };
@@ -64,6 +66,7 @@ private:
     void OnCreate();
     void ShowLoggedIn(bool in);
     int SelectedTable() const;
+    int BotLevel() const;
 
     HostLobbyActions& m_actions;
     bool m_remote;
@@ -77,6 +80,8 @@ private:
     KelWnd2DEditCL* m_nickname = nullptr;
     KelWnd2DEditCL* m_password = nullptr;
     KelWnd2DRadioGroupCL* m_sex = nullptr;
+    // How the bots play at a table the user is first at.
+    KelWnd2DRadioGroupCL* m_bots = nullptr;
     KelWnd2DButtonCL* m_login = nullptr;
     // Only for a remote server, whose accounts have passwords.
     KelWnd2DButtonCL* m_register = nullptr;

@@ -110,11 +110,11 @@ enum NetLobbyMessage
 {
     LOBBY_LOGIN = 1,          // bytes nickname, u8 sex, bytes password[, u8 mode: 0 either, 1 log in, 2 create]
     LOBBY_LIST_TABLES = 2,    // -
-    LOBBY_SIT = 3,            // i32 table, i32 seat (-1 = any free seat), u8 watch
+    LOBBY_SIT = 3,            // i32 table, i32 seat (-1 = any free seat), u8 watch[, u8 bots: 1 easy, 2 hard]
     LOBBY_LEAVE_TABLE = 4,    // -
     LOBBY_ADD_BOTS = 5,       // - : bots take the free seats of the own table
     LOBBY_LOGIN_RESULT = 101, // i32 result, i32 player id, PlayerInfo, bytes reason
-    LOBBY_TABLE_LIST = 102,   // u8 count, then per table: i32 id, u8 flags, 4 x i32 player id
+    LOBBY_TABLE_LIST = 102,   // u8 count, then per table: i32 id, u8 flags (1 password, 2 running, 4 hard bots), 4 x i32 player id
     LOBBY_SIT_RESULT = 103,   // i32 result, i32 table, i32 seat
     LOBBY_ERROR = 104,        // bytes reason
 };

@@ -82,6 +82,7 @@ KavdorServerCL::KavdorServerCL(const KavdorServerOptions& options)
     tableOptions.botDelayMs = options.botDelayMs;
     tableOptions.verbose = options.verbose;
     tableOptions.passwordPromptMs = options.passwordPromptMs;
+    tableOptions.botLevel = options.botLevel;
     KavdorTableListenerCL& listener = *this;
     for (int id = 1; id <= std::max(1, options.tables); ++id)
         m_tables.push_back(std::make_unique<KavdorTableCL>(id, tableOptions, listener));
@@ -114,7 +115,8 @@ bool KavdorServerCL::Start()
     char suffix[2 * sizeof random + 1];
     sodium_bin2hex(suffix, sizeof suffix, random, sizeof random);
     m_serverName = m_options.address + ":" + std::to_string(m_net.Port()) + "/" + suffix;
-    m_worker = std::make_unique<PlayerStoreWorkerCL>(std::move(store), [this] { m_net.Wake(); }, m_serverName);
+    m_worker = std::make_unique<PlayerStoreWorkerCL>(
+        std::move(store), [this] { m_net.Wake(); }, m_serverName);
     m_nextRenew = Now() + PlayerStoreWorkerCL::kPresenceStaleSeconds * 1000 / 3;
     Log("listening on " + m_options.address + ":" + std::to_string(m_net.Port()) + ", records in " +
         Redacted(m_options.database));
@@ -581,7 +583,8 @@ void KavdorServerCL::SendTableList(int connection)
     {
         KavdorTableCL& table = *m_tables[i];
         uint8_t flags = static_cast<uint8_t>((table.HasPassword() ? 1 : 0) |
-                                             (table.GetPhase() != KavdorTableCL::WAITING ? 2 : 0));
+                                             (table.GetPhase() != KavdorTableCL::WAITING ? 2 : 0) |
+                                             (table.BotLevel() == KavdorBotLevel::HARD ? 4 : 0));
         list.I32(table.GetId()).U8(flags);
         for (int seat = 0; seat < KavdorTableCL::kSeats; ++seat)
             list.I32(table.PlayerAt(seat));
@@ -594,6 +597,8 @@ void KavdorServerCL::Sit(int connection, NetMsgReaderCL& payload)
     int tableId = payload.ReadI32();
     int seat = payload.ReadI32();
     bool watch = payload.ReadU8() != 0;
+    // The level byte came later; without it the table keeps the level it has.
+    const int level = payload.IsEmpty() ? 0 : payload.ReadU8();
     int playerId = m_sessions[connection].playerId;
     KavdorTableCL* table = GetTable(tableId);
     int result = kSitOk;
@@ -605,6 +610,9 @@ void KavdorServerCL::Sit(int connection, NetMsgReaderCL& payload)
         result = table->Watch(playerId, seat) ? kSitOk : kSitTaken;
     else
     {
+        // The first player at an empty table chooses how its bots play, as he sets its password.
+        if (level == 1 || level == 2)
+            table->ChooseBotLevel(level == 2 ? KavdorBotLevel::HARD : KavdorBotLevel::EASY);
         seat = table->Sit(playerId, seat, Now());
         result = seat >= 0 ? kSitOk : kSitTaken;
     }

@@ -24,6 +24,8 @@ struct KavdorServerOptions
     int tables = 8;
     // Bots take the free seats of a table as soon as a player sits down there.
     bool bots = false;
+    // How the bots of a table decide unless its first player chooses otherwise.
+    KavdorBotLevel botLevel = KavdorBotLevel::EASY;
     int turnSeconds = 30;
     int graceMs = 3000;
     int botDelayMs = 800;

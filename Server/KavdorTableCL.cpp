@@ -67,7 +67,8 @@ int KavdorTableCL::NextBotId()
 }
 
 KavdorTableCL::KavdorTableCL(int id, const KavdorTableOptions& options, KavdorTableListenerCL& listener)
-    : m_id(id), m_options(options), m_listener(listener), m_referee(std::make_unique<CGameKavdorLogicCl>())
+    : m_id(id), m_options(options), m_listener(listener), m_botLevel(options.botLevel),
+      m_referee(std::make_unique<CGameKavdorLogicCl>())
 {
     if (m_options.random)
         m_referee->SetRandomSource(m_options.random);
@@ -120,6 +121,42 @@ bool KavdorTableCL::MayAddBots(int playerId) const
 {
     int seat = SeatOf(playerId);
     return seat >= 0 && !m_seats[seat]->Gone() && m_seats[seat]->entered;
+}
+
+bool KavdorTableCL::ChooseBotLevel(KavdorBotLevel level)
+{
+    for (const auto& seat : m_seats)
+        if (seat)
+            return false;
+    m_botLevel = level;
+    return true;
+}
+
+KavdorSeatView KavdorTableCL::ViewOf(int seat) const
+{
+    KavdorSeatView view;
+    view.seat = seat;
+    view.hand = m_referee->GetPlayerById(PlayerAt(seat))->Hand();
+    KavdorSortCards(view.hand);
+    for (int s = 0; s < kSeats; ++s)
+    {
+        view.cardCounts[static_cast<size_t>(s)] =
+            static_cast<int>(m_referee->GetPlayerById(PlayerAt(s))->Hand().size());
+        view.bids[static_cast<size_t>(s)] = m_bids[s];
+    }
+    view.firstBidder = m_firstBidder;
+    if (m_phase != BIDDING)
+    {
+        view.landlordSeat = m_landlordSeat;
+        view.bid = m_bid;
+        view.baseCards = m_baseCards; // shown to everybody when the landlord is named
+    }
+    for (const PlayRecord& play : m_plays)
+        view.plays.push_back({play.seat, play.cards});
+    view.leading = m_standingSeat < 0;
+    view.standingSeat = m_standingSeat;
+    view.standing = m_standing;
+    return view;
 }
 
 bool KavdorTableCL::SeatIsAutomatic(int seat) const
@@ -1217,6 +1254,20 @@ void KavdorTableCL::Tick(int64_t now)
         ActForSeat(m_turn, now);
 }
 
+const KavdorStrongBotCL& KavdorTableCL::HardBot()
+{
+    if (m_hardBot == nullptr)
+    {
+        // Its own seed per table, so that two tables do not play alike; from the table's random
+        // source where it has one, so that a seeded table still plays the same way every time.
+        KavdorStrongBotCL::Settings settings;
+        settings.seed = m_options.random ? (static_cast<uint64_t>(m_options.random(1 << 30)) << 1 | 1)
+                                         : (static_cast<uint64_t>(std::random_device{}()) << 32 | m_id);
+        m_hardBot = std::make_unique<KavdorStrongBotCL>(settings);
+    }
+    return *m_hardBot;
+}
+
 void KavdorTableCL::ActForSeat(int seat, int64_t now)
 {
     int playerId = PlayerAt(seat);
@@ -1228,7 +1279,10 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
     if (m_phase == BIDDING)
     {
         int highest = *std::max_element(m_bids, m_bids + kSeats);
-        int value = SeatIsAutomatic(seat) ? KavdorBotCL::ChooseBid(hand, highest) : -1;
+        int value = -1;
+        if (SeatIsAutomatic(seat))
+            value = m_botLevel == KavdorBotLevel::HARD ? HardBot().ChooseBid(ViewOf(seat))
+                                                       : KavdorBotCL::ChooseBid(hand, highest);
         Bid(seat, value, now);
         return;
     }
@@ -1238,7 +1292,9 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
     if (SeatIsAutomatic(seat))
     {
         bool partner = m_standingSeat >= 0 && seat != m_landlordSeat && m_standingSeat != m_landlordSeat;
-        choice = KavdorBotCL::ChoosePlay(hand, played, seat, leading, partner);
+        choice = m_botLevel == KavdorBotLevel::HARD
+                     ? HardBot().ChoosePlay(ViewOf(seat))
+                     : KavdorBotCL::ChoosePlay(hand, played, seat, leading, partner);
     }
     else
     {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CGameKavdorLogicCl.h"
+#include "KavdorStrongBotCL.h"
 #include "NetMsgReaderCL.h"
 #include "NetMsgTypes.h"
 #include "NetMsgWriterCL.h"
@@ -60,6 +61,9 @@ struct KavdorTableOptions
     bool botsPlayAlone = false;
     // Where the deals take their randomness; empty: the system's entropy source.
     GameCardLogicCL::RandomSource random;
+    // How the bots and the seats played for their players decide, until the first player at
+    // the empty table chooses.
+    KavdorBotLevel botLevel = KavdorBotLevel::EASY;
 };
 
 class KavdorTableCL
@@ -87,6 +91,12 @@ public:
     bool HandRunning() const { return m_phase == BIDDING || m_phase == PLAYING; }
     int HandsPlayed() const { return m_handsPlayed; }
     bool HasPassword() const { return !m_password.empty(); }
+    KavdorBotLevel BotLevel() const { return m_botLevel; }
+    // The first player at an empty table chooses how its bots play; false, changing nothing,
+    // when somebody sits there already.
+    bool ChooseBotLevel(KavdorBotLevel level);
+    // What the seat's player sees of the hand, as the hard bot decides from it.
+    KavdorSeatView ViewOf(int seat) const;
     int PlayerAt(int seat) const;
     // The seat holding the player, also one he left during the running hand; -1 when none.
     int SeatOf(int playerId) const;
@@ -200,6 +210,7 @@ private:
     void ActForSeat(int seat, int64_t now);
     void ScheduleTurn(int seat, int64_t now);
     bool SeatIsAutomatic(int seat) const;
+    const KavdorStrongBotCL& HardBot();
 
     // Leaving.
     void RemoveFromSeat(int seat);
@@ -218,6 +229,9 @@ private:
     std::vector<Watcher> m_watchers;
     std::string m_password;
     int m_creatorId = 0;
+    KavdorBotLevel m_botLevel;
+    // Made when the table first needs it; decides from a seat's view alone.
+    std::unique_ptr<KavdorStrongBotCL> m_hardBot;
     Phase m_phase = WAITING;
     std::unique_ptr<CGameKavdorLogicCl> m_referee;
     int m_firstBidder = 0;

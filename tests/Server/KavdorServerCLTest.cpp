@@ -1061,3 +1061,31 @@ TEST(KavdorServerShared, APasswordInTheRecordsTargetIsNotLogged)
     for (const auto& c : cases)
         EXPECT_EQ(KavdorServerCL::Redacted(c.target), c.logged);
 }
+
+// The first player at an empty table chooses hard bots; they play his hand out with him, and a
+// later player cannot change what the table's first one chose.
+TEST(KavdorServerBots, TheFirstPlayerChoosesHowTheTablesBotsPlay)
+{
+    TestFolder folder;
+    RunningServer server((folder.Path() / "players.db").string(), true);
+    ASSERT_TRUE(server.started);
+    TestTableClient owner("owner");
+    ASSERT_TRUE(owner.Connect(server.port));
+    ASSERT_TRUE(LogIn(owner, server.port));
+    owner.Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(1).I32(-1).U8(0).U8(2));
+    owner.EnterGame();
+    ASSERT_TRUE(owner.PlayUntilResults(1, 60000));
+    auto rows = TableList(owner);
+    EXPECT_EQ(rows[1].flags & 4, 4) << "table 1 plays with hard bots";
+    EXPECT_EQ(rows[2].flags & 4, 0) << "table 2 keeps the server's level";
+    EXPECT_TRUE(
+        server.Inspect([](KavdorServerCL& s) { return s.GetTable(1)->BotLevel() == KavdorBotLevel::HARD; }));
+
+    // Somebody sitting down at the table later asks for easy bots: the table keeps its own.
+    TestTableClient late("late");
+    ASSERT_TRUE(LogIn(late, server.port));
+    late.Send(NetMsgWriterCL(NET_CATEGORY_LOBBY, LOBBY_SIT).I32(1).I32(-1).U8(1).U8(1));
+    ASSERT_TRUE(PumpUntil(
+        {&late}, [&] { return Saw(late, NET_CATEGORY_LOBBY, LOBBY_SIT_RESULT); }, 5000, false));
+    EXPECT_EQ(TableList(late)[1].flags & 4, 4);
+}
