@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,15 @@
 
 namespace
 {
+// Set by an interrupt or a termination request: no further deal is started, and the deals
+// already played are summed up as usual, so that a long run stopped early still reports.
+std::atomic<bool> g_stop{false};
+
+void RequestStop(int)
+{
+    g_stop = true;
+}
+
 constexpr int kArrangements = 6;
 constexpr int kHardPairs[kArrangements][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
 
@@ -179,7 +189,7 @@ int main(int argc, char** argv)
                 timing.easySeconds += seconds;
             }
         };
-        for (long deal; (deal = next++) < deals;)
+        for (long deal; !g_stop && (deal = next++) < deals;)
         {
             DealResult& r = results[deal];
             uint64_t dealSeed = static_cast<uint64_t>(seed) * 1000003ull + static_cast<uint64_t>(deal);
@@ -229,6 +239,8 @@ int main(int argc, char** argv)
             }
         }
     };
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
     std::vector<std::thread> pool;
     for (int t = 0; t < threads; ++t)
         pool.emplace_back(work, t);
@@ -238,8 +250,12 @@ int main(int argc, char** argv)
 
     std::vector<double> hardScores, easyScores, differences;
     DealResult total;
+    long played = 0;
     for (const DealResult& r : results)
     {
+        if (r.hands != kArrangements)
+            continue; // not played: the run was stopped early
+        ++played;
         hardScores.push_back(r.hard);
         easyScores.push_back(r.easy);
         differences.push_back(r.hard - r.easy);
@@ -272,8 +288,10 @@ int main(int argc, char** argv)
     Interval hardMean = MeanInterval(hardScores), easyMean = MeanInterval(easyScores);
     Interval difference = MeanInterval(differences);
 
+    if (played < deals)
+        std::printf("stopped early: %ld of %ld deals played\n", played, deals);
     std::printf("hands %d (%ld deals x %d seatings), seed %ld, threads %ld, wall %.1f s\n", total.hands,
-                deals, kArrangements, seed, threads, wall);
+                played, kArrangements, seed, threads, wall);
     std::printf("hard: play rollouts %d, candidates %d, bid rollouts %d, bid thresholds %.2f %.2f %.2f\n",
                 settings.playRollouts, settings.maxCandidates, settings.bidRollouts,
                 settings.bidThresholds[0], settings.bidThresholds[1], settings.bidThresholds[2]);
