@@ -83,6 +83,7 @@ KavdorServerCL::KavdorServerCL(const KavdorServerOptions& options)
     tableOptions.verbose = options.verbose;
     tableOptions.passwordPromptMs = options.passwordPromptMs;
     tableOptions.botLevel = options.botLevel;
+    tableOptions.thinker = &m_thinker;
     KavdorTableListenerCL& listener = *this;
     for (int id = 1; id <= std::max(1, options.tables); ++id)
         m_tables.push_back(std::make_unique<KavdorTableCL>(id, tableOptions, listener));

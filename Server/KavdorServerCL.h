@@ -135,6 +135,9 @@ private:
 
     KavdorServerOptions m_options;
     NetServerCL m_net;
+    // Where the tables' hard bots think, off the thread that serves everybody. Declared before
+    // the tables, which wait on it, so that it outlives them.
+    KavdorBotThinkerCL m_thinker;
     std::vector<std::unique_ptr<KavdorTableCL>> m_tables;
     // Declared after the transport, which it wakes, so that it stops first.
     std::unique_ptr<PlayerStoreWorkerCL> m_worker;

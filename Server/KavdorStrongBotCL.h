@@ -22,6 +22,8 @@ struct KavdorSeatView
     {
         int seat = 0;
         CardList cards; // empty for a pass
+
+        bool operator==(const Play&) const = default;
     };
 
     int seat = 0;
@@ -41,6 +43,8 @@ struct KavdorSeatView
     bool leading = false;    // a new round: any pattern may be played, no pass
     int standingSeat = -1;   // when following: whose play must be beaten
     CardList standing;       //   and that play
+
+    bool operator==(const KavdorSeatView&) const = default;
 };
 
 class KavdorStrongBotCL

@@ -1015,6 +1015,7 @@ void KavdorTableCL::FinishBidding(int landlordSeat, int bid, int64_t now)
     Log("seat %d is the landlord at %d; base cards %s", landlordSeat, bid, CardsText(m_baseCards).c_str());
 
     m_turn = -1;
+    m_thinking.reset();
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_BASE_CARDS).Cards(m_baseCards));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(landlordId));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(bid).I32(m_referee->GetMultiple()));
@@ -1115,6 +1116,7 @@ void KavdorTableCL::EndHand(int winnerSeat)
     m_firstBidder = (m_firstBidder + 1) % kSeats;
     m_phase = SETTLING;
     m_turn = -1;
+    m_thinking.reset();
     Log("hand %d won by seat %d (%s); scores %d %d %d %d", m_handsPlayed, winnerSeat,
         winnerSeat == m_landlordSeat ? "landlord" : "farmers", results[0].score, results[1].score,
         results[2].score, results[3].score);
@@ -1227,8 +1229,12 @@ void KavdorTableCL::SettleSeats(int64_t now)
 
 void KavdorTableCL::ScheduleTurn(int seat, int64_t now)
 {
+    m_thinking.reset();
     if (SeatIsAutomatic(seat))
+    {
         m_deadline = now + m_options.botDelayMs;
+        StartThinking(seat);
+    }
     else
         m_deadline = now + static_cast<int64_t>(m_options.turnSeconds) * 1000 + m_options.graceMs;
 }
@@ -1254,7 +1260,7 @@ void KavdorTableCL::Tick(int64_t now)
         ActForSeat(m_turn, now);
 }
 
-const KavdorStrongBotCL& KavdorTableCL::HardBot()
+std::shared_ptr<const KavdorStrongBotCL> KavdorTableCL::HardBot()
 {
     if (m_hardBot == nullptr)
     {
@@ -1263,9 +1269,46 @@ const KavdorStrongBotCL& KavdorTableCL::HardBot()
         KavdorStrongBotCL::Settings settings;
         settings.seed = m_options.random ? (static_cast<uint64_t>(m_options.random(1 << 30)) << 1 | 1)
                                          : (static_cast<uint64_t>(std::random_device{}()) << 32 | m_id);
-        m_hardBot = std::make_unique<KavdorStrongBotCL>(settings);
+        m_hardBot = std::make_shared<const KavdorStrongBotCL>(settings);
     }
-    return *m_hardBot;
+    return m_hardBot;
+}
+
+void KavdorTableCL::StartThinking(int seat)
+{
+    if (m_botLevel != KavdorBotLevel::HARD || (m_phase != BIDDING && m_phase != PLAYING))
+        return;
+    // Made here even without a thinker, so that a seeded table draws the bot's seed at the same
+    // point whether or not it has one.
+    std::shared_ptr<const KavdorStrongBotCL> bot = HardBot();
+    if (m_options.thinker != nullptr)
+        m_thinking = m_options.thinker->Ask(std::move(bot), ViewOf(seat), m_phase == BIDDING);
+}
+
+// The answers thought while the bot's delay ran, when they were asked about what the seat sees
+// now; anything else (no thinker, the seat's view changed since) is thought here and now.
+int KavdorTableCL::HardBid(int seat)
+{
+    KavdorSeatView view = ViewOf(seat);
+    std::shared_ptr<KavdorBotThinkerCL::Decision> thinking = std::move(m_thinking);
+    if (thinking != nullptr && thinking->Bidding() && thinking->View() == view)
+    {
+        ++m_answersThoughtAhead;
+        return thinking->WaitBid();
+    }
+    return HardBot()->ChooseBid(view);
+}
+
+KavdorHandChoice KavdorTableCL::HardPlay(int seat)
+{
+    KavdorSeatView view = ViewOf(seat);
+    std::shared_ptr<KavdorBotThinkerCL::Decision> thinking = std::move(m_thinking);
+    if (thinking != nullptr && !thinking->Bidding() && thinking->View() == view)
+    {
+        ++m_answersThoughtAhead;
+        return thinking->WaitPlay();
+    }
+    return HardBot()->ChoosePlay(view);
 }
 
 void KavdorTableCL::ActForSeat(int seat, int64_t now)
@@ -1281,8 +1324,8 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
         int highest = *std::max_element(m_bids, m_bids + kSeats);
         int value = -1;
         if (SeatIsAutomatic(seat))
-            value = m_botLevel == KavdorBotLevel::HARD ? HardBot().ChooseBid(ViewOf(seat))
-                                                       : KavdorBotCL::ChooseBid(hand, highest);
+            value =
+                m_botLevel == KavdorBotLevel::HARD ? HardBid(seat) : KavdorBotCL::ChooseBid(hand, highest);
         Bid(seat, value, now);
         return;
     }
@@ -1293,7 +1336,7 @@ void KavdorTableCL::ActForSeat(int seat, int64_t now)
     {
         bool partner = m_standingSeat >= 0 && seat != m_landlordSeat && m_standingSeat != m_landlordSeat;
         choice = m_botLevel == KavdorBotLevel::HARD
-                     ? HardBot().ChoosePlay(ViewOf(seat))
+                     ? HardPlay(seat)
                      : KavdorBotCL::ChoosePlay(hand, played, seat, leading, partner);
     }
     else

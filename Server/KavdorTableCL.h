@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CGameKavdorLogicCl.h"
+#include "KavdorBotThinkerCL.h"
 #include "KavdorStrongBotCL.h"
 #include "NetMsgReaderCL.h"
 #include "NetMsgTypes.h"
@@ -64,6 +65,9 @@ struct KavdorTableOptions
     // How the bots and the seats played for their players decide, until the first player at
     // the empty table chooses.
     KavdorBotLevel botLevel = KavdorBotLevel::EASY;
+    // Where hard bots think while their delay runs; none: they think when they act, on the
+    // caller's thread. Must outlive the table.
+    KavdorBotThinkerCL* thinker = nullptr;
 };
 
 class KavdorTableCL
@@ -92,6 +96,8 @@ public:
     int HandsPlayed() const { return m_handsPlayed; }
     bool HasPassword() const { return !m_password.empty(); }
     KavdorBotLevel BotLevel() const { return m_botLevel; }
+    // Hard decisions taken from the thinker rather than thought when the bot acted.
+    long AnswersThoughtAhead() const { return m_answersThoughtAhead; }
     // The first player at an empty table chooses how its bots play; false, changing nothing,
     // when somebody sits there already.
     bool ChooseBotLevel(KavdorBotLevel level);
@@ -210,7 +216,10 @@ private:
     void ActForSeat(int seat, int64_t now);
     void ScheduleTurn(int seat, int64_t now);
     bool SeatIsAutomatic(int seat) const;
-    const KavdorStrongBotCL& HardBot();
+    std::shared_ptr<const KavdorStrongBotCL> HardBot();
+    void StartThinking(int seat);
+    int HardBid(int seat);
+    KavdorHandChoice HardPlay(int seat);
 
     // Leaving.
     void RemoveFromSeat(int seat);
@@ -231,7 +240,10 @@ private:
     int m_creatorId = 0;
     KavdorBotLevel m_botLevel;
     // Made when the table first needs it; decides from a seat's view alone.
-    std::unique_ptr<KavdorStrongBotCL> m_hardBot;
+    std::shared_ptr<const KavdorStrongBotCL> m_hardBot;
+    // The hard decision being thought for the seat to act, when there is a thinker.
+    std::shared_ptr<KavdorBotThinkerCL::Decision> m_thinking;
+    long m_answersThoughtAhead = 0;
     Phase m_phase = WAITING;
     std::unique_ptr<CGameKavdorLogicCl> m_referee;
     int m_firstBidder = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "CardCode.h"
+#include "KavdorBotThinkerCL.h"
 #include "KavdorStrongBotCL.h"
 #include "KavdorTableCL.h"
 
@@ -386,4 +387,101 @@ TEST(KavdorStrongBot, HandsInProcessPlayAsATableDoes)
         ++compared;
     }
     EXPECT_GE(compared, 10);
+}
+
+namespace
+{
+// Plays one hand of four hard bots at a seeded table; counts the bids from the table's log.
+struct HardHand
+{
+    struct Listener : OneHand
+    {
+        void Log(const std::string& line) override
+        {
+            bids += line.find(" bids first") == std::string::npos && line.find(" bids ") != std::string::npos;
+        }
+        int bids = 0;
+    };
+
+    explicit HardHand(KavdorBotThinkerCL* thinker)
+    {
+        KavdorTableOptions options;
+        options.botDelayMs = 0;
+        options.botsPlayAlone = true;
+        options.botLevel = KavdorBotLevel::HARD;
+        options.thinker = thinker;
+        auto engine = std::make_shared<std::mt19937_64>(5);
+        options.random = [engine](uint32_t bound) { return static_cast<uint32_t>((*engine)() % bound); };
+        KavdorTableCL table(1, options, listener);
+        table.AddBots(0);
+        for (int ticks = 0; ticks < 100 && !listener.ended; ++ticks)
+            table.Tick(0);
+        thoughtAhead = table.AnswersThoughtAhead();
+    }
+
+    Listener listener;
+    long thoughtAhead = 0;
+};
+} // namespace
+
+// Thinking off the table's thread changes nothing of the hand, and every answer is the one
+// thought ahead.
+TEST(KavdorBotThinker, ATableThatThinksAheadPlaysAsOneThatThinksWhenItActs)
+{
+    HardHand inPlace(nullptr);
+    KavdorBotThinkerCL thinker(1);
+    HardHand ahead(&thinker);
+    ASSERT_TRUE(inPlace.listener.ended);
+    ASSERT_TRUE(ahead.listener.ended);
+    ASSERT_EQ(ahead.listener.plays.size(), inPlace.listener.plays.size());
+    for (size_t i = 0; i < inPlace.listener.plays.size(); ++i)
+    {
+        EXPECT_EQ(ahead.listener.plays[i].seat, inPlace.listener.plays[i].seat) << "play " << i;
+        EXPECT_EQ(ahead.listener.plays[i].cards, inPlace.listener.plays[i].cards) << "play " << i;
+    }
+    EXPECT_EQ(ahead.listener.scores, inPlace.listener.scores);
+    EXPECT_EQ(inPlace.thoughtAhead, 0);
+    EXPECT_GT(ahead.listener.bids, 0);
+    EXPECT_EQ(ahead.thoughtAhead, static_cast<long>(ahead.listener.plays.size()) + ahead.listener.bids);
+}
+
+// A decision still wanted when the thinker stops is answered, not left to be waited for.
+TEST(KavdorBotThinker, StoppingAnswersWhatIsStillWanted)
+{
+    auto bot = std::make_shared<const KavdorStrongBotCL>(Quick(3));
+    CardList deck = Deck();
+    std::mt19937_64 engine(9);
+    std::shuffle(deck.begin(), deck.end(), engine);
+    std::vector<KavdorSeatView> views(6);
+    std::vector<std::shared_ptr<KavdorBotThinkerCL::Decision>> wanted;
+    {
+        KavdorBotThinkerCL thinker(1);
+        for (size_t i = 0; i < views.size(); ++i)
+        {
+            // Bids on 25 cards; leads as the landlord, with the base cards (the deck's last 8).
+            KavdorSeatView& view = views[i];
+            view.seat = static_cast<int>(i % 4);
+            view.hand.assign(deck.begin() + 25 * view.seat, deck.begin() + 25 * (view.seat + 1));
+            view.cardCounts.fill(25);
+            if (i % 2 == 0)
+            {
+                view.landlordSeat = view.seat;
+                view.baseCards.assign(deck.end() - 8, deck.end());
+                view.hand.insert(view.hand.end(), view.baseCards.begin(), view.baseCards.end());
+                view.cardCounts[view.seat] = 33;
+                view.leading = true;
+            }
+            KavdorSortCards(view.hand);
+            wanted.push_back(thinker.Ask(bot, views[i], i % 2 == 1));
+        }
+        // One more that nobody waits for.
+        thinker.Ask(bot, views[0], false);
+    }
+    for (size_t i = 0; i < views.size(); ++i)
+    {
+        if (i % 2 == 1)
+            EXPECT_EQ(wanted[i]->WaitBid(), bot->ChooseBid(views[i])) << i;
+        else
+            EXPECT_EQ(wanted[i]->WaitPlay().cards, bot->ChoosePlay(views[i]).cards) << i;
+    }
 }
