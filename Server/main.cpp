@@ -22,9 +22,11 @@ void OnSignal(int)
     g_stop = true;
 }
 
-void Usage()
+// Asked for, the text goes to standard output (to be read or paged); after a wrong option, to
+// standard error beside the complaint.
+void Usage(FILE* to)
 {
-    fprintf(stderr,
+    fprintf(to,
             "usage: kavdor-server [--address A] [--port P] [--db FILE|URI] [--tables N] [--bots]\n"
             "                     [--turn-seconds S] [--bot-delay MS] [--bot-level easy|hard]\n"
             "                     [--max-connections N]\n"
@@ -122,8 +124,9 @@ int main(int argc, char** argv)
             return SelfPlay(Number(arg, value(), 1, 1000000000));
         else
         {
-            Usage();
-            return arg == "--help" || arg == "-h" ? 0 : 2;
+            bool asked = arg == "--help" || arg == "-h";
+            Usage(asked ? stdout : stderr);
+            return asked ? 0 : 2;
         }
     }
     signal(SIGINT, OnSignal);
