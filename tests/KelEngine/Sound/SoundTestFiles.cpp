@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include <vorbis/vorbisenc.h>
+#include "OggVorbisWriter.h"
 
 namespace
 {
@@ -36,12 +36,6 @@ std::string WavHeader(int channels, int rate, int bits, uint32_t dataSize)
     out += "data";
     PutU32(&out, dataSize);
     return out;
-}
-
-void AppendPage(std::string* out, const ogg_page& page)
-{
-    out->append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
-    out->append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
 }
 } // namespace
 
@@ -77,75 +71,8 @@ std::string CanonicalWav8(int channels, int rate, const std::vector<uint8_t>& sa
 
 std::string OggVorbisFile(int channels, int rate, const std::vector<int16_t>& samples)
 {
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0)
-        std::abort();
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block block;
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
-
-    std::string out;
-    ogg_packet header;
-    ogg_packet commentPacket;
-    ogg_packet codebook;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &commentPacket, &codebook);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &commentPacket);
-    ogg_stream_packetin(&stream, &codebook);
-    ogg_page page;
-    while (ogg_stream_flush(&stream, &page) != 0)
-        AppendPage(&out, page);
-
-    const size_t frames = samples.size() / static_cast<size_t>(channels);
-    size_t done = 0;
-    bool ended = false;
-    while (!ended)
-    {
-        const size_t count = std::min<size_t>(1024, frames - done);
-        if (count == 0)
-        {
-            vorbis_analysis_wrote(&dsp, 0);
-        }
-        else
-        {
-            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-            for (size_t i = 0; i < count; ++i)
-                for (int c = 0; c < channels; ++c)
-                    buffer[c][i] =
-                        samples[(done + i) * static_cast<size_t>(channels) + static_cast<size_t>(c)] /
-                        32768.0f;
-            vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-            done += count;
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1)
-        {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0)
-            {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page) != 0)
-                {
-                    AppendPage(&out, page);
-                    if (ogg_page_eos(&page))
-                        ended = true;
-                }
-            }
-        }
-    }
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    std::vector<uint8_t> bytes = KavdorEncodeOggVorbis(channels, rate, samples, 1234);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string MpegSilence(int frames)
