@@ -650,6 +650,55 @@ SourceKind ClassifySource(const Stage& st, bool hasTexture, bool difConst, uint3
     return SourceKind::Combined;
 }
 
+// The stage's result for a constant diffuse colour, channel by channel. Every operation the
+// stage offers (select, modulate) works on each channel alone, so channel k of the result depends
+// on channel k of the texel only: four tables of 256 give it exactly, with no per-pixel decisions.
+// Text drawn in a colour is the common case (every glyph texel modulated by the text colour).
+struct CombineTable
+{
+    bool valid = false;
+    Stage stage{};
+    uint32_t colour = 0;
+    uint8_t channel[4][256];
+
+    bool Holds(const Stage& st, uint32_t dif) const
+    {
+        return valid && dif == colour && st.colorOp == stage.colorOp && st.colorArg1 == stage.colorArg1 &&
+               st.colorArg2 == stage.colorArg2 && st.alphaOp == stage.alphaOp &&
+               st.alphaArg1 == stage.alphaArg1 && st.alphaArg2 == stage.alphaArg2;
+    }
+
+    void Make(const Stage& st, uint32_t dif)
+    {
+        for (uint32_t v = 0; v < 256; ++v)
+        {
+            uint32_t out = CombinePixel(st, v * 0x01010101u, dif);
+            for (int k = 0; k < 4; ++k)
+                channel[k][v] = static_cast<uint8_t>(Channel(out, k));
+        }
+        valid = true;
+        stage = st;
+        colour = dif;
+    }
+
+    uint32_t Apply(uint32_t texel) const
+    {
+        return static_cast<uint32_t>(channel[0][texel & 0xFFu]) |
+               static_cast<uint32_t>(channel[1][(texel >> 8) & 0xFFu]) << 8 |
+               static_cast<uint32_t>(channel[2][(texel >> 16) & 0xFFu]) << 16 |
+               static_cast<uint32_t>(channel[3][texel >> 24]) << 24;
+    }
+};
+
+// Kept across draw calls: the text of a frame comes in many draws of a few colours.
+const CombineTable& CombineTableFor(const Stage& st, uint32_t dif)
+{
+    thread_local CombineTable table;
+    if (!table.Holds(st, dif))
+        table.Make(st, dif);
+    return table;
+}
+
 // ---- Drawing context ---------------------------------------------------------------------------
 
 // Texel indices floor((base + grad * (start + i)) * size), addressed, for i = 0 ... count - 1.
@@ -1390,6 +1439,8 @@ void DrawQuad(Context& c, const QuadPlan& q)
                       : c.span;
     // A glyph's rows are shorter than a cache line: asking for them ahead costs more than it saves.
     const bool readsTarget = span != CopySpan && span != CopyOpaqueSpan && n >= kPrefetchWidth;
+    const CombineTable* combine =
+        q.kind == SourceKind::Combined ? &CombineTableFor(c.stage, s.colour) : nullptr;
     if (q.kind == SourceKind::Texel && consecutive && c.rows.consecutive)
     {
         const RectSpans r{t.pixels + static_cast<size_t>(q.y0) * static_cast<size_t>(t.pitch) + x0,
@@ -1423,10 +1474,16 @@ void DrawQuad(Context& c, const QuadPlan& q)
                 for (int i = 0; i < m; ++i)
                     buffer[i] = texRow[c.columns.At(x + i)];
             }
+            else if (consecutive)
+            {
+                const uint32_t* texels = texRow + c.columns.first + x;
+                for (int i = 0; i < m; ++i)
+                    buffer[i] = combine->Apply(texels[i]);
+            }
             else
             {
                 for (int i = 0; i < m; ++i)
-                    buffer[i] = CombinePixel(c.stage, texRow[c.columns.At(x + i)], s.colour);
+                    buffer[i] = combine->Apply(texRow[c.columns.At(x + i)]);
             }
             span(c.blend, row + x, buffer, m);
         }
