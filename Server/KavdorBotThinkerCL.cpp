@@ -11,6 +11,15 @@ KavdorBotThinkerCL::Decision::Decision(std::shared_ptr<const KavdorStrongBotCL> 
     assert(m_bot != nullptr);
 }
 
+bool KavdorBotThinkerCL::Decision::Claim()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_started)
+        return false;
+    m_started = true;
+    return true;
+}
+
 void KavdorBotThinkerCL::Decision::Think()
 {
     // Worked out without the lock: nobody reads the answer before m_ready says it is there.
@@ -31,6 +40,13 @@ void KavdorBotThinkerCL::Decision::Think()
 
 void KavdorBotThinkerCL::Decision::Wait()
 {
+    // Not begun yet (the threads are busy with other tables): the table thinks it itself rather
+    // than wait for the decisions queued before it.
+    if (Claim())
+    {
+        Think();
+        return;
+    }
     std::unique_lock<std::mutex> lock(m_lock);
     m_done.wait(lock, [this] { return m_ready; });
 }
@@ -59,20 +75,15 @@ KavdorBotThinkerCL::KavdorBotThinkerCL(int threads)
 
 KavdorBotThinkerCL::~KavdorBotThinkerCL()
 {
-    std::deque<std::weak_ptr<Decision>> left;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_stopping = true;
-        left.swap(m_queue);
+        // A table that still wants one of these thinks it itself when it asks for the answer.
+        m_queue.clear();
     }
     m_wake.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
-    // A table that outlives the thinker may still wait for one of these: it gets its answer
-    // rather than waiting for ever.
-    for (const std::weak_ptr<Decision>& waiting : left)
-        if (std::shared_ptr<Decision> decision = waiting.lock())
-            decision->Think();
 }
 
 std::shared_ptr<KavdorBotThinkerCL::Decision> KavdorBotThinkerCL::Ask(
@@ -100,8 +111,9 @@ void KavdorBotThinkerCL::Run()
             decision = m_queue.front().lock();
             m_queue.pop_front();
         }
-        // Nobody waits for it any more: the table moved on or closed.
-        if (decision != nullptr)
+        // Nobody waits for it any more (the table moved on or closed), or its table is thinking
+        // it already.
+        if (decision != nullptr && decision->Claim())
             decision->Think();
     }
 }

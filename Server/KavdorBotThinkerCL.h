@@ -31,12 +31,14 @@ public:
         const KavdorSeatView& View() const { return m_view; }
         bool Bidding() const { return m_bidding; }
 
-        // Blocks until the answer is there.
+        // The answer; thought on the calling thread when no thread has begun it yet, else waited
+        // for.
         int WaitBid();
         KavdorHandChoice WaitPlay();
 
     private:
         friend class KavdorBotThinkerCL;
+        bool Claim(); // true for the one caller who is to think it
         void Think();
         void Wait();
 
@@ -46,6 +48,7 @@ public:
 
         std::mutex m_lock;
         std::condition_variable m_done;
+        bool m_started = false;
         bool m_ready = false;
         int m_bid = -1;
         KavdorHandChoice m_play;
@@ -53,7 +56,8 @@ public:
 
     // threads <= 0: one fewer than the machine's cores, at least one.
     explicit KavdorBotThinkerCL(int threads = 0);
-    // Finishes the decisions under way, and those not begun that a table still waits for.
+    // Finishes the decisions under way and drops the others: a table that still wants one thinks
+    // it when it asks for the answer.
     ~KavdorBotThinkerCL();
 
     KavdorBotThinkerCL(const KavdorBotThinkerCL&) = delete;

@@ -445,7 +445,8 @@ TEST(KavdorBotThinker, ATableThatThinksAheadPlaysAsOneThatThinksWhenItActs)
     EXPECT_EQ(ahead.thoughtAhead, static_cast<long>(ahead.listener.plays.size()) + ahead.listener.bids);
 }
 
-// A decision still wanted when the thinker stops is answered, not left to be waited for.
+// A decision still wanted when the thinker stops is answered, not left to be waited for: the one
+// who waits thinks it.
 TEST(KavdorBotThinker, StoppingAnswersWhatIsStillWanted)
 {
     auto bot = std::make_shared<const KavdorStrongBotCL>(Quick(3));
