@@ -66,8 +66,6 @@ public:
     std::shared_ptr<Decision> Ask(std::shared_ptr<const KavdorStrongBotCL> bot, const KavdorSeatView& view,
                                   bool bidding);
 
-    int Threads() const { return static_cast<int>(m_threads.size()); }
-
 private:
     void Run();
 

@@ -1015,7 +1015,6 @@ void KavdorTableCL::FinishBidding(int landlordSeat, int bid, int64_t now)
     Log("seat %d is the landlord at %d; base cards %s", landlordSeat, bid, CardsText(m_baseCards).c_str());
 
     m_turn = -1;
-    m_thinking.reset();
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_BASE_CARDS).Cards(m_baseCards));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_LANDLORD).I32(landlordId));
     SendToAll(NetMsgWriterCL(NET_CATEGORY_GAME, GAME_SCORE_INFO).I32(bid).I32(m_referee->GetMultiple()));
@@ -1285,29 +1284,31 @@ void KavdorTableCL::StartThinking(int seat)
         m_thinking = m_options.thinker->Ask(std::move(bot), ViewOf(seat), m_phase == BIDDING);
 }
 
-// The answers thought while the bot's delay ran, when they were asked about what the seat sees
-// now; anything else (no thinker, the seat's view changed since) is thought here and now.
+// The decision thought while the bot's delay ran, when it was asked about what the seat sees
+// now; null otherwise (no thinker, or the seat's view changed since), and the bot thinks here.
+std::shared_ptr<KavdorBotThinkerCL::Decision> KavdorTableCL::ThoughtAhead(const KavdorSeatView& view,
+                                                                          bool bidding)
+{
+    std::shared_ptr<KavdorBotThinkerCL::Decision> thinking = std::move(m_thinking);
+    if (thinking == nullptr || thinking->Bidding() != bidding || !(thinking->View() == view))
+        return nullptr;
+    ++m_answersThoughtAhead;
+    return thinking;
+}
+
 int KavdorTableCL::HardBid(int seat)
 {
     KavdorSeatView view = ViewOf(seat);
-    std::shared_ptr<KavdorBotThinkerCL::Decision> thinking = std::move(m_thinking);
-    if (thinking != nullptr && thinking->Bidding() && thinking->View() == view)
-    {
-        ++m_answersThoughtAhead;
-        return thinking->WaitBid();
-    }
+    if (auto thought = ThoughtAhead(view, true))
+        return thought->WaitBid();
     return HardBot()->ChooseBid(view);
 }
 
 KavdorHandChoice KavdorTableCL::HardPlay(int seat)
 {
     KavdorSeatView view = ViewOf(seat);
-    std::shared_ptr<KavdorBotThinkerCL::Decision> thinking = std::move(m_thinking);
-    if (thinking != nullptr && !thinking->Bidding() && thinking->View() == view)
-    {
-        ++m_answersThoughtAhead;
-        return thinking->WaitPlay();
-    }
+    if (auto thought = ThoughtAhead(view, false))
+        return thought->WaitPlay();
     return HardBot()->ChoosePlay(view);
 }
 

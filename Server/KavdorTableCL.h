@@ -218,6 +218,7 @@ private:
     bool SeatIsAutomatic(int seat) const;
     std::shared_ptr<const KavdorStrongBotCL> HardBot();
     void StartThinking(int seat);
+    std::shared_ptr<KavdorBotThinkerCL::Decision> ThoughtAhead(const KavdorSeatView& view, bool bidding);
     int HardBid(int seat);
     KavdorHandChoice HardPlay(int seat);
 

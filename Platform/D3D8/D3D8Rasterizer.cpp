@@ -554,6 +554,8 @@ struct Stage
     DWORD alphaOp;
     DWORD alphaArg1;
     DWORD alphaArg2;
+
+    bool operator==(const Stage&) const = default;
 };
 
 // The argument modifiers (complement, alpha replicate) are not offered by this device: only the
@@ -661,12 +663,7 @@ struct CombineTable
     uint32_t colour = 0;
     uint8_t channel[4][256];
 
-    bool Holds(const Stage& st, uint32_t dif) const
-    {
-        return valid && dif == colour && st.colorOp == stage.colorOp && st.colorArg1 == stage.colorArg1 &&
-               st.colorArg2 == stage.colorArg2 && st.alphaOp == stage.alphaOp &&
-               st.alphaArg1 == stage.alphaArg1 && st.alphaArg2 == stage.alphaArg2;
-    }
+    bool Holds(const Stage& st, uint32_t dif) const { return valid && dif == colour && st == stage; }
 
     void Make(const Stage& st, uint32_t dif)
     {
